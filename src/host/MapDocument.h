@@ -1,0 +1,243 @@
+#pragma once
+// The host's map document: every object of a mine power-supply drawing with
+// its geometry, topology, labels and attribute records. The map control, the
+// kernel routines and the equipment library all work on this one model; it is
+// both the product's host and the tests' fixture. Texts are GBK in memory.
+#include <map>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/Arrays.h"
+#include "platform/CString.h"
+#include "platform/Types.h"
+
+namespace host {
+
+// Entity type codes the host reports through GetEntityType.
+namespace EntityType {
+inline constexpr LONG Line = 1;
+inline constexpr LONG Symbol = 2;
+inline constexpr LONG ShortCircuitPoint = 27;
+inline constexpr LONG Transformer = 28;
+}  // namespace EntityType
+
+// Kind names of the kernel's topology, exact texts (UTF-8 literals; use
+// FromUtf8 to compare with the GBK kinds of the map).
+namespace KindName {
+inline constexpr const char* Starter = "启动器";
+inline constexpr const char* ProtectionUnit = "综保";
+inline constexpr const char* MobileSubstation = "移动变电站";
+inline constexpr const char* MineTransformer = "矿用变压器";
+inline constexpr const char* HvDistributionBox = "高压配电箱";
+inline constexpr const char* OneToTwoSwitch = "一拖二开关";
+inline constexpr const char* OneToFourSwitch = "一拖四开关";
+inline constexpr const char* OneToSixSwitch = "一拖六开关";
+inline constexpr const char* ShortCircuitPoint = "短路点";
+inline constexpr const char* Motor = "电动机";
+inline constexpr const char* Cable = "电缆";
+}  // namespace KindName
+
+// A name or kind name fits in 32 bytes with its terminator.
+inline constexpr size_t kMaxNameBytes = 31;
+
+struct Point3 {
+    double x = 0.0;
+    double y = 0.0;
+    double z = 0.0;
+    friend bool operator==(const Point3&, const Point3&) = default;
+};
+
+struct Label {
+    CString text;
+    LONG style = 0;
+    LONG placement = 0;
+    friend bool operator==(const Label&, const Label&) = default;
+};
+
+// Motor values by the index the equipment library's GetMotorData uses:
+// 0 rated power kW, 1 rated current A, 2 rated voltage V, 3 starting current A, 4 power factor.
+struct MotorData {
+    double ratedPowerKW = 0.0;
+    double ratedCurrentA = 0.0;
+    double ratedVoltageV = 0.0;
+    double startCurrentA = 0.0;
+    double powerFactor = 0.0;
+    bool running = true;      // set to running (not a spare)
+    bool groupStart = false;  // starts together with the other group-start motors of its starter or circuit
+    friend bool operator==(const MotorData&, const MotorData&) = default;
+};
+
+// A symbol definition: its extent relative to the insertion point, in
+// definition units. Objects refer to it by id through their block reference.
+struct SymbolDefinition {
+    LONG id = 0;
+    CString name;
+    double x0 = 0.0, y0 = 0.0, x1 = 0.0, y1 = 0.0;
+    std::string extraJson;  // keys this system does not know, kept verbatim (UTF-8 JSON object or empty)
+    friend bool operator==(const SymbolDefinition&, const SymbolDefinition&) = default;
+};
+
+// One attribute record: text values addressed by sub-index from 0.
+using AttributeRow = std::vector<CString>;
+
+struct MapObject {
+    LONG entityId = 0;
+    LONG handle = 0;          // kernel object handle, never 0
+    LONG entityType = EntityType::Symbol;
+    CString kind;             // kernel kind name, e.g. "移动变电站"
+    CString name;             // at most kMaxNameBytes GBK bytes
+    LONG layer = 0;
+    LONG colour = 0;          // 0x00BBGGRR
+    DWORD flags = 0;          // kernel flag word (bit 0x1000 is toggled by the colour lookup)
+    bool settingLocked = false;  // the equipment library refuses to set this object
+
+    // Geometry (symbols and points).
+    Point3 insertion;
+    std::vector<Point3> outline;
+    LONG symbol = -1;         // symbol definition id, -1 when none
+    double width = 0.0;       // placed size, map units
+    double height = 0.0;
+    double rotation = 0.0;    // stored rotation, degrees counter-clockwise
+
+    // Topology: a line joins the object it starts at to the object it ends at.
+    bool isLine = false;
+    LONG fromEntity = 0;      // entity id at the line's start (upstream end), 0 when none
+    LONG toEntity = 0;        // entity id at the line's end (downstream end), 0 when none
+    LONG lineProperty = 0;    // answered to query 16420
+
+    std::vector<Label> labels;
+    std::map<LONG, AttributeRow> fields;     // attribute records by field number
+    std::optional<MotorData> motor;
+    std::map<std::string, CString> notes;    // setting notes by key (UTF-8 key, GBK text)
+    std::string extraJson;    // keys this system does not know, kept verbatim
+
+    friend bool operator==(const MapObject&, const MapObject&) = default;
+};
+
+struct Layer {
+    LONG id = 0;
+    CString name;
+    LONG colour = 0;
+    std::string extraJson;
+    friend bool operator==(const Layer&, const Layer&) = default;
+};
+
+// Window transform of MapToClient: client = ((x - originX) * scale, (originY - y) * scale),
+// so the window's y grows downwards while the map's grows upwards.
+struct MapView {
+    double originX = 0.0;
+    double originY = 0.0;
+    double scale = 1.0;
+    friend bool operator==(const MapView&, const MapView&) = default;
+};
+
+struct ProjectSettings {
+    CString name;
+    LONG lowVoltage = 660;    // the project's low-voltage level, V
+    LONG highVoltage = 6000;  // the supply's high-voltage level, V
+    std::string extraJson;
+    friend bool operator==(const ProjectSettings&, const ProjectSettings&) = default;
+};
+
+class MapDocument {
+public:
+    MapDocument() = default;
+
+    // Objects in document order (symbols and lines alike).
+    std::vector<MapObject>& objects() { return m_objects; }
+    const std::vector<MapObject>& objects() const { return m_objects; }
+
+    MapObject* FindByEntity(LONG entityId);
+    const MapObject* FindByEntity(LONG entityId) const;
+    MapObject* FindByHandle(LONG handle);
+    const MapObject* FindByHandle(LONG handle) const;
+    // First object with that (GBK) name, or null.
+    MapObject* FindByName(const CString& name);
+    const MapObject* FindByName(const CString& name) const;
+
+    // Adds an object; assigns an entity id and a handle when they are 0
+    // (one more than the largest in use). Throws std::invalid_argument when
+    // the id or handle is already taken or negative.
+    MapObject& AddObject(MapObject object);
+
+    // The lookups keep an index. It follows AddObject, objects added or
+    // removed through objects(), changes to the last object, and renames of
+    // any object by itself. Call Reindex after changing the entity id, handle
+    // or line ends of an earlier object in place.
+    void Reindex() const;
+
+    // The kernel's connection list of an object: -h for each line h that starts
+    // at it, +h for each line h that ends at it, in document order.
+    std::vector<LONG> Connections(LONG handle) const;
+
+    std::vector<Layer>& layers() { return m_layers; }
+    const std::vector<Layer>& layers() const { return m_layers; }
+    const Layer* FindLayer(LONG id) const;
+
+    std::vector<SymbolDefinition>& symbols() { return m_symbols; }
+    const std::vector<SymbolDefinition>& symbols() const { return m_symbols; }
+    const SymbolDefinition* FindSymbol(LONG id) const;
+
+    // The map's current drawing colour; -1 means "the colour of the layer".
+    LONG currentColour() const { return m_currentColour; }
+    void setCurrentColour(LONG colour) { m_currentColour = colour; }
+
+    MapView& view() { return m_view; }
+    const MapView& view() const { return m_view; }
+    ProjectSettings& project() { return m_project; }
+    const ProjectSettings& project() const { return m_project; }
+
+    // Keys at the top level of the map file that this system does not know.
+    std::string& extraJson() { return m_extraJson; }
+    const std::string& extraJson() const { return m_extraJson; }
+
+    // Set whenever the drawing was changed through the map control or the kernel.
+    bool modified() const { return m_modified; }
+    void setModified(bool modified) { m_modified = modified; }
+
+    friend bool operator==(const MapDocument& a, const MapDocument& b) {
+        return a.m_objects == b.m_objects && a.m_layers == b.m_layers && a.m_symbols == b.m_symbols &&
+               a.m_currentColour == b.m_currentColour && a.m_view == b.m_view && a.m_project == b.m_project &&
+               a.m_extraJson == b.m_extraJson;
+    }
+
+private:
+    // What the index was built from; a mismatch means objects() was edited directly.
+    struct IndexStamp {
+        const MapObject* data = nullptr;
+        size_t size = 0;
+        LONG lastEntity = 0, lastHandle = 0, lastFrom = 0, lastTo = 0;
+        bool lastIsLine = false;
+        friend bool operator==(const IndexStamp&, const IndexStamp&) = default;
+    };
+    IndexStamp CurrentStamp() const;
+    void EnsureIndex() const;
+    void IndexObject(size_t position) const;
+    size_t PositionOfEntity(LONG entityId) const;  // npos when absent
+    size_t PositionOfHandle(LONG handle) const;
+    size_t PositionOfName(const CString& name) const;
+
+    std::vector<MapObject> m_objects;
+    std::vector<Layer> m_layers;
+    std::vector<SymbolDefinition> m_symbols;
+    LONG m_currentColour = -1;
+    MapView m_view;
+    ProjectSettings m_project;
+    std::string m_extraJson;
+    bool m_modified = false;
+
+    // Lookup index: positions in m_objects, so that a copied document's index
+    // stays valid for the copy. Not part of the document's value.
+    mutable std::unordered_map<LONG, size_t> m_entityIndex;
+    mutable std::unordered_map<LONG, size_t> m_handleIndex;
+    mutable std::unordered_map<std::string, size_t> m_nameIndex;       // first object of each name
+    mutable std::unordered_map<LONG, std::vector<size_t>> m_lineEnds;  // entity id -> lines starting or ending there
+    mutable LONG m_maxEntity = 0;
+    mutable LONG m_maxHandle = 0;
+    mutable IndexStamp m_indexStamp;
+    mutable bool m_indexBuilt = false;
+};
+
+}  // namespace host

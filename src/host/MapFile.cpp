@@ -1,0 +1,1309 @@
+#include "host/MapFile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <set>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/Gbk.h"
+
+namespace host {
+
+namespace {
+
+// Insertion-ordered objects, so that keys this system does not know come back
+// in the order the file had them.
+using Json = nlohmann::ordered_json;
+
+constexpr const char* kFormatName = "jdmap";
+constexpr long long kFormatVersion = 1;
+// The format itself nests six levels; the rest is room for other modules' keys.
+constexpr size_t kMaxDepth = 64;
+// A sub-index key of the object form of a record allocates every value below
+// it, so the object form stops here. (The array form is bounded by the file.)
+constexpr long long kMaxSubIndexKey = 65535;
+constexpr long long kMaxColour = 0xFFFFFF;
+constexpr long long kLongMax = std::numeric_limits<LONG>::max();
+constexpr long long kLongMin = std::numeric_limits<LONG>::min();
+constexpr long long kDwordMax = std::numeric_limits<DWORD>::max();
+// Up to this many invalid UTF-8 sequences are listed before the reader gives up.
+constexpr size_t kMaxEncodingReports = 20;
+constexpr size_t npos = std::string::npos;
+
+using Problems = std::vector<MapFileProblem>;
+
+// ---- Places in the text -----------------------------------------------------
+
+bool HasBom(std::string_view text) { return text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF"; }
+
+// Length of the well-formed UTF-8 sequence at i, or 0 when the bytes there
+// are not one (overlong forms, surrogates and values past U+10FFFF included).
+size_t Utf8SequenceLength(std::string_view text, size_t i) {
+    const auto byte = [&](size_t k) { return k < text.size() ? static_cast<unsigned char>(text[k]) : 0u; };
+    const unsigned c = byte(i);
+    const auto inRange = [&](size_t k, unsigned lo, unsigned hi) { return k < text.size() && byte(k) >= lo && byte(k) <= hi; };
+    if (c < 0x80) return 1;
+    if (c >= 0xC2 && c <= 0xDF) return inRange(i + 1, 0x80, 0xBF) ? 2 : 0;
+    if (c >= 0xE0 && c <= 0xEF) {
+        const unsigned lo = c == 0xE0 ? 0xA0 : 0x80;
+        const unsigned hi = c == 0xED ? 0x9F : 0xBF;
+        return inRange(i + 1, lo, hi) && inRange(i + 2, 0x80, 0xBF) ? 3 : 0;
+    }
+    if (c >= 0xF0 && c <= 0xF4) {
+        const unsigned lo = c == 0xF0 ? 0x90 : 0x80;
+        const unsigned hi = c == 0xF4 ? 0x8F : 0xBF;
+        return inRange(i + 1, lo, hi) && inRange(i + 2, 0x80, 0xBF) && inRange(i + 3, 0x80, 0xBF) ? 4 : 0;
+    }
+    return 0;
+}
+
+// "line L, column C" of a byte offset. Columns count characters, as editors
+// do (each stray byte of invalid UTF-8 counts as one), and a byte-order mark
+// is not one of them.
+std::string LineColumn(std::string_view text, size_t offset) {
+    offset = std::min(offset, text.size());
+    size_t line = 1;
+    size_t column = 1;
+    for (size_t i = HasBom(text) ? 3 : 0; i < offset;) {
+        if (text[i] == '\n') {
+            ++line;
+            column = 1;
+        } else {
+            ++column;
+        }
+        i += std::max<size_t>(1, Utf8SequenceLength(text, i));
+    }
+    return "line " + std::to_string(line) + ", column " + std::to_string(column);
+}
+
+bool IsValidUtf8(std::string_view text) {
+    for (size_t i = 0; i < text.size();) {
+        const size_t length = Utf8SequenceLength(text, i);
+        if (length == 0) return false;
+        i += length;
+    }
+    return true;
+}
+
+std::string HexByte(unsigned char byte) {
+    static const char* digits = "0123456789ABCDEF";
+    return std::string("0x") + digits[byte >> 4] + digits[byte & 0xF];
+}
+
+// Adds a problem for each run of bytes that is not UTF-8; true when there was
+// none. A run that reads as GBK says so: the usual cause is a file saved in
+// the code page the program uses in memory.
+bool CheckUtf8(std::string_view text, Problems& problems) {
+    size_t reported = 0;
+    for (size_t i = 0; i < text.size();) {
+        const size_t length = Utf8SequenceLength(text, i);
+        if (length != 0) {
+            i += length;
+            continue;
+        }
+        if (reported == kMaxEncodingReports) {
+            problems.push_back({LineColumn(text, i), "more invalid UTF-8 follows; only the first " +
+                                                         std::to_string(kMaxEncodingReports) + " places are listed"});
+            return false;
+        }
+        size_t end = i;
+        while (end < text.size() && Utf8SequenceLength(text, end) == 0) ++end;
+        std::string message = "invalid UTF-8: byte";
+        if (end - i > 1) message += "s";
+        for (size_t k = i; k < end && k < i + 8; ++k) message += " " + HexByte(static_cast<unsigned char>(text[k]));
+        if (end - i > 8) message += " ...";
+        std::string asGbk;
+        if (TryGbkToUtf8(text.substr(i, end - i), asGbk)) {
+            message += " (as GBK these read \"" + asGbk + "\"; a map file is UTF-8 text)";
+        } else {
+            message += " (a map file is UTF-8 text)";
+        }
+        problems.push_back({LineColumn(text, i), message});
+        ++reported;
+        i = end;
+    }
+    return reported == 0;
+}
+
+// Offset of the first bracket nested deeper than the limit, outside texts.
+// Checked before parsing so that no stage has to handle unbounded nesting.
+size_t FindTooDeep(std::string_view text, size_t limit) {
+    size_t depth = 0;
+    bool inText = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inText) {
+            if (c == '\\') ++i;
+            else if (c == '"') inText = false;
+        } else if (c == '"') {
+            inText = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > limit) return i;
+        } else if ((c == ']' || c == '}') && depth > 0) {
+            --depth;
+        }
+    }
+    return npos;
+}
+
+// The parser stops at the last byte of the token it could not use; a reader
+// looks for the token's first character.
+size_t TokenStart(std::string_view text, size_t offset) {
+    if (offset >= text.size()) return offset;
+    const auto isNumberChar = [](char c) { return (c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '+' || c == '-'; };
+    const auto isLetter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+    const char last = text[offset];
+    if (last == '"') {
+        for (size_t i = offset; i-- > 0;) {
+            if (text[i] == '\n') break;
+            if (text[i] != '"') continue;
+            size_t backslashes = 0;
+            while (backslashes < i && text[i - 1 - backslashes] == '\\') ++backslashes;
+            if (backslashes % 2 == 0) return i;
+        }
+        return offset;
+    }
+    size_t start = offset;
+    if (isNumberChar(last)) {
+        while (start > 0 && isNumberChar(text[start - 1])) --start;
+    } else if (isLetter(last)) {
+        while (start > 0 && isLetter(text[start - 1])) --start;
+    }
+    return start;
+}
+
+// ---- Parsing into a tree ----------------------------------------------------
+
+std::string PointerToken(std::string_view key) {
+    std::string token;
+    for (const char c : key) {
+        if (c == '~') token += "~0";
+        else if (c == '/') token += "~1";
+        else token += c;
+    }
+    return token;
+}
+
+std::string Child(const std::string& where, std::string_view key) { return where + "/" + PointerToken(key); }
+std::string Child(const std::string& where, size_t index) { return where + "/" + std::to_string(index); }
+
+// The library's messages start with its own tag and position; the position is
+// reported separately, as a line and column.
+std::string ParserMessage(const std::string& what) {
+    std::string message = what;
+    if (message.rfind("[json.exception.", 0) == 0) {
+        const size_t close = message.find("] ");
+        if (close != npos) message = message.substr(close + 2);
+    }
+    if (message.rfind("parse error", 0) == 0) {
+        const size_t colon = message.find(": ");
+        if (colon != npos) message = message.substr(colon + 2);
+    }
+    return message;
+}
+
+// Builds the tree and notes keys that occur twice in one object, which the
+// library would otherwise settle silently by keeping the last.
+class TreeBuilder {
+public:
+    using number_integer_t = Json::number_integer_t;
+    using number_unsigned_t = Json::number_unsigned_t;
+    using number_float_t = Json::number_float_t;
+    using string_t = Json::string_t;
+    using binary_t = Json::binary_t;
+
+    explicit TreeBuilder(Problems& problems) : m_problems(problems) {}
+
+    bool null() { return Put(Json(nullptr)) != nullptr; }
+    bool boolean(bool value) { return Put(Json(value)) != nullptr; }
+    bool number_integer(number_integer_t value) { return Put(Json(value)) != nullptr; }
+    bool number_unsigned(number_unsigned_t value) { return Put(Json(value)) != nullptr; }
+    bool number_float(number_float_t value, const string_t&) { return Put(Json(value)) != nullptr; }
+    bool string(string_t& value) { return Put(Json(std::move(value))) != nullptr; }
+    bool binary(binary_t&) { return false; }  // text JSON has none
+
+    bool start_object(std::size_t) { return Open(Json::object()); }
+    bool start_array(std::size_t) { return Open(Json::array()); }
+    bool end_object() { return Close(); }
+    bool end_array() { return Close(); }
+
+    bool key(string_t& name) {
+        const Json& object = *m_stack.back();
+        if (object.contains(name)) {
+            m_problems.push_back({Child(m_paths.back(), name), "the key \"" + name + "\" occurs twice in one object"});
+        }
+        m_key = std::move(name);
+        return true;
+    }
+
+    bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception& error) {
+        // The parser counts the bytes it has read, the offending one included.
+        m_errorPosition = position > 0 ? position - 1 : 0;
+        m_errorMessage = ParserMessage(error.what());
+        return false;
+    }
+
+    Json& root() { return m_root; }
+    bool failed() const { return !m_errorMessage.empty(); }
+    std::size_t errorPosition() const { return m_errorPosition; }
+    const std::string& errorMessage() const { return m_errorMessage; }
+
+private:
+    // Stores a value in the open container; returns it with its pointer in m_newPath.
+    Json* Put(Json value) {
+        if (m_stack.empty()) {
+            m_root = std::move(value);
+            m_newPath.clear();
+            return &m_root;
+        }
+        Json& parent = *m_stack.back();
+        if (parent.is_array()) {
+            m_newPath = Child(m_paths.back(), parent.size());
+            parent.push_back(std::move(value));
+            return &parent.back();
+        }
+        m_newPath = Child(m_paths.back(), m_key);
+        Json& slot = parent[m_key];
+        slot = std::move(value);
+        return &slot;
+    }
+    bool Open(Json container) {
+        Json* value = Put(std::move(container));
+        m_stack.push_back(value);
+        m_paths.push_back(m_newPath);
+        return true;
+    }
+    bool Close() {
+        m_stack.pop_back();
+        m_paths.pop_back();
+        return true;
+    }
+
+    Problems& m_problems;
+    Json m_root;
+    // Open containers. A container only gains siblings after it is closed, so
+    // these pointers stay valid while they are on the stack.
+    std::vector<Json*> m_stack;
+    std::vector<std::string> m_paths;
+    std::string m_key;
+    std::string m_newPath;
+    std::size_t m_errorPosition = 0;
+    std::string m_errorMessage;
+};
+
+// ---- Reading the tree into a document ---------------------------------------
+
+std::string Found(const Json& value) {
+    switch (value.type()) {
+        case Json::value_t::null: return "null";
+        case Json::value_t::boolean: return value.get<bool>() ? "true" : "false";
+        case Json::value_t::number_integer:
+        case Json::value_t::number_unsigned:
+        case Json::value_t::number_float: return "the number " + value.dump();
+        case Json::value_t::string: return "a text";
+        case Json::value_t::array: return "an array";
+        case Json::value_t::object: return "an object";
+        default: return "a value of another kind";
+    }
+}
+
+bool IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Texts are stored in memory exactly as the kernel stores them, in GBK.
+bool ConvertToGbk(const std::string& utf8, std::string& gbk, std::string& failure) {
+    if (IsAscii(utf8)) {  // ASCII is the same in both; most record values are numbers
+        gbk = utf8;
+        return true;
+    }
+    size_t offset = 0;
+    if (TryUtf8ToGbk(utf8, gbk, &offset)) return true;
+    offset = std::min(offset, utf8.size());
+    const size_t length = std::max<size_t>(1, Utf8SequenceLength(utf8, offset));
+    const std::string character = utf8.substr(offset, length);
+    unsigned long codePoint = 0;
+    const unsigned char lead = static_cast<unsigned char>(character[0]);
+    const unsigned leadBits = length == 1 ? 0x7F : length == 2 ? 0x1F : length == 3 ? 0x0F : 0x07;
+    codePoint = lead & leadBits;
+    for (size_t k = 1; k < character.size(); ++k) codePoint = (codePoint << 6) | (static_cast<unsigned char>(character[k]) & 0x3F);
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "U+%04lX", codePoint);
+    size_t characterNumber = 1;
+    for (size_t i = 0; i < offset; ++i) {
+        if ((static_cast<unsigned char>(utf8[i]) & 0xC0) != 0x80) ++characterNumber;
+    }
+    failure = "the text cannot be stored in GBK: the character " + std::string(hex) + " '" + character +
+              "' (character " + std::to_string(characterNumber) + " of the text) has no GBK form";
+    return false;
+}
+
+struct ObjectSource {
+    std::string where;
+    bool idValid = false;
+    bool handleValid = false;
+    bool layerValid = false;
+    bool symbolValid = false;
+};
+
+class MapReader {
+public:
+    explicit MapReader(Problems& problems) : m_problems(problems) {}
+
+    void Read(const Json& root, MapDocument& document) {
+        if (!root.is_object()) {
+            Problem("", "a map file holds a JSON object, found " + Found(root));
+            return;
+        }
+        static const std::set<std::string> known = {"format", "version", "project", "currentColour",
+                                                    "view",   "layers",  "symbols", "objects"};
+        const std::string where;
+        if (const Json* format = Require(root, where, "format")) {
+            std::string text;
+            if (ExpectText(*format, Child(where, "format"), text) && text != kFormatName) {
+                Problem(Child(where, "format"),
+                        "format is \"" + text + "\"; a map file says \"" + std::string(kFormatName) + "\"");
+            }
+        }
+        if (const Json* version = Require(root, where, "version")) {
+            long long value = 0;
+            if (Integer(*version, Child(where, "version"), 0, kLongMax, value) && value != kFormatVersion) {
+                Problem(Child(where, "version"),
+                        value > kFormatVersion
+                            ? "version " + std::to_string(value) + " is newer than this program reads (" +
+                                  std::to_string(kFormatVersion) + ")"
+                            : "version " + std::to_string(value) + " is not a map file version (this program reads " +
+                                  std::to_string(kFormatVersion) + ")");
+            }
+        }
+        if (const Json* project = Optional(root, "project")) ReadProject(*project, Child(where, "project"), document.project());
+        if (const Json* colour = Optional(root, "currentColour")) {
+            long long value = 0;
+            if (Integer(*colour, "/currentColour", -1, kMaxColour, value)) document.setCurrentColour(static_cast<LONG>(value));
+        }
+        if (const Json* view = Optional(root, "view")) ReadView(*view, "/view", document.view());
+        if (const Json* layers = Require(root, where, "layers")) {
+            m_layersKnown = ReadLayers(*layers, "/layers", document.layers());
+        }
+        if (const Json* symbols = Optional(root, "symbols")) {
+            m_symbolsKnown = ReadSymbols(*symbols, "/symbols", document.symbols());
+        }
+        std::vector<MapObject> objects;
+        std::vector<ObjectSource> sources;
+        if (const Json* list = Require(root, where, "objects")) ReadObjects(*list, "/objects", objects, sources);
+        document.extraJson() = Unknown(root, known);
+        CheckReferences(document, objects, sources);
+        if (m_problems.empty()) {
+            for (MapObject& object : objects) {
+                try {
+                    document.AddObject(std::move(object));
+                } catch (const std::invalid_argument& error) {  // excluded by the checks above
+                    Problem("/objects", error.what());
+                }
+            }
+        }
+    }
+
+private:
+    void Problem(const std::string& where, std::string message) { m_problems.push_back({where, std::move(message)}); }
+
+    static const Json* Optional(const Json& object, const char* key) {
+        const auto it = object.find(key);
+        return it == object.end() ? nullptr : &*it;
+    }
+    const Json* Require(const Json& object, const std::string& where, const char* key) {
+        const Json* value = Optional(object, key);
+        if (!value) Problem(where, std::string("missing required key \"") + key + "\"");
+        return value;
+    }
+    bool ExpectObject(const Json& value, const std::string& where) {
+        if (value.is_object()) return true;
+        Problem(where, "expected an object, found " + Found(value));
+        return false;
+    }
+    bool ExpectArray(const Json& value, const std::string& where) {
+        if (value.is_array()) return true;
+        Problem(where, "expected an array, found " + Found(value));
+        return false;
+    }
+
+    // Unknown keys become the verbatim JSON kept beside the known members.
+    static std::string Unknown(const Json& object, const std::set<std::string>& known) {
+        Json extra = Json::object();
+        for (auto it = object.begin(); it != object.end(); ++it) {
+            if (!known.count(it.key())) extra[it.key()] = it.value();
+        }
+        return extra.empty() ? std::string() : extra.dump();
+    }
+    // Where unknown keys have nowhere to be kept, they are reported rather than lost.
+    void RejectUnknown(const Json& object, const std::string& where, const std::set<std::string>& known) {
+        for (auto it = object.begin(); it != object.end(); ++it) {
+            if (!known.count(it.key())) Problem(Child(where, it.key()), "unknown key \"" + it.key() + "\" here");
+        }
+    }
+
+    bool Integer(const Json& value, const std::string& where, long long min, long long max, long long& out) {
+        if (value.is_number_integer() && !value.is_number_unsigned()) {
+            out = value.get<long long>();
+        } else if (value.is_number_unsigned()) {
+            const unsigned long long u = value.get<unsigned long long>();
+            if (u > static_cast<unsigned long long>(std::numeric_limits<long long>::max())) {
+                Problem(where, value.dump() + " is outside " + std::to_string(min) + ".." + std::to_string(max));
+                return false;
+            }
+            out = static_cast<long long>(u);
+        } else if (value.is_number_float()) {
+            const double d = value.get<double>();
+            if (std::floor(d) != d) {
+                Problem(where, "expected a whole number, found " + value.dump());
+                return false;
+            }
+            if (d < static_cast<double>(min) || d > static_cast<double>(max)) {
+                Problem(where, value.dump() + " is outside " + std::to_string(min) + ".." + std::to_string(max));
+                return false;
+            }
+            out = static_cast<long long>(d);
+        } else {
+            Problem(where, "expected an integer, found " + Found(value));
+            return false;
+        }
+        if (out < min || out > max) {
+            Problem(where, std::to_string(out) + " is outside " + std::to_string(min) + ".." + std::to_string(max));
+            return false;
+        }
+        return true;
+    }
+    bool Long(const Json& value, const std::string& where, LONG& out, long long min = kLongMin, long long max = kLongMax) {
+        long long wide = 0;
+        if (!Integer(value, where, min, max, wide)) return false;
+        out = static_cast<LONG>(wide);
+        return true;
+    }
+    bool Number(const Json& value, const std::string& where, double& out) {
+        if (!value.is_number()) {
+            Problem(where, "expected a number, found " + Found(value));
+            return false;
+        }
+        out = value.get<double>();
+        return true;  // the parser refuses numbers beyond the range of a double
+    }
+    bool Boolean(const Json& value, const std::string& where, bool& out) {
+        if (!value.is_boolean()) {
+            Problem(where, "expected true or false, found " + Found(value));
+            return false;
+        }
+        out = value.get<bool>();
+        return true;
+    }
+    bool ExpectText(const Json& value, const std::string& where, std::string& out) {
+        if (!value.is_string()) {
+            Problem(where, "expected a text, found " + Found(value));
+            return false;
+        }
+        out = value.get<std::string>();
+        return true;
+    }
+    // A text as the map holds it: GBK, without NUL (the kernel's texts are
+    // zero-terminated), and within maxBytes when that is not 0.
+    bool Text(const Json& value, const std::string& where, CString& out, size_t maxBytes = 0, const char* what = "text") {
+        std::string utf8;
+        if (!ExpectText(value, where, utf8)) return false;
+        if (utf8.find('\0') != npos) {
+            Problem(where, std::string("the ") + what + " contains the character U+0000, which map texts cannot hold");
+            return false;
+        }
+        std::string gbk;
+        std::string failure;
+        if (!ConvertToGbk(utf8, gbk, failure)) {
+            Problem(where, failure);
+            return false;
+        }
+        if (maxBytes != 0 && gbk.size() > maxBytes) {
+            Problem(where, std::string("the ") + what + " \"" + utf8 + "\" is " + std::to_string(gbk.size()) +
+                               " GBK bytes long; at most " + std::to_string(maxBytes) + " fit");
+            return false;
+        }
+        out = CString(std::move(gbk));
+        return true;
+    }
+    // [x, y] or [x, y, z].
+    bool Point(const Json& value, const std::string& where, Point3& out) {
+        if (!value.is_array() || value.size() < 2 || value.size() > 3) {
+            Problem(where, "expected a point [x, y, z], found " +
+                               (value.is_array() ? "an array of " + std::to_string(value.size()) + " values" : Found(value)));
+            return false;
+        }
+        bool ok = Number(value[0], Child(where, 0), out.x);
+        ok = Number(value[1], Child(where, 1), out.y) && ok;
+        out.z = 0.0;
+        if (value.size() == 3) ok = Number(value[2], Child(where, 2), out.z) && ok;
+        return ok;
+    }
+    bool Numbers(const Json& value, const std::string& where, size_t count, const char* shape, double* out) {
+        if (!value.is_array() || value.size() != count) {
+            Problem(where, std::string("expected ") + shape + ", found " +
+                               (value.is_array() ? "an array of " + std::to_string(value.size()) + " values" : Found(value)));
+            return false;
+        }
+        bool ok = true;
+        for (size_t i = 0; i < count; ++i) ok = Number(value[i], Child(where, i), out[i]) && ok;
+        return ok;
+    }
+
+    // A record or sub-index number written as an object key: digits only,
+    // without a leading zero, so that each number has one spelling.
+    bool IndexKey(const std::string& key, const std::string& where, const char* what, long long max, LONG& out) {
+        const bool digits = !key.empty() && std::all_of(key.begin(), key.end(), [](char c) { return c >= '0' && c <= '9'; });
+        if (!digits) {
+            Problem(where, std::string(what) + " \"" + key + "\" is not a non-negative integer");
+            return false;
+        }
+        if (key.size() > 1 && key[0] == '0') {
+            Problem(where, std::string(what) + " \"" + key + "\" has a leading zero; write it without");
+            return false;
+        }
+        if (key.size() > 10 || std::stoll(key) > max) {
+            Problem(where, std::string(what) + " " + key + " is larger than " + std::to_string(max));
+            return false;
+        }
+        out = static_cast<LONG>(std::stoll(key));
+        return true;
+    }
+
+    void ReadProject(const Json& value, const std::string& where, ProjectSettings& project) {
+        if (!ExpectObject(value, where)) return;
+        if (const Json* name = Optional(value, "name")) Text(*name, Child(where, "name"), project.name);
+        if (const Json* low = Optional(value, "lowVoltage")) Long(*low, Child(where, "lowVoltage"), project.lowVoltage, 0);
+        if (const Json* high = Optional(value, "highVoltage")) Long(*high, Child(where, "highVoltage"), project.highVoltage, 0);
+        project.extraJson = Unknown(value, {"name", "lowVoltage", "highVoltage"});
+    }
+
+    void ReadView(const Json& value, const std::string& where, MapView& view) {
+        if (!ExpectObject(value, where)) return;
+        RejectUnknown(value, where, {"originX", "originY", "scale"});
+        if (const Json* x = Optional(value, "originX")) Number(*x, Child(where, "originX"), view.originX);
+        if (const Json* y = Optional(value, "originY")) Number(*y, Child(where, "originY"), view.originY);
+        if (const Json* scale = Optional(value, "scale")) {
+            if (Number(*scale, Child(where, "scale"), view.scale) && !(view.scale > 0.0)) {
+                Problem(Child(where, "scale"), "the scale must be greater than 0, found " + scale->dump());
+            }
+        }
+    }
+
+    // False when the list itself is unusable, so that references to it are not checked.
+    bool ReadLayers(const Json& value, const std::string& where, std::vector<Layer>& layers) {
+        if (!ExpectArray(value, where)) return false;
+        std::unordered_map<LONG, size_t> seen;
+        for (size_t i = 0; i < value.size(); ++i) {
+            const std::string at = Child(where, i);
+            const Json& item = value[i];
+            if (!ExpectObject(item, at)) continue;
+            Layer layer;
+            const Json* id = Require(item, at, "id");
+            const bool idOk = id && Long(*id, Child(at, "id"), layer.id, 0);
+            if (const Json* name = Require(item, at, "name")) Text(*name, Child(at, "name"), layer.name);
+            if (const Json* colour = Require(item, at, "colour")) Long(*colour, Child(at, "colour"), layer.colour, 0, kMaxColour);
+            layer.extraJson = Unknown(item, {"id", "name", "colour"});
+            if (idOk) {
+                const auto [it, added] = seen.emplace(layer.id, i);
+                if (!added) {
+                    Problem(Child(at, "id"), "layer id " + std::to_string(layer.id) + " is already used by " +
+                                                 Child(where, it->second));
+                }
+            }
+            layers.push_back(std::move(layer));
+        }
+        return true;
+    }
+
+    bool ReadSymbols(const Json& value, const std::string& where, std::vector<SymbolDefinition>& symbols) {
+        if (!ExpectArray(value, where)) return false;
+        std::unordered_map<LONG, size_t> seen;
+        for (size_t i = 0; i < value.size(); ++i) {
+            const std::string at = Child(where, i);
+            const Json& item = value[i];
+            if (!ExpectObject(item, at)) continue;
+            SymbolDefinition symbol;
+            const Json* id = Require(item, at, "id");
+            const bool idOk = id && Long(*id, Child(at, "id"), symbol.id, 0);
+            if (const Json* name = Require(item, at, "name")) Text(*name, Child(at, "name"), symbol.name);
+            if (const Json* extent = Require(item, at, "extent")) {
+                double box[4] = {0, 0, 0, 0};
+                if (Numbers(*extent, Child(at, "extent"), 4, "an extent [x0, y0, x1, y1]", box)) {
+                    symbol.x0 = box[0];
+                    symbol.y0 = box[1];
+                    symbol.x1 = box[2];
+                    symbol.y1 = box[3];
+                }
+            }
+            symbol.extraJson = Unknown(item, {"id", "name", "extent"});
+            if (idOk) {
+                const auto [it, added] = seen.emplace(symbol.id, i);
+                if (!added) {
+                    Problem(Child(at, "id"), "symbol id " + std::to_string(symbol.id) + " is already used by " +
+                                                 Child(where, it->second));
+                }
+            }
+            symbols.push_back(std::move(symbol));
+        }
+        return true;
+    }
+
+    void ReadFields(const Json& value, const std::string& where, std::map<LONG, AttributeRow>& fields) {
+        if (!ExpectObject(value, where)) return;
+        for (auto it = value.begin(); it != value.end(); ++it) {
+            const std::string at = Child(where, it.key());
+            LONG number = 0;
+            if (!IndexKey(it.key(), at, "field number", kLongMax, number)) continue;
+            AttributeRow row;
+            const Json& values = it.value();
+            if (values.is_array()) {
+                row.resize(values.size());
+                for (size_t sub = 0; sub < values.size(); ++sub) Text(values[sub], Child(at, sub), row[sub]);
+            } else if (values.is_object()) {
+                for (auto sub = values.begin(); sub != values.end(); ++sub) {
+                    const std::string subAt = Child(at, sub.key());
+                    LONG index = 0;
+                    if (!IndexKey(sub.key(), subAt, "sub-index", kMaxSubIndexKey, index)) continue;
+                    if (row.size() <= static_cast<size_t>(index)) row.resize(static_cast<size_t>(index) + 1);
+                    Text(sub.value(), subAt, row[static_cast<size_t>(index)]);
+                }
+            } else {
+                Problem(at, "expected an array of texts by sub-index (or an object with sub-index keys), found " +
+                                Found(values));
+                continue;
+            }
+            fields[number] = std::move(row);
+        }
+    }
+
+    void ReadLabels(const Json& value, const std::string& where, std::vector<Label>& labels) {
+        if (!ExpectArray(value, where)) return;
+        for (size_t i = 0; i < value.size(); ++i) {
+            const std::string at = Child(where, i);
+            const Json& item = value[i];
+            if (!ExpectObject(item, at)) continue;
+            RejectUnknown(item, at, {"text", "style", "placement"});
+            Label label;
+            if (const Json* text = Require(item, at, "text")) Text(*text, Child(at, "text"), label.text);
+            if (const Json* style = Optional(item, "style")) Long(*style, Child(at, "style"), label.style);
+            if (const Json* placement = Optional(item, "placement")) Long(*placement, Child(at, "placement"), label.placement);
+            labels.push_back(std::move(label));
+        }
+    }
+
+    void ReadMotor(const Json& value, const std::string& where, MotorData& motor) {
+        if (!ExpectObject(value, where)) return;
+        RejectUnknown(value, where,
+                      {"ratedPowerKW", "ratedCurrentA", "ratedVoltageV", "startCurrentA", "powerFactor", "running", "groupStart"});
+        const std::pair<const char*, double*> numbers[] = {{"ratedPowerKW", &motor.ratedPowerKW},
+                                                           {"ratedCurrentA", &motor.ratedCurrentA},
+                                                           {"ratedVoltageV", &motor.ratedVoltageV},
+                                                           {"startCurrentA", &motor.startCurrentA},
+                                                           {"powerFactor", &motor.powerFactor}};
+        for (const auto& [key, member] : numbers) {
+            if (const Json* number = Require(value, where, key)) Number(*number, Child(where, key), *member);
+        }
+        if (const Json* running = Optional(value, "running")) Boolean(*running, Child(where, "running"), motor.running);
+        if (const Json* group = Optional(value, "groupStart")) Boolean(*group, Child(where, "groupStart"), motor.groupStart);
+    }
+
+    void ReadNotes(const Json& value, const std::string& where, std::map<std::string, CString>& notes) {
+        if (!ExpectObject(value, where)) return;
+        for (auto it = value.begin(); it != value.end(); ++it) Text(it.value(), Child(where, it.key()), notes[it.key()]);
+    }
+
+    // An end of a line: an entity id, or null for no object.
+    void LineEnd(const Json& value, const std::string& where, LONG& out) {
+        if (value.is_null()) {
+            out = 0;
+            return;
+        }
+        Long(value, where, out, 1);
+    }
+
+    void ReadObjects(const Json& value, const std::string& where, std::vector<MapObject>& objects,
+                     std::vector<ObjectSource>& sources) {
+        if (!ExpectArray(value, where)) return;
+        static const std::set<std::string> known = {
+            "id",     "handle", "type",     "kind", "name",     "layer", "colour",       "flags",
+            "locked", "line",   "insertion", "outline", "symbol", "size", "rotation",    "from",
+            "to",     "lineProperty", "labels", "fields", "motor", "notes"};
+        objects.reserve(value.size());
+        sources.reserve(value.size());
+        for (size_t i = 0; i < value.size(); ++i) {
+            const std::string at = Child(where, i);
+            const Json& item = value[i];
+            MapObject object;
+            ObjectSource source;
+            source.where = at;
+            if (!ExpectObject(item, at)) {
+                objects.push_back(std::move(object));
+                sources.push_back(std::move(source));
+                continue;
+            }
+            if (const Json* id = Require(item, at, "id")) {
+                if (id->is_number() && id->get<double>() == 0.0) {
+                    Problem(Child(at, "id"), "entity id 0 names no object; entity ids start at 1");
+                } else {
+                    source.idValid = Long(*id, Child(at, "id"), object.entityId, 1);
+                }
+            }
+            if (const Json* handle = Require(item, at, "handle")) {
+                if (handle->is_number() && handle->get<double>() == 0.0) {
+                    Problem(Child(at, "handle"), "handle 0 names no object; handles start at 1");
+                } else {
+                    source.handleValid = Long(*handle, Child(at, "handle"), object.handle, 1);
+                }
+            }
+            if (const Json* type = Require(item, at, "type")) Long(*type, Child(at, "type"), object.entityType, 0);
+            if (const Json* kind = Require(item, at, "kind")) Text(*kind, Child(at, "kind"), object.kind, kMaxNameBytes, "kind name");
+            if (const Json* name = Optional(item, "name")) Text(*name, Child(at, "name"), object.name, kMaxNameBytes, "name");
+            if (const Json* layer = Require(item, at, "layer")) source.layerValid = Long(*layer, Child(at, "layer"), object.layer, 0);
+            if (const Json* colour = Optional(item, "colour")) Long(*colour, Child(at, "colour"), object.colour, 0, kMaxColour);
+            if (const Json* flags = Optional(item, "flags")) {
+                long long wide = 0;
+                if (Integer(*flags, Child(at, "flags"), 0, kDwordMax, wide)) object.flags = static_cast<DWORD>(wide);
+            }
+            if (const Json* locked = Optional(item, "locked")) Boolean(*locked, Child(at, "locked"), object.settingLocked);
+            object.isLine = object.entityType == EntityType::Line;
+            if (const Json* line = Optional(item, "line")) Boolean(*line, Child(at, "line"), object.isLine);
+            if (const Json* insertion = Optional(item, "insertion")) Point(*insertion, Child(at, "insertion"), object.insertion);
+            if (const Json* outline = Optional(item, "outline")) {
+                if (ExpectArray(*outline, Child(at, "outline"))) {
+                    object.outline.resize(outline->size());
+                    for (size_t k = 0; k < outline->size(); ++k) {
+                        Point((*outline)[k], Child(Child(at, "outline"), k), object.outline[k]);
+                    }
+                }
+            }
+            if (const Json* symbol = Optional(item, "symbol"); symbol && !symbol->is_null()) {
+                source.symbolValid = Long(*symbol, Child(at, "symbol"), object.symbol, 0);
+            }
+            if (const Json* size = Optional(item, "size")) {
+                double wh[2] = {0, 0};
+                if (Numbers(*size, Child(at, "size"), 2, "a size [width, height]", wh)) {
+                    object.width = wh[0];
+                    object.height = wh[1];
+                }
+            }
+            if (const Json* rotation = Optional(item, "rotation")) Number(*rotation, Child(at, "rotation"), object.rotation);
+            for (const char* end : {"from", "to"}) {
+                const Json* endValue = Optional(item, end);
+                if (!endValue) continue;
+                const bool from = std::strcmp(end, "from") == 0;
+                if (!object.isLine) {
+                    if (!endValue->is_null()) {
+                        Problem(Child(at, end), std::string("\"") + end +
+                                                    "\" belongs to lines only (type 1, or \"line\": true)");
+                    }
+                    continue;
+                }
+                LineEnd(*endValue, Child(at, end), from ? object.fromEntity : object.toEntity);
+            }
+            if (const Json* property = Optional(item, "lineProperty")) Long(*property, Child(at, "lineProperty"), object.lineProperty);
+            if (const Json* labels = Optional(item, "labels")) ReadLabels(*labels, Child(at, "labels"), object.labels);
+            if (const Json* fields = Optional(item, "fields")) ReadFields(*fields, Child(at, "fields"), object.fields);
+            if (const Json* motor = Optional(item, "motor"); motor && !motor->is_null()) {
+                object.motor.emplace();
+                ReadMotor(*motor, Child(at, "motor"), *object.motor);
+            }
+            if (const Json* notes = Optional(item, "notes")) ReadNotes(*notes, Child(at, "notes"), object.notes);
+            object.extraJson = Unknown(item, known);
+            objects.push_back(std::move(object));
+            sources.push_back(std::move(source));
+        }
+    }
+
+    // Checks between objects, layers and symbols: unique ids and handles, and
+    // every reference naming something that exists.
+    void CheckReferences(const MapDocument& document, const std::vector<MapObject>& objects,
+                         const std::vector<ObjectSource>& sources) {
+        std::unordered_map<LONG, size_t> byId;
+        std::unordered_map<LONG, size_t> byHandle;
+        for (size_t i = 0; i < objects.size(); ++i) {
+            const MapObject& object = objects[i];
+            if (sources[i].idValid) {
+                const auto [it, added] = byId.emplace(object.entityId, i);
+                if (!added) {
+                    Problem(Child(sources[i].where, "id"), "entity id " + std::to_string(object.entityId) +
+                                                               " is already used by " + sources[it->second].where);
+                }
+            }
+            if (sources[i].handleValid) {
+                const auto [it, added] = byHandle.emplace(object.handle, i);
+                if (!added) {
+                    Problem(Child(sources[i].where, "handle"), "handle " + std::to_string(object.handle) +
+                                                                   " is already used by " + sources[it->second].where);
+                }
+            }
+        }
+        std::set<LONG> layerIds;
+        for (const Layer& layer : document.layers()) layerIds.insert(layer.id);
+        std::set<LONG> symbolIds;
+        for (const SymbolDefinition& symbol : document.symbols()) symbolIds.insert(symbol.id);
+        for (size_t i = 0; i < objects.size(); ++i) {
+            const MapObject& object = objects[i];
+            const std::string& at = sources[i].where;
+            if (m_layersKnown && sources[i].layerValid && !layerIds.count(object.layer)) {
+                Problem(Child(at, "layer"), "no layer has id " + std::to_string(object.layer));
+            }
+            if (m_symbolsKnown && sources[i].symbolValid && !symbolIds.count(object.symbol)) {
+                Problem(Child(at, "symbol"), "no symbol definition has id " + std::to_string(object.symbol));
+            }
+            if (!object.isLine) continue;
+            for (const bool from : {true, false}) {
+                const LONG end = from ? object.fromEntity : object.toEntity;
+                if (end == 0) continue;
+                const std::string endAt = Child(at, from ? "from" : "to");
+                const auto it = byId.find(end);
+                if (it == byId.end()) {
+                    std::string message = "no object has entity id " + std::to_string(end);
+                    // Ids and handles are easily confused; say so when that is what happened.
+                    if (const auto h = byHandle.find(end); h != byHandle.end()) {
+                        message += " (" + std::to_string(end) + " is the handle of " + sources[h->second].where +
+                                   "; line ends name entity ids)";
+                    }
+                    Problem(endAt, message);
+                } else if (objects[it->second].isLine) {
+                    Problem(endAt, "entity " + std::to_string(end) + " (" + sources[it->second].where +
+                                       ") is a line; a line starts and ends at symbols or points");
+                }
+            }
+        }
+    }
+
+    Problems& m_problems;
+    bool m_layersKnown = false;
+    bool m_symbolsKnown = true;  // no list means no definitions, which is a valid map
+};
+
+// ---- Writing ----------------------------------------------------------------
+
+class MapWriter {
+public:
+    explicit MapWriter(Problems& problems) : m_problems(problems) {}
+
+    Json Write(const MapDocument& document) {
+        Json root = Json::object();
+        root["format"] = kFormatName;
+        root["version"] = kFormatVersion;
+        const ProjectSettings& project = document.project();
+        Json projectJson = Json::object();
+        projectJson["name"] = Text(project.name, "/project/name");
+        projectJson["lowVoltage"] = project.lowVoltage;
+        projectJson["highVoltage"] = project.highVoltage;
+        AddExtra(projectJson, project.extraJson, "/project");
+        root["project"] = std::move(projectJson);
+        root["currentColour"] = document.currentColour();
+        root["view"] = {{"originX", Number(document.view().originX, "/view/originX")},
+                        {"originY", Number(document.view().originY, "/view/originY")},
+                        {"scale", Number(document.view().scale, "/view/scale")}};
+        Json layers = Json::array();
+        for (size_t i = 0; i < document.layers().size(); ++i) {
+            const Layer& layer = document.layers()[i];
+            const std::string at = Child("/layers", i);
+            Json item = Json::object();
+            item["id"] = layer.id;
+            item["name"] = Text(layer.name, Child(at, "name"));
+            item["colour"] = layer.colour;
+            AddExtra(item, layer.extraJson, at);
+            layers.push_back(std::move(item));
+        }
+        root["layers"] = std::move(layers);
+        Json symbols = Json::array();
+        for (size_t i = 0; i < document.symbols().size(); ++i) {
+            const SymbolDefinition& symbol = document.symbols()[i];
+            const std::string at = Child("/symbols", i);
+            Json item = Json::object();
+            item["id"] = symbol.id;
+            item["name"] = Text(symbol.name, Child(at, "name"));
+            item["extent"] = {Number(symbol.x0, at), Number(symbol.y0, at), Number(symbol.x1, at), Number(symbol.y1, at)};
+            AddExtra(item, symbol.extraJson, at);
+            symbols.push_back(std::move(item));
+        }
+        root["symbols"] = std::move(symbols);
+        Json objects = Json::array();
+        for (size_t i = 0; i < document.objects().size(); ++i) {
+            objects.push_back(WriteObject(document.objects()[i], Child("/objects", i)));
+        }
+        root["objects"] = std::move(objects);
+        AddExtra(root, document.extraJson(), "");
+        return root;
+    }
+
+private:
+    // Keys at their default value are left out, except the ones that say
+    // what an object is; a line always shows both its ends.
+    Json WriteObject(const MapObject& object, const std::string& at) {
+        Json item = Json::object();
+        item["id"] = object.entityId;
+        item["handle"] = object.handle;
+        item["type"] = object.entityType;
+        item["kind"] = Text(object.kind, Child(at, "kind"));
+        item["name"] = Text(object.name, Child(at, "name"));
+        item["layer"] = object.layer;
+        item["colour"] = object.colour;
+        if (object.flags != 0) item["flags"] = object.flags;
+        if (object.settingLocked) item["locked"] = true;
+        if (object.isLine != (object.entityType == EntityType::Line)) item["line"] = object.isLine;
+        if (!(object.insertion == Point3{})) item["insertion"] = Point(object.insertion, Child(at, "insertion"));
+        if (!object.outline.empty()) {
+            Json outline = Json::array();
+            for (const Point3& point : object.outline) outline.push_back(Point(point, Child(at, "outline")));
+            item["outline"] = std::move(outline);
+        }
+        if (object.symbol >= 0) item["symbol"] = object.symbol;
+        if (object.width != 0.0 || object.height != 0.0) {
+            item["size"] = {Number(object.width, Child(at, "size")), Number(object.height, Child(at, "size"))};
+        }
+        if (object.rotation != 0.0) item["rotation"] = Number(object.rotation, Child(at, "rotation"));
+        if (object.isLine) {
+            item["from"] = object.fromEntity == 0 ? Json(nullptr) : Json(object.fromEntity);
+            item["to"] = object.toEntity == 0 ? Json(nullptr) : Json(object.toEntity);
+        } else if (object.fromEntity != 0 || object.toEntity != 0) {
+            m_problems.push_back({at, "an object that is not a line has line ends; they would not load back"});
+        }
+        if (object.lineProperty != 0) item["lineProperty"] = object.lineProperty;
+        if (!object.labels.empty()) {
+            Json labels = Json::array();
+            for (size_t k = 0; k < object.labels.size(); ++k) {
+                const Label& label = object.labels[k];
+                labels.push_back({{"text", Text(label.text, Child(Child(at, "labels"), k))},
+                                  {"style", label.style},
+                                  {"placement", label.placement}});
+            }
+            item["labels"] = std::move(labels);
+        }
+        if (!object.fields.empty()) {
+            Json fields = Json::object();
+            for (const auto& [number, row] : object.fields) {
+                const std::string fieldAt = Child(Child(at, "fields"), std::to_string(number));
+                if (number < 0) m_problems.push_back({fieldAt, "a negative field number would not load back"});
+                Json values = Json::array();
+                for (size_t sub = 0; sub < row.size(); ++sub) values.push_back(Text(row[sub], Child(fieldAt, sub)));
+                fields[std::to_string(number)] = std::move(values);
+            }
+            item["fields"] = std::move(fields);
+        }
+        if (object.motor) {
+            const MotorData& motor = *object.motor;
+            const std::string motorAt = Child(at, "motor");
+            item["motor"] = {{"ratedPowerKW", Number(motor.ratedPowerKW, motorAt)},
+                             {"ratedCurrentA", Number(motor.ratedCurrentA, motorAt)},
+                             {"ratedVoltageV", Number(motor.ratedVoltageV, motorAt)},
+                             {"startCurrentA", Number(motor.startCurrentA, motorAt)},
+                             {"powerFactor", Number(motor.powerFactor, motorAt)},
+                             {"running", motor.running},
+                             {"groupStart", motor.groupStart}};
+        }
+        if (!object.notes.empty()) {
+            Json notes = Json::object();
+            for (const auto& [key, text] : object.notes) {
+                if (!IsValidUtf8(key)) m_problems.push_back({Child(at, "notes"), "a note key is not UTF-8 text"});
+                notes[key] = Text(text, Child(Child(at, "notes"), key));
+            }
+            item["notes"] = std::move(notes);
+        }
+        AddExtra(item, object.extraJson, at);
+        return item;
+    }
+
+    // Whole numbers are written without a decimal point, so 100.0 reads "100"
+    // and comes back as the same double.
+    Json Number(double value, const std::string& where) {
+        if (!std::isfinite(value)) {
+            m_problems.push_back({where, "the value is not a finite number and cannot be written"});
+            return Json(nullptr);
+        }
+        if (std::floor(value) == value && std::fabs(value) < 9007199254740992.0) {
+            return Json(static_cast<long long>(value));
+        }
+        return Json(value);
+    }
+    Json Point(const Point3& point, const std::string& where) {
+        return Json::array({Number(point.x, where), Number(point.y, where), Number(point.z, where)});
+    }
+
+    // GBK to UTF-8; bytes that are not GBK become U+FFFD and are reported, so
+    // that a save refuses to write them while a serialisation for display works.
+    std::string Text(const CString& gbk, const std::string& where) {
+        if (IsAscii(gbk.view())) return gbk.str();
+        std::string utf8;
+        if (TryGbkToUtf8(gbk.view(), utf8)) return utf8;
+        m_problems.push_back({where, "the text is not valid GBK"});
+        std::string result;
+        std::string_view rest = gbk.view();
+        while (!rest.empty()) {
+            size_t offset = 0;
+            std::string part;
+            if (TryGbkToUtf8(rest, part, &offset)) {
+                result += part;
+                break;
+            }
+            std::string good;
+            if (TryGbkToUtf8(rest.substr(0, offset), good)) result += good;
+            result += "\xEF\xBF\xBD";
+            rest.remove_prefix(std::min(rest.size(), offset + 1));
+        }
+        return result;
+    }
+
+    void AddExtra(Json& item, const std::string& extraJson, const std::string& where) {
+        if (extraJson.empty()) return;
+        Json extra = Json::parse(extraJson, nullptr, false);
+        if (extra.is_discarded() || !extra.is_object()) {
+            m_problems.push_back({where, "the kept unknown keys are not a JSON object"});
+            return;
+        }
+        for (auto it = extra.begin(); it != extra.end(); ++it) {
+            if (item.contains(it.key())) {
+                m_problems.push_back({Child(where, it.key()), "a kept unknown key has the name of a known key"});
+                continue;
+            }
+            item[it.key()] = it.value();
+        }
+    }
+
+    Problems& m_problems;
+};
+
+bool IsFlat(const Json& value) {
+    return std::none_of(value.begin(), value.end(), [](const Json& v) { return v.is_structured(); });
+}
+
+// Two-space indent. Arrays of plain values go on one line (points, extents and
+// records read better that way and a change still shows as one changed line),
+// and so do small objects of plain values in a list, such as layers and labels.
+void Print(const Json& value, size_t indent, std::string& out, bool inList = false) {
+    const auto scalar = [](const Json& v) { return v.dump(-1, ' ', false, Json::error_handler_t::replace); };
+    if (value.is_object()) {
+        if (value.empty()) {
+            out += "{}";
+            return;
+        }
+        if (inList && value.size() <= 4 && IsFlat(value)) {
+            out += "{";
+            size_t i = 0;
+            for (auto it = value.begin(); it != value.end(); ++it, ++i) {
+                if (i) out += ", ";
+                out += scalar(Json(it.key())) + ": " + scalar(it.value());
+            }
+            out += "}";
+            return;
+        }
+        out += "{\n";
+        size_t i = 0;
+        for (auto it = value.begin(); it != value.end(); ++it, ++i) {
+            out.append(indent + 2, ' ');
+            out += scalar(Json(it.key()));
+            out += ": ";
+            Print(it.value(), indent + 2, out);
+            out += i + 1 < value.size() ? ",\n" : "\n";
+        }
+        out.append(indent, ' ');
+        out += "}";
+    } else if (value.is_array()) {
+        if (value.empty()) {
+            out += "[]";
+            return;
+        }
+        if (IsFlat(value)) {
+            out += "[";
+            for (size_t i = 0; i < value.size(); ++i) {
+                if (i) out += ", ";
+                out += scalar(value[i]);
+            }
+            out += "]";
+            return;
+        }
+        out += "[\n";
+        for (size_t i = 0; i < value.size(); ++i) {
+            out.append(indent + 2, ' ');
+            Print(value[i], indent + 2, out, true);
+            out += i + 1 < value.size() ? ",\n" : "\n";
+        }
+        out.append(indent, ' ');
+        out += "]";
+    } else {
+        out += scalar(value);
+    }
+}
+
+std::string Serialize(const MapDocument& document, Problems& problems) {
+    MapWriter writer(problems);
+    const Json root = writer.Write(document);
+    std::string text;
+    Print(root, 0, text);
+    text += "\n";
+    return text;
+}
+
+std::string SystemError(const std::string& what, int error) { return what + ": " + std::strerror(error); }
+
+bool WriteAll(int fd, const std::string& text, int& error) {
+    size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            error = errno;
+            return false;
+        }
+        written += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string MapLoadResult::Describe(const std::string& fileName) const {
+    std::string text;
+    for (const MapFileProblem& problem : problems) {
+        text += fileName + ": ";
+        if (!problem.where.empty()) text += problem.where + ": ";
+        text += problem.message + "\n";
+    }
+    return text;
+}
+
+MapLoadResult ParseMap(const std::string& jsonText, MapDocument& document) {
+    MapLoadResult result;
+    Problems& problems = result.problems;
+    if (!CheckUtf8(jsonText, problems)) return result;
+    const size_t skip = HasBom(jsonText) ? 3 : 0;
+    const std::string_view body = std::string_view(jsonText).substr(skip);
+    if (const size_t deep = FindTooDeep(body, kMaxDepth); deep != npos) {
+        problems.push_back({LineColumn(jsonText, skip + deep),
+                            "nested deeper than " + std::to_string(kMaxDepth) + " levels; no map needs that many"});
+        return result;
+    }
+    TreeBuilder builder(problems);
+    const bool parsed = Json::sax_parse(body, &builder, nlohmann::detail::input_format_t::json, true, false);
+    if (!parsed && !builder.failed()) {
+        problems.push_back({"", "the text could not be read as JSON"});
+        return result;
+    }
+    if (builder.failed()) {
+        problems.push_back({LineColumn(jsonText, skip + TokenStart(body, builder.errorPosition())), builder.errorMessage()});
+        return result;
+    }
+    MapDocument loaded;
+    MapReader reader(problems);
+    reader.Read(builder.root(), loaded);
+    if (!problems.empty()) return result;
+    document = std::move(loaded);
+    document.setModified(false);
+    result.ok = true;
+    return result;
+}
+
+MapLoadResult LoadMapFile(const std::string& path, MapDocument& document) {
+    MapLoadResult result;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        result.problems.push_back({"", SystemError("cannot open the file", errno)});
+        return result;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        ::close(fd);
+        result.problems.push_back({"", "this is a folder, not a map file"});
+        return result;
+    }
+    std::string text;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            const int error = errno;
+            ::close(fd);
+            result.problems.push_back({"", SystemError("cannot read the file", error)});
+            return result;
+        }
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return ParseMap(text, document);
+}
+
+std::string SerializeMap(const MapDocument& document) {
+    Problems problems;
+    return Serialize(document, problems);
+}
+
+bool SaveMapFile(const std::string& path, const MapDocument& document, std::string& error) {
+    Problems problems;
+    const std::string text = Serialize(document, problems);
+    if (!problems.empty()) {
+        error = "the map cannot be saved without loss:";
+        for (const MapFileProblem& problem : problems) error += "\n" + problem.where + ": " + problem.message;
+        return false;
+    }
+    const std::filesystem::path target(path);
+    if (target.filename().empty()) {
+        error = "\"" + path + "\" names a folder, not a file";
+        return false;
+    }
+    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+    // The temporary sits beside the target so that the rename stays within one
+    // file system and is atomic.
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary = (folder / ("." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
+                               std::to_string(attempt)))
+                        .string();
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) {
+            error = SystemError("cannot create a temporary file in \"" + folder.string() + "\"", errno);
+            return false;
+        }
+    }
+    if (fd < 0) {
+        error = "cannot create a temporary file in \"" + folder.string() + "\": every name is taken";
+        return false;
+    }
+    const auto fail = [&](const std::string& what, int code) {
+        if (fd >= 0) ::close(fd);
+        ::unlink(temporary.c_str());
+        error = SystemError(what, code);
+        return false;
+    };
+    // A saved map keeps the permissions of the file it replaces.
+    struct stat existing {};
+    if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+        ::fchmod(fd, existing.st_mode & 07777);
+    }
+    int code = 0;
+    if (!WriteAll(fd, text, code)) return fail("cannot write \"" + temporary + "\"", code);
+    if (::fsync(fd) != 0) return fail("cannot flush \"" + temporary + "\" to disk", errno);
+    const int closed = ::close(fd);
+    fd = -1;
+    if (closed != 0) return fail("cannot close \"" + temporary + "\"", errno);
+    if (::rename(temporary.c_str(), path.c_str()) != 0) return fail("cannot replace \"" + path + "\"", errno);
+    // Make the rename itself durable; the new file is in place either way.
+    const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd >= 0) {
+        ::fsync(folderFd);
+        ::close(folderFd);
+    }
+    return true;
+}
+
+}  // namespace host

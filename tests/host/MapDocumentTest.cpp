@@ -1,0 +1,230 @@
+#include "host/MapDocument.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/Gbk.h"
+
+namespace host {
+namespace {
+
+// Ids and handles live in different ranges here (ids 1.., handles 1001..,
+// lines 2001..) so that a lookup that confuses them fails visibly.
+MapObject Symbol(LONG id, LONG handle, const char* utf8Name) {
+    MapObject object;
+    object.entityId = id;
+    object.handle = handle;
+    object.kind = FromUtf8(KindName::Motor);
+    object.name = FromUtf8(utf8Name);
+    return object;
+}
+
+MapObject Line(LONG id, LONG handle, LONG from, LONG to) {
+    MapObject line;
+    line.entityId = id;
+    line.handle = handle;
+    line.entityType = EntityType::Line;
+    line.kind = FromUtf8(KindName::Cable);
+    line.isLine = true;
+    line.fromEntity = from;
+    line.toEntity = to;
+    return line;
+}
+
+// ---- AddObject ----------------------------------------------------------------
+
+TEST(MapDocumentAddObject, AssignsOneMoreThanTheLargestIdAndHandleWhenZero) {
+    MapDocument doc;
+    doc.AddObject(Symbol(7, 1003, "甲"));
+    doc.AddObject(Symbol(2, 1009, "乙"));
+    const MapObject& added = doc.AddObject(Symbol(0, 0, "丙"));
+    EXPECT_EQ(added.entityId, 8);
+    EXPECT_EQ(added.handle, 1010);
+    EXPECT_EQ(doc.FindByEntity(8), &doc.objects().back());
+    EXPECT_EQ(doc.FindByHandle(1010), &doc.objects().back());
+}
+
+TEST(MapDocumentAddObject, RefusesTakenOrNegativeIdsAndHandlesWithoutAdding) {
+    MapDocument doc;
+    doc.AddObject(Symbol(1, 1001, "甲"));
+    EXPECT_THROW(doc.AddObject(Symbol(1, 1002, "乙")), std::invalid_argument);
+    EXPECT_THROW(doc.AddObject(Symbol(2, 1001, "乙")), std::invalid_argument);
+    EXPECT_THROW(doc.AddObject(Symbol(-3, 1002, "乙")), std::invalid_argument);
+    EXPECT_THROW(doc.AddObject(Symbol(3, -1002, "乙")), std::invalid_argument);
+    ASSERT_EQ(doc.objects().size(), 1u);
+    EXPECT_EQ(doc.FindByName(FromUtf8("乙")), nullptr);
+}
+
+TEST(MapDocumentAddObject, FindsAnIdBelowTheLargestWhenTheLargestIsTheMaximum) {
+    MapDocument doc;
+    doc.AddObject(Symbol(2147483647, 2147483647, "甲"));
+    doc.AddObject(Symbol(1, 1, "乙"));
+    const MapObject& added = doc.AddObject(Symbol(0, 0, "丙"));
+    EXPECT_EQ(added.entityId, 2);
+    EXPECT_EQ(added.handle, 2);
+}
+
+// ---- Lookups ------------------------------------------------------------------
+
+TEST(MapDocumentLookup, FindsByEntityHandleAndNameWithoutConfusingIdsAndHandles) {
+    MapDocument doc;
+    doc.AddObject(Symbol(1, 1001, "1#移动变电站"));
+    doc.AddObject(Symbol(2, 1002, "调度绞车"));
+    EXPECT_EQ(doc.FindByEntity(2)->handle, 1002);
+    EXPECT_EQ(doc.FindByHandle(1001)->entityId, 1);
+    EXPECT_EQ(doc.FindByName(FromUtf8("调度绞车"))->entityId, 2);
+    EXPECT_EQ(doc.FindByEntity(1001), nullptr);
+    EXPECT_EQ(doc.FindByHandle(1), nullptr);
+    EXPECT_EQ(doc.FindByHandle(0), nullptr);
+    EXPECT_EQ(doc.FindByName(FromUtf8("喷浆机")), nullptr);
+    const MapDocument& constDoc = doc;
+    EXPECT_EQ(constDoc.FindByName(FromUtf8("1#移动变电站")), &doc.objects()[0]);
+}
+
+TEST(MapDocumentLookup, NameLookupGivesTheFirstOfEqualNames) {
+    MapDocument doc;
+    doc.AddObject(Symbol(1, 1001, "d1"));
+    doc.AddObject(Symbol(2, 1002, "d1"));
+    EXPECT_EQ(doc.FindByName("d1")->entityId, 1);
+}
+
+TEST(MapDocumentLookup, FollowsAnObjectRenamedInPlace) {
+    MapDocument doc;
+    doc.AddObject(Symbol(1, 1001, "1#变压器"));
+    doc.AddObject(Symbol(2, 1002, "2#变压器"));
+    ASSERT_NE(doc.FindByName(FromUtf8("1#变压器")), nullptr);
+    doc.FindByHandle(1001)->name = FromUtf8("主变压器");  // as the kernel's SetObjectInfo renames
+    EXPECT_EQ(doc.FindByName(FromUtf8("1#变压器")), nullptr);
+    ASSERT_NE(doc.FindByName(FromUtf8("主变压器")), nullptr);
+    EXPECT_EQ(doc.FindByName(FromUtf8("主变压器"))->handle, 1001);
+}
+
+TEST(MapDocumentLookup, SeesObjectsAddedAndRemovedThroughTheObjectList) {
+    MapDocument doc;
+    doc.AddObject(Symbol(1, 1001, "甲"));
+    ASSERT_NE(doc.FindByEntity(1), nullptr);
+    doc.objects().push_back(Symbol(5, 1005, "戊"));
+    ASSERT_NE(doc.FindByHandle(1005), nullptr);
+    EXPECT_EQ(doc.FindByHandle(1005)->entityId, 5);
+    doc.objects().erase(doc.objects().begin());
+    EXPECT_EQ(doc.FindByEntity(1), nullptr);
+    EXPECT_EQ(doc.FindByEntity(5), &doc.objects()[0]);
+    // The next free id still follows the largest id in use.
+    EXPECT_EQ(doc.AddObject(Symbol(0, 0, "己")).entityId, 6);
+}
+
+TEST(MapDocumentLookup, ReindexPicksUpAnIdChangedInPlace) {
+    MapDocument doc;
+    doc.AddObject(Symbol(1, 1001, "甲"));
+    doc.AddObject(Symbol(2, 1002, "乙"));
+    doc.objects()[0].entityId = 40;
+    doc.Reindex();
+    ASSERT_NE(doc.FindByEntity(40), nullptr);
+    EXPECT_EQ(doc.FindByEntity(40)->handle, 1001);
+    EXPECT_EQ(doc.FindByEntity(1), nullptr);
+}
+
+// Regression: an index of pointers copied with the document would hand out
+// the original's objects from the copy.
+TEST(MapDocumentLookup, CopyLooksUpItsOwnObjects) {
+    MapDocument original;
+    original.AddObject(Symbol(1, 1001, "甲"));
+    original.AddObject(Symbol(2, 1002, "乙"));
+    ASSERT_NE(original.FindByEntity(2), nullptr);
+    MapDocument copy = original;
+    const MapObject* found = copy.FindByEntity(2);
+    EXPECT_EQ(found, &copy.objects()[1]);
+    copy.FindByName(FromUtf8("乙"))->name = FromUtf8("丙");
+    EXPECT_NE(original.FindByName(FromUtf8("乙")), nullptr);
+}
+
+TEST(MapDocumentLookup, StaysCorrectOnALargeMapBuiltObjectByObject) {
+    constexpr int kCount = 30000;
+    MapDocument doc;
+    for (int i = 0; i < kCount; ++i) {
+        MapObject object;
+        object.name = CString::Formatted("M%d", i);
+        doc.AddObject(object);  // ids 1.., handles 1.. assigned
+    }
+    ASSERT_EQ(doc.objects().size(), static_cast<size_t>(kCount));
+    for (int i = 0; i < kCount; i += 997) {
+        const MapObject* byName = doc.FindByName(CString::Formatted("M%d", i));
+        ASSERT_NE(byName, nullptr) << i;
+        EXPECT_EQ(byName->entityId, i + 1);
+        EXPECT_EQ(doc.FindByEntity(i + 1), byName);
+        EXPECT_EQ(doc.FindByHandle(i + 1), byName);
+    }
+}
+
+// ---- Connections --------------------------------------------------------------
+
+// A transformer T feeding a switch S over line 2001 and a motor M over line
+// 2003, with line 2002 running from M back into T in between, so that the
+// lines touching T alternate between starting and ending there.
+class MapDocumentConnections : public ::testing::Test {
+protected:
+    void SetUp() override {
+        doc.AddObject(Symbol(1, 1001, "T"));
+        doc.AddObject(Symbol(2, 1002, "S"));
+        doc.AddObject(Symbol(3, 1003, "M"));
+        doc.AddObject(Line(11, 2001, 1, 2));
+        doc.AddObject(Line(12, 2002, 3, 1));
+        doc.AddObject(Line(13, 2003, 1, 3));
+    }
+    MapDocument doc;
+};
+
+TEST_F(MapDocumentConnections, ListsLinesInDocumentOrderNegativeForStartPositiveForEnd) {
+    EXPECT_EQ(doc.Connections(1001), (std::vector<LONG>{-2001, 2002, -2003}));
+    EXPECT_EQ(doc.Connections(1002), (std::vector<LONG>{2001}));
+    EXPECT_EQ(doc.Connections(1003), (std::vector<LONG>{-2002, 2003}));
+}
+
+TEST_F(MapDocumentConnections, UnknownHandlesAndObjectsWithoutLinesHaveNone) {
+    doc.AddObject(Symbol(4, 1004, "孤立"));
+    EXPECT_TRUE(doc.Connections(1004).empty());
+    EXPECT_TRUE(doc.Connections(9999).empty());
+    EXPECT_TRUE(doc.Connections(0).empty());
+    EXPECT_TRUE(doc.Connections(3).empty());  // an entity id, not a handle
+}
+
+TEST_F(MapDocumentConnections, OpenLineEndsAndLinesThemselvesHaveNone) {
+    doc.AddObject(Line(14, 2004, 2, 0));
+    EXPECT_EQ(doc.Connections(1002), (std::vector<LONG>{2001, -2004}));
+    EXPECT_TRUE(doc.Connections(2004).empty());
+}
+
+TEST_F(MapDocumentConnections, LineFromAnObjectToItselfGivesStartThenEnd) {
+    doc.AddObject(Line(14, 2004, 2, 2));
+    EXPECT_EQ(doc.Connections(1002), (std::vector<LONG>{2001, -2004, 2004}));
+}
+
+TEST_F(MapDocumentConnections, FollowsEndsSetOnTheObjectJustAdded) {
+    MapObject& line = doc.AddObject(Line(14, 2004, 0, 0));
+    EXPECT_EQ(doc.Connections(1002), (std::vector<LONG>{2001}));
+    line.fromEntity = 2;
+    EXPECT_EQ(doc.Connections(1002), (std::vector<LONG>{2001, -2004}));
+}
+
+// ---- Layers and symbols -------------------------------------------------------
+
+TEST(MapDocumentDefinitions, FindsLayersAndSymbolsById) {
+    MapDocument doc;
+    doc.layers().push_back({3, FromUtf8("供电设备"), 0x008000, {}});
+    SymbolDefinition symbol;
+    symbol.id = 105;
+    symbol.name = FromUtf8("启动器");
+    doc.symbols().push_back(symbol);
+    ASSERT_NE(doc.FindLayer(3), nullptr);
+    EXPECT_EQ(doc.FindLayer(3)->colour, 0x008000);
+    EXPECT_EQ(doc.FindLayer(105), nullptr);
+    ASSERT_NE(doc.FindSymbol(105), nullptr);
+    EXPECT_EQ(doc.FindSymbol(105)->name, FromUtf8("启动器"));
+    EXPECT_EQ(doc.FindSymbol(3), nullptr);
+}
+
+}  // namespace
+}  // namespace host
