@@ -1,0 +1,47 @@
+#pragma once
+// Reading and writing entity attribute records through the map control. Every
+// access is one self-contained sequence: entity store, entity, attribute table
+// (access 0 to read, 1 to write), FindField; a field the entity lacks (-1)
+// ends the sequence there, and the drivers are released in reverse order.
+#include <initializer_list>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "platform/CString.h"
+#include "platform/Types.h"
+
+class CMorvaObjects;
+
+// Access numbers of GetAttributeTable.
+inline constexpr LONG kAttributeRead = 0;
+inline constexpr LONG kAttributeWrite = 1;
+
+// One value of a record: its sub-index and its GBK text.
+struct AttributeValue {
+    LONG sub = 0;
+    CString text;
+    friend bool operator==(const AttributeValue&, const AttributeValue&) = default;
+};
+using AttributeValues = std::vector<AttributeValue>;
+
+// Reads the texts of the sub-indexes, in the order given, in one sequence; per
+// sub-index two GetFieldValue calls (size, then the text into a buffer of
+// exactly that size). nullopt when the entity has no such field (then no
+// GetFieldValue call is made) or the host refused the sequence.
+std::optional<std::vector<CString>> ReadAttributeTexts(CMorvaObjects* map, LONG entityId, LONG field,
+                                                       std::span<const LONG> subs);
+std::optional<std::vector<CString>> ReadAttributeTexts(CMorvaObjects* map, LONG entityId, LONG field,
+                                                       std::initializer_list<LONG> subs);
+// One sub-index; the empty text when the field is missing.
+CString ReadAttributeText(CMorvaObjects* map, LONG entityId, LONG field, LONG sub);
+
+// Writes the values in ascending sub-index order (the order given among equal
+// sub-indexes) with size = text length + 1. Returns whether the field existed
+// (false also when the host refused the sequence); a missing field writes nothing.
+bool WriteAttributeValues(CMorvaObjects* map, LONG entityId, LONG field, AttributeValues values);
+
+// Why the last access failed (UTF-8); empty after a success or a missing field,
+// which is no error.
+const std::string& AttributeAccessLastError();

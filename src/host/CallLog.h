@@ -1,0 +1,68 @@
+#pragma once
+// What the module asked of the host, call by call: every Invoke on a host
+// object (and every window message sent to the map control) leaves one entry,
+// so tests can check which operations ran, with what, in which order.
+// Texts in the log are UTF-8 (the GBK arguments are converted), so tests can
+// compare them with literals directly.
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Automation.h"
+
+namespace host {
+
+struct CallEntry {
+    std::string object;              // "MapControl", "AttributeTable", ...
+    int instance = 0;                // which object of that kind (numbered from 1 per log)
+    std::string operation;           // name from the dispid table, "SendMessage", or "dispid N" when unknown
+    std::vector<std::string> args;   // one text per argument
+    std::string result;              // "" for no result
+    HRESULT hr = S_OK;
+    std::string note;                // what the host did or why it refused
+
+    // "AttributeTable#2.GetFieldValue(0, 1, 0, 5, buffer) -> 5 [copied \"...\"]"
+    std::string ToString() const;
+};
+
+class CallLog {
+public:
+    void Append(CallEntry entry) { m_entries.push_back(std::move(entry)); }
+    void Clear() { m_entries.clear(); }
+
+    const std::vector<CallEntry>& entries() const { return m_entries; }
+    size_t size() const { return m_entries.size(); }
+    bool empty() const { return m_entries.empty(); }
+    const CallEntry& operator[](size_t i) const { return m_entries.at(i); }
+    const CallEntry& back() const { return m_entries.back(); }
+
+    // Entries of one operation, in order.
+    std::vector<CallEntry> Filter(std::string_view operation) const;
+    size_t Count(std::string_view operation) const;
+    // Operation names in call order (optionally only those of one object kind).
+    std::vector<std::string> Operations(std::string_view object = {}) const;
+    // Index of the first entry of that operation at or after `from`, or npos.
+    size_t IndexOf(std::string_view operation, size_t from = 0) const;
+    // Entries that the host refused.
+    std::vector<CallEntry> Failures() const;
+
+    // One line per entry.
+    std::string ToString() const;
+
+    // Numbers host objects of one kind as they are created (1, 2, ...).
+    int NextInstance(const std::string& object);
+
+    static constexpr size_t npos = static_cast<size_t>(-1);
+
+private:
+    std::vector<CallEntry> m_entries;
+    std::vector<std::pair<std::string, int>> m_instances;
+};
+
+// Argument texts used in the log.
+std::string LogText(const char* gbk);                // quoted UTF-8 (bytes that are not GBK shown as \xNN)
+std::string LogText(const char* gbk, size_t length);
+std::string LogVariant(const VARIANT& value);        // "5", "2.5", "TRUE", "\"text\"", "IntArray#1", "&7", ...
+
+}  // namespace host

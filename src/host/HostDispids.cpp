@@ -1,0 +1,47 @@
+#include "host/HostDispids.h"
+
+namespace host {
+
+const HostOperation* FindOperation(HostObjectKind object, DISPID dispid) {
+    for (const HostOperation& op : kHostOperations) {
+        if (op.object == object && op.dispid == dispid) return &op;
+    }
+    return nullptr;
+}
+
+bool FlagsMatch(OperationKind kind, WORD flags) {
+    switch (kind) {
+        case OperationKind::PropertyPut: return (flags & DISPATCH_PROPERTYPUT) != 0;
+        case OperationKind::Method: return (flags & DISPATCH_METHOD) != 0;
+        // A get may be reached as a method too (both bits set is the usual form of a call).
+        case OperationKind::PropertyGet:
+        case OperationKind::ParameterizedPropertyGet: return (flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) != 0;
+    }
+    return false;
+}
+
+const char* ObjectKindName(HostObjectKind object) {
+    switch (object) {
+        case HostObjectKind::MapControl: return "MapControl";
+        case HostObjectKind::EntityStore: return "EntityStore";
+        case HostObjectKind::Entity: return "Entity";
+        case HostObjectKind::AttributeTable: return "AttributeTable";
+        case HostObjectKind::SelectionSet: return "SelectionSet";
+        case HostObjectKind::CommandManager: return "CommandManager";
+        case HostObjectKind::RefreshObject: return "RefreshObject";
+        case HostObjectKind::IntArray: return "IntArray";
+    }
+    return "?";
+}
+
+const char* OperationKindName(OperationKind kind) {
+    switch (kind) {
+        case OperationKind::PropertyGet: return "property get";
+        case OperationKind::PropertyPut: return "property put";
+        case OperationKind::Method: return "method";
+        case OperationKind::ParameterizedPropertyGet: return "parameterised property get";
+    }
+    return "?";
+}
+
+}  // namespace host
