@@ -1,0 +1,197 @@
+// The jdhost command line, run in-process: each subcommand's output and exit
+// code on good and bad input.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "TestDialogs.h"
+#include "host/MapFile.h"
+#include "jdhost/Cli.h"
+#include "platform/Gbk.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CliResult {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+CliResult Cli(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    CliResult r;
+    r.code = jdhost::RunCli(args, out, err);
+    r.out = out.str();
+    r.err = err.str();
+    return r;
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() / ("jdhost-cli-" + std::to_string(::getpid()) + "-" +
+                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+        host::MapDocument map = testdlg::MakeTestMap();
+        host::MapObject line;
+        line.entityId = 4;
+        line.handle = 104;
+        line.entityType = host::EntityType::Line;
+        line.kind = FromUtf8("电缆");
+        line.isLine = true;
+        line.fromEntity = 1;
+        line.toEntity = 3;
+        map.AddObject(line);
+        map.project().highVoltage = 10000;
+        map.project().lowVoltage = 1140;
+        m_map = Write("map.json", host::SerializeMap(map));
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    std::string Write(const std::string& name, const std::string& text) {
+        const fs::path p = m_dir / name;
+        std::ofstream(p, std::ios::binary) << text;
+        return p.string();
+    }
+    static std::string Read(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    fs::path m_dir;
+    std::string m_map;
+};
+
+}  // namespace
+
+TEST(CliUsage, HelpAndBadUsage) {
+    CliResult r = Cli({"--help"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_TRUE(Contains(r.out, "usage: jdhost")) << r.out;
+    EXPECT_TRUE(Contains(r.out, "--catalogue PATH"));
+    r = Cli({});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(Contains(r.err, "no subcommand")) << r.err;
+    r = Cli({"frob", "x"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(Contains(r.err, "unknown subcommand frob")) << r.err;
+    r = Cli({"--verbose", "info", "x"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(Contains(r.err, "unknown option --verbose")) << r.err;
+    r = Cli({"info", "a.json", "--catalogue"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(Contains(r.err, "the option --catalogue needs a value")) << r.err;
+    EXPECT_EQ(Cli({"info"}).code, 2);
+    EXPECT_EQ(Cli({"records", "a.json"}).code, 2);
+    EXPECT_EQ(Cli({"run", "a.json"}).code, 2);
+    EXPECT_EQ(Cli({"info", "a.json", "--save", "b.json"}).code, 2);
+}
+
+TEST_F(CliTest, InfoCountsKindsLinesFieldsAndVoltages) {
+    // The fixture: 1#变压器 (移动变电站), 2#变压器 (矿用变压器), M1 (电动机), one cable from #1 to #3;
+    // field 151 on the two transformers only.
+    const CliResult r = Cli({"--catalogue", "cat.db", "--module=mod.so", "info", m_map});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "map " + m_map +
+                         "\n"
+                         "voltage levels: high 10000 V, low 1140 V\n"
+                         "objects: 4\n"
+                         "symbols and points by kind:\n"
+                         "  电动机: 1\n"
+                         "  矿用变压器: 1\n"
+                         "  移动变电站: 1\n"
+                         "lines: 1\n"
+                         "  电缆: 1\n"
+                         "attribute fields (objects carrying each):\n"
+                         "  151: 2\n"
+                         "layers: 1, symbol definitions: 0\n");
+}
+
+TEST_F(CliTest, ValidateReportsEachFileAndEveryProblem) {
+    const std::string broken = Write("broken.json", "{\n  \"objects\": [\n");
+    CliResult r = Cli({"validate", m_map});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, m_map + ": OK\n");
+    r = Cli({"validate", m_map, broken, (m_dir / "missing.json").string()});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(Contains(r.out, m_map + ": OK\n")) << r.out;
+    EXPECT_TRUE(Contains(r.out, broken + ": ")) << r.out;
+    EXPECT_TRUE(Contains(r.out, (m_dir / "missing.json").string() + ": ")) << r.out;
+}
+
+TEST_F(CliTest, RecordsByNameAndByIdPrintEverySubIndex) {
+    CliResult r = Cli({"records", m_map, "2#变压器"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "#2 2#变压器 (矿用变压器)\nfield 151\n  0: 2#变压器\n  1: 动力变压器\n  2: 1000\n  3: 1\n  4:\n");
+    r = Cli({"records", m_map, "#1", "151"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out, "#1 1#变压器 (移动变电站)\nfield 151\n  0: 1#变压器\n")) << r.out;
+    // An object without the field: the operation failed, not the input.
+    r = Cli({"records", m_map, "#1", "163"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(Contains(r.err, "#1 1#变压器 (移动变电站) has no field 163")) << r.err;
+    r = Cli({"records", m_map, "nobody"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err, m_map + ": no object is named \"nobody\"\n");
+    r = Cli({"records", m_map, "#99"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err, m_map + ": no object has the entity id #99\n");
+    EXPECT_EQ(Cli({"records", m_map, "#1", "x"}).code, 2);
+    EXPECT_EQ(Cli({"records", (m_dir / "missing.json").string(), "#1"}).code, 2);
+}
+
+TEST_F(CliTest, RunSavesOnlyOnSuccessAndNeverOverwritesTheInput) {
+    const std::string original = Read(m_map);
+    const std::string out = (m_dir / "out.json").string();
+    const std::string good = Write("good.jds", "expect-record #1 151 0 1#变压器\nrecords #2 151\n");
+    CliResult r = Cli({"run", m_map, good, "--save", out});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "#2 2#变压器 (矿用变压器)\nfield 151\n  0: 2#变压器\n  1: 动力变压器\n  2: 1000\n  3: 1\n  4:\nsaved " +
+                         out + "\n");
+    EXPECT_TRUE(fs::exists(out));
+    EXPECT_EQ(Read(m_map), original);
+
+    const std::string out2 = (m_dir / "out2.json").string();
+    const std::string failing = Write("failing.jds", "# checks\nexpect-record #1 151 0 wrong\n");
+    r = Cli({"run", m_map, failing, "--save", out2});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(Contains(r.err, failing + ": line 2: expect-record: expected \"wrong\"")) << r.err;
+    EXPECT_FALSE(fs::exists(out2));
+
+    const std::string bad = Write("bad.jds", "records #1\nfrobnicate\n");
+    r = Cli({"run", m_map, bad});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err, bad + ": line 2: unknown verb \"frobnicate\"\n");
+    EXPECT_EQ(r.out, "");  // nothing ran
+
+    r = Cli({"run", m_map, (m_dir / "none.jds").string()});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err, (m_dir / "none.jds").string() + ": cannot read the script file\n");
+
+    const std::string brokenMap = Write("broken.json", "not json");
+    r = Cli({"run", brokenMap, good});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(Contains(r.err, brokenMap + ": ")) << r.err;
+    EXPECT_EQ(Read(m_map), original);
+}
+
+TEST(CliExamples, TheSampleMapsValidateAndTheExampleScriptPasses) {
+    const std::string dir = std::string(JD_SOURCE_DIR) + "/examples/";
+    CliResult r = Cli({"validate", dir + "sample-mine.json", dir + "small.json"});
+    EXPECT_EQ(r.code, 0) << r.out << r.err;
+    r = Cli({"run", dir + "sample-mine.json", dir + "sample-records.jds"});
+    EXPECT_EQ(r.code, 0) << r.out << r.err;
+    // The model record the example prints, as the sample map stores it.
+    EXPECT_TRUE(Contains(r.out, "#3 1#移动变电站 (移动变电站)\nfield 163\n  0: 5\n  1: KBSGZY-500/6/0.69\n")) << r.out;
+}
