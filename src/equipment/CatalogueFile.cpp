@@ -1,0 +1,305 @@
+#include "equipment/CatalogueFile.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "equipment/SqliteHandles.h"
+#include "platform/Gbk.h"
+
+#ifndef JD_SOURCE_DIR
+#define JD_SOURCE_DIR ""
+#endif
+
+namespace fs = std::filesystem;
+
+namespace jdlib {
+
+namespace {
+
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path + ": " + std::strerror(errno));
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad()) throw std::runtime_error("cannot read " + path);
+    return text.str();
+}
+
+bool IsIdentifier(const std::string& name) {
+    if (name.empty() || name.size() > 128) return false;
+    auto isStart = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; };
+    if (!isStart(name.front())) return false;
+    return std::all_of(name.begin(), name.end(), [&](char c) { return isStart(c) || (c >= '0' && c <= '9'); });
+}
+
+std::string ExecutableDirectory() {
+    std::error_code error;
+    const fs::path exe = fs::read_symlink("/proc/self/exe", error);
+    return error ? std::string() : exe.parent_path().string();
+}
+
+void SyncPath(const std::string& path, bool directory) {
+    const int fd = ::open(path.c_str(), directory ? (O_RDONLY | O_DIRECTORY) : O_RDONLY);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+// Removes the temporary catalogue and SQLite's side files unless released.
+class TemporaryCatalogue {
+public:
+    explicit TemporaryCatalogue(std::string path) : m_path(std::move(path)) {}
+    ~TemporaryCatalogue() {
+        for (const char* suffix : {"", "-wal", "-shm", "-journal"}) ::unlink((m_path + suffix).c_str());
+    }
+    TemporaryCatalogue(const TemporaryCatalogue&) = delete;
+    TemporaryCatalogue& operator=(const TemporaryCatalogue&) = delete;
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+// Moves `from` to `to` only if `to` does not exist, atomically. False when it exists.
+bool MoveIntoPlaceWithoutReplacing(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno == EEXIST) return false;
+    if (errno != EINVAL && errno != ENOSYS) {
+        throw std::runtime_error("cannot move the new catalogue to " + to + ": " + std::strerror(errno));
+    }
+    // The file system cannot rename without replacing: a hard link fails on
+    // an existing name just as atomically.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return true;
+    }
+    if (errno == EEXIST) return false;
+    throw std::runtime_error("cannot move the new catalogue to " + to + ": " + std::strerror(errno));
+}
+
+void ImportCsv(jdsql::Connection& connection, const fs::path& file) {
+    const std::string table = file.stem().string();
+    const std::string name = file.filename().string();
+    if (!IsIdentifier(table)) throw std::runtime_error(name + ": the file name is not a table name");
+    {
+        jdsql::Statement probe(connection, "SELECT 1 FROM sqlite_schema WHERE type = 'table' AND name = ?");
+        probe.BindText(1, table);
+        if (!probe.Step()) throw std::runtime_error(name + ": the schema has no table " + table);
+    }
+    const std::vector<CsvRecord> records = ParseCsv(ReadWholeFile(file.string()), name);
+    if (records.empty()) throw std::runtime_error(name + ": the file has no header line");
+    const CsvRecord& header = records.front();
+    std::string columns, placeholders;
+    for (const CsvField& column : header.fields) {
+        if (!column || !IsIdentifier(*column)) {
+            throw std::runtime_error(name + ":1: \"" + column.value_or("") + "\" is not a column name");
+        }
+        columns += (columns.empty() ? "" : ", ") + *column;
+        placeholders += placeholders.empty() ? "?" : ", ?";
+    }
+    jdsql::Statement insert(connection, "INSERT INTO " + table + " (" + columns + ") VALUES (" + placeholders + ")");
+    for (size_t r = 1; r < records.size(); ++r) {
+        const CsvRecord& record = records[r];
+        const std::string where = name + ":" + std::to_string(record.line);
+        if (record.fields.size() != header.fields.size()) {
+            throw std::runtime_error(where + ": " + std::to_string(record.fields.size()) + " fields, the header has " +
+                                     std::to_string(header.fields.size()));
+        }
+        insert.Reset();
+        for (size_t f = 0; f < record.fields.size(); ++f) {
+            const CsvField& field = record.fields[f];
+            if (!field) {
+                insert.BindNull(static_cast<int>(f) + 1);
+                continue;
+            }
+            std::string gbk;
+            size_t offset = 0;
+            if (!TryUtf8ToGbk(*field, gbk, &offset)) {
+                throw std::runtime_error(where + ": field " + *header.fields[f] +
+                                         " is not UTF-8 text that GBK can hold (byte " + std::to_string(offset) + ")");
+            }
+            // Numbers arrive as text; the columns' affinity stores them as numbers.
+            insert.BindText(static_cast<int>(f) + 1, *field);
+        }
+        try {
+            insert.Run();
+        } catch (const jdsql::SqliteError& error) {
+            throw std::runtime_error(where + ": " + error.what());
+        }
+    }
+}
+
+}  // namespace
+
+CatalogueLocation ResolveCatalogueLocation(const std::string& explicitPath) {
+    if (!explicitPath.empty()) return {explicitPath, false, "--catalogue"};
+    const std::string fromEnvironment = Environment("JDHOST_CATALOGUE");
+    if (!fromEnvironment.empty()) return {fromEnvironment, false, "JDHOST_CATALOGUE"};
+    std::string dataHome = Environment("XDG_DATA_HOME");
+    if (dataHome.empty() || dataHome.front() != '/') {
+        const std::string home = Environment("HOME");
+        if (home.empty()) {
+            throw std::runtime_error("neither XDG_DATA_HOME nor HOME is set, so there is no per-user catalogue; "
+                                     "name one with --catalogue or JDHOST_CATALOGUE");
+        }
+        dataHome = home + "/.local/share";
+    }
+    return {dataHome + "/jdhost/catalogue.db", true, "per-user file"};
+}
+
+std::vector<std::string> SeedDirectoryCandidates() {
+    std::vector<std::string> candidates;
+    const std::string exeDir = ExecutableDirectory();
+    if (!exeDir.empty()) {
+        candidates.push_back(exeDir + "/data");
+        candidates.push_back(exeDir + "/../share/jdhost");
+    }
+    if (*JD_SOURCE_DIR) candidates.push_back(std::string(JD_SOURCE_DIR) + "/data");
+    return candidates;
+}
+
+std::string FindSeedDirectory() {
+    std::string searched;
+    for (const std::string& candidate : SeedDirectoryCandidates()) {
+        std::error_code error;
+        if (fs::is_regular_file(candidate + "/catalogue.sql", error)) return candidate;
+        searched += "\n  " + candidate;
+    }
+    throw std::runtime_error("the catalogue schema (catalogue.sql) was found in none of:" + searched);
+}
+
+bool CreateCatalogueFile(const std::string& path, const std::string& seedDirectory) {
+    const fs::path target(path);
+    const fs::path directory = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    std::error_code error;
+    if (!fs::exists(directory, error)) {
+        fs::create_directories(directory, error);
+        if (error) throw std::runtime_error("cannot create the folder " + directory.string() + ": " + error.message());
+        // Per-user data: only the user reads it.
+        ::chmod(directory.c_str(), 0700);
+    }
+
+    std::string pattern = path + ".new-XXXXXX";
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0) throw std::runtime_error("cannot create a file beside " + path + ": " + std::strerror(errno));
+    ::close(fd);
+    TemporaryCatalogue temporary(pattern);
+
+    const std::string schema = ReadWholeFile(seedDirectory + "/catalogue.sql");
+    std::vector<fs::path> seeds;
+    if (fs::is_directory(seedDirectory + "/seed", error)) {
+        for (const fs::directory_entry& entry : fs::directory_iterator(seedDirectory + "/seed")) {
+            if (entry.is_regular_file() && entry.path().extension() == ".csv") seeds.push_back(entry.path());
+        }
+    }
+    std::sort(seeds.begin(), seeds.end());
+
+    {
+        jdsql::Connection connection;
+        connection.Open(temporary.path(), SQLITE_OPEN_READWRITE);
+        try {
+            jdsql::Transaction transaction(connection);
+            connection.Execute(schema);
+            for (const fs::path& seed : seeds) ImportCsv(connection, seed);
+            transaction.Commit();
+        } catch (const jdsql::SqliteError& failure) {
+            throw std::runtime_error(std::string("catalogue.sql: ") + failure.what());
+        }
+        // Stored in the file, so every host that opens it shares readers and a writer safely.
+        connection.QueryText("PRAGMA journal_mode=WAL");
+        connection.Close();
+    }
+    SyncPath(temporary.path(), false);
+    const bool moved = MoveIntoPlaceWithoutReplacing(temporary.path(), path);
+    SyncPath(directory.string(), true);
+    return moved;
+}
+
+std::vector<CsvRecord> ParseCsv(const std::string& text, const std::string& fileName) {
+    std::vector<CsvRecord> records;
+    size_t pos = 0;
+    int line = 1;
+    // A UTF-8 byte order mark is not part of the first column's name.
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) pos = 3;
+    while (pos < text.size()) {
+        if (text[pos] == '\n' || (text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n')) {
+            pos += text[pos] == '\r' ? 2 : 1;
+            ++line;
+            continue;  // blank line
+        }
+        CsvRecord record;
+        record.line = line;
+        for (;;) {
+            CsvField field;
+            if (pos < text.size() && text[pos] == '"') {
+                std::string value;
+                const int startLine = line;
+                ++pos;
+                for (;;) {
+                    if (pos >= text.size()) {
+                        throw std::runtime_error(fileName + ":" + std::to_string(startLine) +
+                                                 ": a quoted field is not closed");
+                    }
+                    const char c = text[pos++];
+                    if (c == '"') {
+                        if (pos < text.size() && text[pos] == '"') {
+                            value += '"';
+                            ++pos;
+                        } else {
+                            break;
+                        }
+                    } else {
+                        if (c == '\n') ++line;
+                        value += c;
+                    }
+                }
+                field = std::move(value);
+                if (pos < text.size() && text[pos] != ',' && text[pos] != '\n' && text[pos] != '\r') {
+                    throw std::runtime_error(fileName + ":" + std::to_string(line) +
+                                             ": text after the closing quote of a field");
+                }
+            } else {
+                const size_t end = text.find_first_of(",\r\n", pos);
+                const std::string value = text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+                if (value.find('"') != std::string::npos) {
+                    throw std::runtime_error(fileName + ":" + std::to_string(line) +
+                                             ": a quote inside an unquoted field");
+                }
+                pos = end == std::string::npos ? text.size() : end;
+                if (!value.empty()) field = value;
+            }
+            record.fields.push_back(std::move(field));
+            if (pos < text.size() && text[pos] == ',') {
+                ++pos;
+                continue;
+            }
+            break;
+        }
+        if (pos < text.size() && text[pos] == '\r') ++pos;
+        if (pos < text.size() && text[pos] == '\n') {
+            ++pos;
+            ++line;
+        }
+        records.push_back(std::move(record));
+    }
+    return records;
+}
+
+}  // namespace jdlib
