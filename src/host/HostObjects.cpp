@@ -748,8 +748,8 @@ HostSession::HostSession(MapDocument& document, CallLog* log) : m_context(std::m
     const int controlInstance = control->instance();
     m_mapControl = std::make_unique<CMorvaObjects>(control, TRUE);
     m_mapControl->SetMessageHandler(
-        [weak = std::weak_ptr<HostContext>(m_context), controlInstance](UINT message, UINT_PTR wParam,
-                                                                         INT_PTR lParam) -> INT_PTR {
+        [weak = std::weak_ptr<HostContext>(m_context), controlInstance](UINT message, WPARAM wParam,
+                                                                         LPARAM lParam) -> LRESULT {
             const std::shared_ptr<HostContext> context = weak.lock();
             if (!context) return 0;
             context->state.messages.push_back({message, wParam, lParam});

@@ -18,8 +18,14 @@ constexpr const host::HostOperation& MapOp(std::string_view name) { return Opera
 
 // ---------------------------------------------------------------- window half
 
-INT_PTR CMorvaObjectsWindow::SendMessage(UINT message, UINT_PTR wParam, INT_PTR lParam) {
-    return m_messageHandler ? m_messageHandler(message, wParam, lParam) : 0;
+CMorvaObjectsWindow::CMorvaObjectsWindow() {
+    // The map control's window: the client area the map is drawn into.
+    Create(WindowKind::Generic, "", 0, CRect(0, 0, 1024, 768), nullptr, 0);
+}
+
+LRESULT CMorvaObjectsWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (m_messageHandler) return m_messageHandler(message, wParam, lParam);
+    return CWnd::WindowProc(message, wParam, lParam);
 }
 
 // ---------------------------------------------------------------- map control

@@ -12,20 +12,27 @@
 #include <functional>
 
 #include "host/HostDispids.h"
+#include "platform/CWnd.h"
 #include "platform/Automation.h"
 #include "platform/Types.h"
 
-// The window half of the map control: the module sends it window messages
-// (the cursor update). Kept apart from the automation half so that it can be
-// replaced by the platform's window class without touching the operations.
-class CMorvaObjectsWindow {
+// The window half of the map control: a window of the platform, so that the
+// module can send it messages (the cursor update) and draw into it like any
+// other window. The host listens to what arrives through a handler.
+class CMorvaObjectsWindow : public CWnd {
 public:
-    using MessageHandler = std::function<INT_PTR(UINT message, UINT_PTR wParam, INT_PTR lParam)>;
+    using MessageHandler = std::function<LRESULT(UINT message, WPARAM wParam, LPARAM lParam)>;
 
-    virtual ~CMorvaObjectsWindow() = default;
-    // Delivered synchronously to the handler the host installed; 0 without one.
-    INT_PTR SendMessage(UINT message, UINT_PTR wParam = 0, INT_PTR lParam = 0);
+    CMorvaObjectsWindow();
+    ~CMorvaObjectsWindow() override = default;
+    CMorvaObjectsWindow(const CMorvaObjectsWindow&) = delete;
+    CMorvaObjectsWindow& operator=(const CMorvaObjectsWindow&) = delete;
+
     void SetMessageHandler(MessageHandler handler) { m_messageHandler = std::move(handler); }
+
+    // Every message reaches the host's handler first; without one the
+    // platform's default processing answers.
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
     MessageHandler m_messageHandler;
