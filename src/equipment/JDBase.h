@@ -89,3 +89,7 @@ JDBASE_API int AddComboItem(CComboBox* pCombo, const char* text);
 // 0 when it cannot be read.
 JDBASE_API int GetStepChoiceFlag();
 JDBASE_API BOOL SetStepChoiceFlag(int nByStep);
+
+// The routines that work on the map (object lists, motors, short-circuit
+// points, voltage loss, labels, notes, the module's registration points).
+#include "equipment/MapRoutines.h"

@@ -1,0 +1,109 @@
+#include "equipment/MapAccess.h"
+
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "host/Kernel.h"
+#include "host/KernelRecords.h"
+#include "host/MapDocument.h"
+#include "platform/Gbk.h"
+
+namespace jdmap {
+
+host::MapDocument* CurrentDocument() { return KernelMap(KernelCurrentMap()); }
+
+host::MapObject* MutableObjectOfHandle(LONG handle) {
+    host::MapDocument* document = CurrentDocument();
+    if (!document || handle == 0) return nullptr;
+    return document->FindByHandle(handle);
+}
+
+const host::MapObject* ObjectOfHandle(LONG handle) { return MutableObjectOfHandle(handle); }
+
+const host::MapObject* ObjectOfEntity(LONG entityId) {
+    host::MapDocument* document = CurrentDocument();
+    if (!document || entityId == 0) return nullptr;
+    return document->FindByEntity(entityId);
+}
+
+CString KindOf(LONG handle) {
+    char kind[32] = {};
+    if (handle == 0 || !QueryObject(handle, KernelQuery::KindName, kind, 0)) return CString();
+    kind[31] = '\0';
+    return CString(kind);
+}
+
+CString NameOf(LONG handle) {
+    KernelObjectRecord record;
+    PrepareObjectRecord(record);
+    if (handle == 0 || !GetObjectInfo(handle, &record)) return CString();
+    record.name[31] = '\0';
+    return CString(record.name);
+}
+
+bool IsKind(LONG handle, const char* utf8Kind) { return KindOf(handle) == Gbk(utf8Kind); }
+
+bool IsTransformerKind(const CString& gbkKind) {
+    return gbkKind == Gbk(host::KindName::MobileSubstation) || gbkKind == Gbk(host::KindName::MineTransformer);
+}
+
+std::vector<LONG> Connections(LONG handle) {
+    LONG count = 0;
+    if (handle == 0 || !QueryObject(handle, KernelQuery::ConnectionCount, &count, 0) || count <= 0) return {};
+    std::vector<LONG> values(static_cast<size_t>(count), 0);
+    if (!QueryObject(handle, KernelQuery::ConnectionList, values.data(), count)) return {};
+    return values;
+}
+
+std::vector<LONG> OutgoingLines(LONG handle) {
+    std::vector<LONG> lines;
+    for (LONG c : Connections(handle)) {
+        if (c < 0) lines.push_back(-c);
+    }
+    return lines;
+}
+
+std::vector<LONG> IncomingLines(LONG handle) {
+    std::vector<LONG> lines;
+    for (LONG c : Connections(handle)) {
+        if (c > 0) lines.push_back(c);
+    }
+    return lines;
+}
+
+LONG LineEndObject(LONG line) {
+    LONG end = 0;
+    if (!QueryObject(line, KernelQuery::LineEndObject, &end, 0)) return 0;
+    return end;
+}
+
+LONG LineStartObject(LONG line) {
+    LONG start = 0;
+    if (!QueryObject(line, KernelQuery::LineStartObject, &start, 0)) return 0;
+    return start;
+}
+
+CString FieldText(const host::MapObject& object, LONG field, LONG sub, bool* present) {
+    const auto it = object.fields.find(field);
+    if (present) *present = it != object.fields.end();
+    if (it == object.fields.end() || sub < 0 || static_cast<size_t>(sub) >= it->second.size()) return CString();
+    return it->second[static_cast<size_t>(sub)];
+}
+
+double FieldNumber(const host::MapObject& object, LONG field, LONG sub) {
+    return ParseDouble(FieldText(object, field, sub));
+}
+
+bool HasField(const host::MapObject& object, LONG field) { return object.fields.count(field) != 0; }
+
+const CString& Gbk(const char* utf8Literal) {
+    static std::mutex mutex;
+    static std::map<std::string, CString> cache;
+    std::lock_guard<std::mutex> lock(mutex);
+    auto it = cache.find(utf8Literal);
+    if (it == cache.end()) it = cache.emplace(utf8Literal, FromUtf8(utf8Literal)).first;
+    return it->second;
+}
+
+}  // namespace jdmap

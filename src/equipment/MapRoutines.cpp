@@ -1,0 +1,63 @@
+// The map's object lists and the lookups on them.
+#include "equipment/MapRoutines.h"
+
+#include <algorithm>
+
+#include "equipment/MapAccess.h"
+#include "host/MapDocument.h"
+
+int CollectMapObjects(CMorvaObjects* /*pMap*/, CKernelObjectArray* pObjects, CEntityIdArray* pIds) {
+    if (!pObjects || !pIds) return 0;
+    pObjects->RemoveAll();
+    pIds->RemoveAll();
+    const host::MapDocument* document = jdmap::CurrentDocument();
+    if (!document) return 0;
+    for (const host::MapObject& object : document->objects()) {
+        pObjects->Add(object.handle);
+        pIds->Add(object.entityId);
+    }
+    return pObjects->GetSize();
+}
+
+BOOL IsTransformer(LONG hObject) { return jdmap::IsTransformerKind(jdmap::KindOf(hObject)) ? TRUE : FALSE; }
+
+BOOL IsSettingBlocked(LONG hObject, int /*nWhat*/) {
+    const host::MapObject* object = jdmap::ObjectOfHandle(hObject);
+    return object && object->settingLocked ? TRUE : FALSE;
+}
+
+LONG GetObjectEntity(CMorvaObjects* /*pMap*/, LONG hObject, CKernelObjectArray* pObjects, CEntityIdArray* pIds) {
+    if (hObject == 0) return 0;
+    if (pObjects && pIds) {
+        const int n = std::min(pObjects->GetSize(), pIds->GetSize());
+        for (int i = 0; i < n; ++i) {
+            if (pObjects->GetAt(i) == hObject) return pIds->GetAt(i);
+        }
+    }
+    const host::MapObject* object = jdmap::ObjectOfHandle(hObject);
+    return object ? object->entityId : 0;
+}
+
+BOOL IsObjectNameFree(CMorvaObjects* /*pMap*/, LONG* phObject, CKernelObjectArray* pObjects, const char* name) {
+    if (!name || !*name) return TRUE;
+    const LONG self = phObject ? *phObject : 0;
+    const CString wanted(name);
+    auto takenBy = [&](LONG handle) { return handle != self && handle != 0 && jdmap::NameOf(handle) == wanted; };
+    if (pObjects && !pObjects->IsEmpty()) {
+        for (LONG handle : *pObjects) {
+            if (takenBy(handle)) return FALSE;
+        }
+        return TRUE;
+    }
+    const host::MapDocument* document = jdmap::CurrentDocument();
+    if (!document) return TRUE;
+    for (const host::MapObject& object : document->objects()) {
+        if (takenBy(object.handle)) return FALSE;
+    }
+    return TRUE;
+}
+
+int GetDefaultLowVoltage() {
+    const host::MapDocument* document = jdmap::CurrentDocument();
+    return document ? document->project().lowVoltage : 660;
+}

@@ -1,0 +1,88 @@
+#include "equipment/NetworkWalks.h"
+
+#include <algorithm>
+#include <set>
+
+#include "equipment/MapAccess.h"
+#include "host/MapDocument.h"
+
+namespace jdwalk {
+
+bool EndsSupplyWalk(LONG object) { return jdmap::IsTransformerKind(jdmap::KindOf(object)); }
+
+bool EndsStarterSearch(LONG object) {
+    const CString kind = jdmap::KindOf(object);
+    return kind == jdmap::Gbk(host::KindName::ProtectionUnit) || jdmap::IsTransformerKind(kind);
+}
+
+bool EndsLowVoltageRun(LONG object) { return jdmap::IsTransformerKind(jdmap::KindOf(object)); }
+
+bool EndsHighVoltageRun(LONG object) { return jdmap::IsKind(object, host::KindName::HvDistributionBox); }
+
+bool IsMotor(LONG object) {
+    const host::MapObject* found = jdmap::ObjectOfHandle(object);
+    if (!found || found->isLine) return false;
+    return found->motor.has_value() || found->kind == jdmap::Gbk(host::KindName::Motor);
+}
+
+namespace {
+
+void CollectFrom(LONG from, std::vector<LONG>& motors, std::set<LONG>& followed) {
+    for (LONG line : jdmap::OutgoingLines(from)) {
+        if (!followed.insert(line).second) continue;
+        const LONG next = jdmap::LineEndObject(line);
+        if (next == 0) continue;
+        if (IsMotor(next)) {
+            motors.push_back(next);
+        } else if (!EndsSupplyWalk(next)) {
+            CollectFrom(next, motors, followed);
+        }
+    }
+}
+
+UpstreamRun Follow(LONG line, bool (*stop)(LONG)) {
+    UpstreamRun run;
+    std::set<LONG> followed;
+    while (line != 0) {
+        if (!followed.insert(line).second) {
+            run.top = 0;
+            return run;
+        }
+        run.lines.push_back(line);
+        const LONG start = jdmap::LineStartObject(line);
+        run.top = start;
+        if (start == 0 || stop(start)) return run;
+        const std::vector<LONG> incoming = jdmap::IncomingLines(start);
+        line = incoming.empty() ? 0 : incoming.front();
+    }
+    return run;
+}
+
+}  // namespace
+
+void CollectMotorsDownstream(LONG from, std::vector<LONG>& motors) {
+    std::set<LONG> followed;
+    CollectFrom(from, motors, followed);
+}
+
+LONG FindStarter(LONG motor) {
+    const UpstreamRun run = FollowUpstream(motor, [](LONG object) {
+        return jdmap::IsKind(object, host::KindName::Starter) || EndsStarterSearch(object);
+    });
+    return run.top != 0 && jdmap::IsKind(run.top, host::KindName::Starter) ? run.top : 0;
+}
+
+UpstreamRun FollowUpstream(LONG object, bool (*stop)(LONG)) {
+    const std::vector<LONG> incoming = jdmap::IncomingLines(object);
+    if (incoming.empty()) return {};
+    return Follow(incoming.front(), stop);
+}
+
+UpstreamRun FollowUpstreamFromLine(LONG line, bool (*stop)(LONG)) { return Follow(line, stop); }
+
+LONG FindSupplyTransformer(LONG object) {
+    const UpstreamRun run = FollowUpstream(object, EndsLowVoltageRun);
+    return run.top != 0 && EndsLowVoltageRun(run.top) ? run.top : 0;
+}
+
+}  // namespace jdwalk

@@ -1,0 +1,257 @@
+// Short-circuit points of a transformer: finding them by their supply path and
+// recomputing their two-phase short-circuit current (docs/engineering.md).
+#include <cmath>
+#include <optional>
+#include <vector>
+
+#include "equipment/ADODatabase.h"
+#include "equipment/ADORecordset.h"
+#include "equipment/Engineering.h"
+#include "equipment/JDBase.h"
+#include "equipment/MapAccess.h"
+#include "equipment/MapRoutines.h"
+#include "equipment/NetworkWalks.h"
+#include "host/AttributeRecords.h"
+#include "host/Kernel.h"
+#include "host/MapDocument.h"
+
+namespace {
+
+// Field `index` of a ";"-separated path, and its first ","-separated part.
+CString PathField(const CString& path, LONG index) {
+    CString field;
+    ExtractFields(&path, ";", index, index + 1, &field);
+    return field;
+}
+
+CString FirstPart(const CString& text) {
+    CString part;
+    ExtractFields(&text, ",", 0, 1, &part);
+    return part;
+}
+
+// The transformer a point's supply path names, or the empty text for a path
+// of no known kind.
+CString TransformerOfPath(const CString& path) {
+    const CString kind = PathField(path, 0);
+    if (kind == "0") return FirstPart(PathField(path, 2));
+    if (kind == "1") return FirstPart(PathField(path, 3));
+    return CString();
+}
+
+// Rounded as the path stores the sums, so that the stored current can be
+// checked from the path alone.
+double RoundTo4(double value) { return RoundByFormat(value, "%.4f"); }
+
+// Impedance of the cables of a run; nullopt when a cable lacks its length or
+// cross-section (the run cannot be trusted then).
+std::optional<jdeng::Impedance> RunImpedance(const std::vector<LONG>& lines, bool skipUnknown) {
+    jdeng::Impedance total;
+    for (LONG line : lines) {
+        const host::MapObject* cable = jdmap::ObjectOfHandle(line);
+        if (!cable) return std::nullopt;
+        const double section = jdmap::FieldNumber(*cable, AttributeField::CableModel, 4);
+        bool hasLength = false;
+        const double length = ParseDouble(jdmap::FieldText(*cable, AttributeField::CableLength, 0, &hasLength));
+        const auto z = jdeng::CableRunImpedance(section, length);
+        if (!z || !hasLength) {
+            if (skipUnknown) continue;
+            return std::nullopt;
+        }
+        total.rOhm += z->rOhm;
+        total.xOhm += z->xOhm;
+    }
+    return total;
+}
+
+CString DesignationPrefix(const CString& designation) {
+    const int dash = designation.Find('-');
+    return dash < 0 ? designation : designation.Left(dash);
+}
+
+// The transformer's own model record, when it is the model named by prefix
+// and capacity.
+std::optional<jdeng::TransformerData> DataFromMapRecord(LONG transformer, const CString& prefix, double capacity) {
+    const host::MapObject* object = jdmap::ObjectOfHandle(transformer);
+    if (!object) return std::nullopt;
+    const LONG field = AttributeField::TransformerModel;
+    const double recordCapacity = jdmap::FieldNumber(*object, field, 3);
+    if (!(recordCapacity > 0.0) || std::fabs(recordCapacity - capacity) >= 0.5) return std::nullopt;
+    if (!prefix.IsEmpty() && DesignationPrefix(jdmap::FieldText(*object, field, 1)) != prefix) return std::nullopt;
+    jdeng::TransformerData data;
+    data.capacityKVA = recordCapacity;
+    data.primaryV = jdmap::FieldNumber(*object, field, 4);
+    data.secondaryV = jdmap::FieldNumber(*object, field, 5);
+    data.shortCircuitLossW = jdmap::FieldNumber(*object, field, 9);
+    data.impedancePercent = jdmap::FieldNumber(*object, field, 10);
+    return data;
+}
+
+// The first catalogue model (by id) of that prefix and capacity, preferring
+// one of the secondary voltage.
+std::optional<jdeng::TransformerData> DataFromCatalogue(const CString& prefix, double capacity, double secondaryV) {
+    CADODatabase database;
+    if (!OpenJDDatabase(&database)) {
+        CloseJDDatabase(&database);
+        return std::nullopt;
+    }
+    std::optional<jdeng::TransformerData> best;
+    bool bestHasVoltage = false;
+    {
+        CADORecordset records(&database);
+        const CString query =
+            "SELECT Model, Capacity, HVoltage, LVoltage, ShortcutLose, RXPercent FROM Para_Transformer ORDER BY ID";
+        if (records.OpenRecords(nullptr, query, CADORecordset::openQuery)) {
+            for (records.FirstRecord(); !records.IsEOF(); records.NextRecord()) {
+                CString model, capacityText, hv, lv, loss, uk;
+                records.ReadField("Model", model);
+                records.ReadField("Capacity", capacityText);
+                if (DesignationPrefix(model) != prefix || std::fabs(ParseDouble(capacityText) - capacity) >= 0.5) continue;
+                records.ReadField("HVoltage", hv);
+                records.ReadField("LVoltage", lv);
+                records.ReadField("ShortcutLose", loss);
+                records.ReadField("RXPercent", uk);
+                const bool voltageFits = std::fabs(ParseDouble(lv) - secondaryV) < 0.5;
+                if (best && (bestHasVoltage || !voltageFits)) continue;
+                best = jdeng::TransformerData{ParseDouble(capacityText), ParseDouble(hv), ParseDouble(lv),
+                                              ParseDouble(loss), ParseDouble(uk)};
+                bestHasVoltage = voltageFits;
+            }
+            records.CloseRecords();
+        }
+    }
+    CloseJDDatabase(&database);
+    return best;
+}
+
+// ΣR and ΣX of a kind "0" point: its cable run followed on the map up to the
+// transformer, the transformer, the high-voltage cables up to the
+// distribution box referred by Kb², and the system reactance.
+std::optional<jdeng::Impedance> KindZeroLoop(const host::MapObject& point, double secondaryV, const CString& prefix,
+                                             double capacity, const CString& convertedLength) {
+    host::MapDocument* document = jdmap::CurrentDocument();
+    if (!document) return std::nullopt;
+
+    LONG transformer = 0;
+    std::optional<jdeng::Impedance> lowVoltage;
+    const CString cableName = jdmap::FieldText(point, AttributeField::ShortCircuitPoint, 0);
+    const host::MapObject* cable = cableName.IsEmpty() ? nullptr : document->FindByName(cableName);
+    if (cable && cable->isLine) {
+        const jdwalk::UpstreamRun run = jdwalk::FollowUpstreamFromLine(cable->handle, jdwalk::EndsLowVoltageRun);
+        if (run.top != 0 && jdwalk::EndsLowVoltageRun(run.top)) {
+            transformer = run.top;
+            lowVoltage = RunImpedance(run.lines, false);
+        }
+    }
+    if (transformer == 0) {
+        const CString named = TransformerOfPath(jdmap::FieldText(point, AttributeField::ShortCircuitPoint, 11));
+        const host::MapObject* byName = named.IsEmpty() ? nullptr : document->FindByName(named);
+        if (byName && jdmap::IsTransformerKind(byName->kind)) transformer = byName->handle;
+    }
+    if (!lowVoltage) {
+        // The run cannot be followed: the path's converted length on the 50 mm² reference cable.
+        const double lengthM = ParseDouble(convertedLength);
+        if (!(lengthM > 0.0)) return std::nullopt;
+        lowVoltage = jdeng::CableRunImpedance(50.0, lengthM);
+    }
+
+    std::optional<jdeng::TransformerData> data;
+    if (transformer != 0) data = DataFromMapRecord(transformer, prefix, capacity);
+    if (!data && !prefix.IsEmpty()) data = DataFromCatalogue(prefix, capacity, secondaryV);
+    if (!data) data = jdeng::ReferenceTransformerData(capacity, document->project().highVoltage, secondaryV);
+    if (!(data->primaryV > 0.0)) data->primaryV = document->project().highVoltage;
+
+    std::optional<jdeng::Impedance> windings =
+        jdeng::TransformerImpedance(data->shortCircuitLossW, secondaryV, data->capacityKVA, data->impedancePercent);
+    if (!windings) {
+        const auto pure = jdeng::TransformerImpedance(0.0, secondaryV, data->capacityKVA, data->impedancePercent);
+        if (!pure) return std::nullopt;
+        windings = pure;
+    }
+
+    jdeng::Impedance highVoltage;
+    if (transformer != 0) {
+        const jdwalk::UpstreamRun run = jdwalk::FollowUpstream(transformer, jdwalk::EndsHighVoltageRun);
+        const double kb = jdeng::TransformerRatio(data->primaryV, secondaryV);
+        if (const auto z = RunImpedance(run.lines, true); z && kb > 0.0) {
+            highVoltage.rOhm = z->rOhm / (kb * kb);
+            highVoltage.xOhm = z->xOhm / (kb * kb);
+        }
+    }
+    const double xx = jdeng::SystemReactance(secondaryV, jdeng::GetNetworkParameters().systemShortCircuitMVA);
+    return jdeng::Impedance{highVoltage.rOhm + windings->rOhm + lowVoltage->rOhm,
+                            xx + highVoltage.xOhm + windings->xOhm + lowVoltage->xOhm};
+}
+
+// The point's label "NAME Id(2)=…A", when it has one, follows the new current.
+void RelabelPoint(LONG handle, const host::MapObject& point, double currentA) {
+    if (point.labels.empty()) return;
+    const CString prefix = point.name + " Id(2)=";
+    if (point.labels[0].text.Left(prefix.GetLength()) != prefix) return;
+    const CString text = prefix + CString::Formatted("%.0fA", currentA);
+    QueryObject(handle, KernelQuery::SetLabelText, const_cast<char*>(text.GetString()), 0);
+}
+
+}  // namespace
+
+int FindShortCircuitPoints(CMorvaObjects* pMap, int /*nMode*/, CString /*strReserved1*/, CString strTransformer,
+                           CString /*strReserved2*/, CKernelObjectArray* pObjects, CEntityIdArray* pIds,
+                           CKernelObjectArray* pPoints, CEntityIdArray* pPointIds) {
+    if (!pPoints || !pPointIds) return 0;
+    pPoints->RemoveAll();
+    pPointIds->RemoveAll();
+    if (strTransformer.IsEmpty()) return 0;
+    CKernelObjectArray allObjects;
+    CEntityIdArray allIds;
+    if (!pObjects || pObjects->IsEmpty()) {
+        CollectMapObjects(pMap, &allObjects, &allIds);
+        pObjects = &allObjects;
+        pIds = &allIds;
+    }
+    const CString pointKind = jdmap::Gbk(host::KindName::ShortCircuitPoint);
+    for (int i = 0; i < pObjects->GetSize(); ++i) {
+        const LONG handle = pObjects->GetAt(i);
+        if (jdmap::KindOf(handle) != pointKind) continue;
+        const host::MapObject* point = jdmap::ObjectOfHandle(handle);
+        if (!point) continue;
+        const CString path = jdmap::FieldText(*point, AttributeField::ShortCircuitPoint, 11);
+        if (TransformerOfPath(path) != strTransformer) continue;
+        pPoints->Add(handle);
+        pPointIds->Add(GetObjectEntity(pMap, handle, pObjects, pIds));
+    }
+    return pPoints->GetSize();
+}
+
+BOOL RecalcShortCircuitPoint(CMorvaObjects* pMap, LONG hPoint, LONG nPointId, CString /*strPointName*/,
+                             CString strVoltage, int nKind, CString strPrefix, CString strCapacity, CString strField,
+                             double dSumR, double dSumX) {
+    if (!pMap) return FALSE;
+    const host::MapObject* point = jdmap::ObjectOfHandle(hPoint);
+    if (!point) point = jdmap::ObjectOfEntity(nPointId);
+    if (!point) return FALSE;
+    const double voltageV = ParseDouble(strVoltage);
+    if (!(voltageV > 0.0)) return FALSE;
+
+    double sumR = dSumR, sumX = dSumX;
+    if (nKind == 0) {
+        const auto loop = KindZeroLoop(*point, voltageV, strPrefix, ParseDouble(strCapacity), strField);
+        if (!loop) return FALSE;
+        sumR = loop->rOhm;
+        sumX = loop->xOhm;
+    } else if (nKind != 1) {
+        return FALSE;
+    }
+    const double currentA = jdeng::TwoPhaseShortCircuitCurrent(voltageV, RoundTo4(sumR), RoundTo4(sumX));
+    if (!(currentA > 0.0)) return FALSE;
+    const LONG entity = point->entityId;
+    const LONG handle = point->handle;
+    const host::MapObject snapshot = *point;
+    if (!ShortCircuitPointRecord::WriteCurrent(pMap, entity, currentA)) return FALSE;
+    RelabelPoint(handle, snapshot, currentA);
+    return TRUE;
+}
+
+BOOL WritePointPath(CMorvaObjects* pMap, LONG nPointId, CString strPath) {
+    if (!pMap) return FALSE;
+    return ShortCircuitPointRecord::WriteSupplyPath(pMap, nPointId, strPath) ? TRUE : FALSE;
+}

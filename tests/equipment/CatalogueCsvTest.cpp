@@ -1,0 +1,151 @@
+// The catalogue tables as CSV: export and import round trips, upserts by ID,
+// and bad files refused whole with the row, line and column named.
+#include <gtest/gtest.h>
+
+#include "CatalogueFixture.h"
+#include "equipment/CatalogueCsv.h"
+#include "equipment/JDBase.h"
+#include "equipment/Transformer.h"
+
+namespace jdtest {
+namespace {
+
+using jdcat::Kind;
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+class CatalogueCsvTest : public CatalogueTest {
+protected:
+    std::string Export(Kind kind) { return jdcat::FormatCsv(jdcat::ReadTable(kind)); }
+    // The message of the CsvInputError the import throws ("" when it succeeds).
+    std::string ImportError(Kind kind, const std::string& csv) {
+        try {
+            jdcat::ImportCsv(kind, csv, "bad.csv", false);
+        } catch (const jdcat::CsvInputError& error) {
+            return error.what();
+        }
+        return "";
+    }
+    // Switches the library to another catalogue fresh from the seed.
+    void UseFreshCatalogue() {
+        m_second = std::make_unique<TempDir>();
+        const std::string path = *m_second / "fresh.db";
+        ASSERT_TRUE(jdlib::CreateCatalogueFile(path, SeedDirectory()));
+        SetCataloguePath(path.c_str());
+    }
+    std::unique_ptr<TempDir> m_second;
+};
+
+TEST_F(CatalogueCsvTest, ExportThenReplacingImportIntoAFreshCatalogueGivesTheSameRows) {
+    // Change the first catalogue so that it differs from the seed: a new row
+    // with texts that need quoting, an edited row and a deleted one.
+    const std::string added =
+        "Model,Type,Capacity,HVoltage,LVoltage,LinkGroup\n"
+        "\"KBSGZY-630/6 \"\"特\"\"\",移动变电站,630,6000,1200,\"Y,d11\"\n"
+        "1600-试验,,1600.125,10000,3450,\"\"\n";
+    ASSERT_NO_THROW(jdcat::ImportCsv(Kind::Transformer, added, "added.csv", false));
+    ASSERT_TRUE(DeleteCatalogueModel(JD_KIND_TRANSFORMER, 2));
+    const std::string transformers = Export(Kind::Transformer);
+    const std::string feeders = Export(Kind::Feeder);
+    const std::string highVoltage = Export(Kind::HighVoltage);
+    ASSERT_TRUE(Contains(transformers, "\"KBSGZY-630/6 \"\"特\"\"\""));
+    ASSERT_FALSE(Contains(transformers, "\n2,KBSGZY-315/6,"));
+
+    UseFreshCatalogue();
+    ASSERT_NE(Export(Kind::Transformer), transformers);
+    for (const auto& [kind, text] :
+         {std::pair{Kind::Transformer, transformers}, {Kind::Feeder, feeders}, {Kind::HighVoltage, highVoltage}}) {
+        jdcat::ImportCsv(kind, text, "export.csv", true);
+        EXPECT_EQ(Export(kind), text) << jdcat::KindName(kind);
+    }
+}
+
+TEST_F(CatalogueCsvTest, NullAndEmptyTextStayApart) {
+    jdcat::ImportCsv(Kind::Transformer, "Model,Type,LinkGroup\nA-1,,\"\"\n", "f.csv", false);
+    const jdcat::Table table = jdcat::ReadTable(Kind::Transformer);
+    const auto& row = table.rows.back();
+    EXPECT_EQ(row[1], std::optional<std::string>("A-1"));
+    EXPECT_EQ(row[2], std::nullopt);                     // Type: empty field, NULL
+    EXPECT_EQ(row.back(), std::optional<std::string>(""));  // LinkGroup: quoted empty text
+    // Model, eleven NULL columns, then the empty LinkGroup.
+    EXPECT_TRUE(Contains(Export(Kind::Transformer), ",A-1,,,,,,,,,,,,\"\"\n"));
+}
+
+TEST_F(CatalogueCsvTest, RowsWithAnIdReplaceThatModelAndRowsWithoutOneAreAdded) {
+    const std::string csv =
+        "ID,Model,Capacity,HVoltage,LVoltage,ShortcutLose,RXPercent\n"
+        "1,KBSGZY-200/6,200,6000,690,3300,4.5\n"
+        ",KBSGZY-999/6,999,6000,690,9000,5\n";
+    const jdcat::ImportResult result = jdcat::ImportCsv(Kind::Transformer, csv, "f.csv", false);
+    EXPECT_EQ(result.replaced, 1);
+    EXPECT_EQ(result.added, 1);
+    EXPECT_EQ(result.removed, 0);
+    CTransformer replaced;
+    ASSERT_TRUE(LoadCatalogueModel(JD_KIND_TRANSFORMER, &replaced, 1));
+    EXPECT_EQ(replaced.GetShortcutLose(), 3300.0);
+    EXPECT_EQ(replaced.GetRXPercent(), 4.5);
+    const jdcat::Table table = jdcat::ReadTable(Kind::Transformer);
+    EXPECT_EQ(table.rows.size(), 91u);  // 90 seed rows and the new one
+    EXPECT_EQ(table.rows.back()[1], std::optional<std::string>("KBSGZY-999/6"));
+    // The new row took the next id; a row under a chosen id keeps it.
+    jdcat::ImportCsv(Kind::Transformer, "ID,Model\n500,X-500\n", "f.csv", false);
+    EXPECT_EQ(jdcat::ReadTable(Kind::Transformer, 500).rows.size(), 1u);
+}
+
+TEST_F(CatalogueCsvTest, ABadValueNamesRowLineAndColumnAndChangesNothing) {
+    const std::string before = Export(Kind::Transformer);
+    const std::string notANumber =
+        "ID,Model,Capacity\n"
+        "1,KBSGZY-200/6,250\n"
+        "\"2\",\"KBSGZY-315/6\",abc\n";
+    const std::string message = ImportError(Kind::Transformer, notANumber);
+    EXPECT_TRUE(Contains(message, "bad.csv:3: row 2, column Capacity")) << message;
+    EXPECT_TRUE(Contains(message, "\"abc\" is not a number")) << message;
+    EXPECT_EQ(Export(Kind::Transformer), before) << "the good first row must not have been written";
+}
+
+TEST_F(CatalogueCsvTest, BadFilesAreRefusedWithWhatIsWrong) {
+    const std::string before = Export(Kind::Feeder);
+    struct Case {
+        std::string csv;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {"ID,Model,Colour\n1,X,red\n", "bad.csv:1: column 3: unknown column \"Colour\""},
+        {"ID,Model,Model\n", "column \"Model\" is named twice"},
+        {"ID,RCurrent\n1,100\n", "the column Model is required"},
+        {"ID,Model,RCurrent\n1,X\n", "bad.csv:2: row 1: 2 fields, the header has 3"},
+        {"Model,IsThemalProtect\nX,yes\n", "row 1, column IsThemalProtect: \"yes\" is not 0 or 1"},
+        {"ID,Model\n-3,X\n", "row 1, column ID: an ID must be a positive whole number"},
+        {"ID,Model\n1.5,X\n", "row 1, column ID: \"1.5\" is not a whole number"},
+        {"ID,Model\n7,X\n7,Y\n", "row 2, column ID: the ID 7 occurs twice"},
+        {"Model,RCurrent\n,100\n", "row 1, column Model: a value is required"},
+        {"Model,RCurrent\nX, 100\n", "\" 100\" is not a number"},
+        {"Model\n\"unterminated\n", "bad.csv"},
+        {"", "the file is empty"},
+    };
+    for (const Case& c : cases) {
+        const std::string message = ImportError(Kind::Feeder, c.csv);
+        EXPECT_TRUE(Contains(message, c.expected)) << "csv:\n" << c.csv << "message: " << message;
+    }
+    EXPECT_EQ(Export(Kind::Feeder), before);
+}
+
+TEST_F(CatalogueCsvTest, ReadingOneRowAndAnUnopenableCatalogue) {
+    const jdcat::Table one = jdcat::ReadTable(Kind::HighVoltage, 3);
+    ASSERT_EQ(one.rows.size(), 1u);
+    EXPECT_EQ(one.columns[1], "Model");
+    EXPECT_EQ(one.rows[0][1], std::optional<std::string>("PBG-200/6(10)"));
+    EXPECT_TRUE(jdcat::ReadTable(Kind::HighVoltage, 999).rows.empty());
+
+    SetCataloguePath((*m_dir / "missing.db").c_str());
+    try {
+        jdcat::ReadTable(Kind::Transformer);
+        FAIL() << "a missing named catalogue must not be created";
+    } catch (const jdcat::CatalogueError& error) {
+        EXPECT_TRUE(Contains(error.what(), "missing.db")) << error.what();
+    }
+}
+
+}  // namespace
+}  // namespace jdtest

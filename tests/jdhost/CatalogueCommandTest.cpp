@@ -1,0 +1,161 @@
+// `jdhost catalogue` run in-process: listing, showing, exporting and
+// importing catalogue models, with the exit codes of jdhost.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "equipment/JDBase.h"
+#include "jdhost/CatalogueCommand.h"
+#include "jdhost/Cli.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteText(const fs::path& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+// Each test works on per-user catalogues of its own, made from the seed on
+// first use: $XDG_DATA_HOME points into the test's folder.
+class CatalogueCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() /
+                ("jdhost-catalogue-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+        if (const char* xdg = std::getenv("XDG_DATA_HOME")) m_savedXdg = xdg;
+        if (const char* env = std::getenv("JDHOST_CATALOGUE")) m_savedCatalogue = env;
+        unsetenv("JDHOST_CATALOGUE");
+        UseUserData("first");
+    }
+    void TearDown() override {
+        SetCataloguePath(nullptr);
+        Restore("XDG_DATA_HOME", m_savedXdg);
+        Restore("JDHOST_CATALOGUE", m_savedCatalogue);
+        fs::remove_all(m_dir);
+    }
+    static void Restore(const char* name, const std::optional<std::string>& value) {
+        if (value) {
+            setenv(name, value->c_str(), 1);
+        } else {
+            unsetenv(name);
+        }
+    }
+    void UseUserData(const std::string& name) {
+        SetCataloguePath(nullptr);
+        setenv("XDG_DATA_HOME", (m_dir / name).c_str(), 1);
+    }
+    Result Run(const std::vector<std::string>& args) {
+        std::ostringstream out, err;
+        Result r;
+        r.code = jdhost::RunCatalogueCommand(args, out, err);
+        r.out = out.str();
+        r.err = err.str();
+        return r;
+    }
+
+    fs::path m_dir;
+    std::optional<std::string> m_savedXdg, m_savedCatalogue;
+};
+
+TEST_F(CatalogueCommandTest, ListShowsEveryKindWithItsCount) {
+    const Result r = Run({"list"});
+    ASSERT_EQ(r.code, jdhost::kExitDone) << r.err;
+    EXPECT_TRUE(Contains(r.out, "transformer (Para_Transformer): 90 models\n")) << r.out;
+    EXPECT_TRUE(Contains(r.out, "  1  KBSGZY-200/6  (200 kVA, 6000 V, 690 V)\n")) << r.out;
+    EXPECT_TRUE(Contains(r.out, "feeder (Para_AutomaticSwitch): 14 models\n"));
+    EXPECT_TRUE(Contains(r.out, "hv (Para_HighVoltageSwitch): 14 models\n"));
+    const Result feeders = Run({"list", "feeder"});
+    EXPECT_FALSE(Contains(feeders.out, "transformer"));
+    EXPECT_TRUE(Contains(feeders.out, "  4  KBZ-400/1140(660)  (660 V, 400 A)\n")) << feeders.out;
+}
+
+TEST_F(CatalogueCommandTest, ShowPrintsEveryColumnOrSaysThereIsNoSuchModel) {
+    const Result r = Run({"show", "transformer", "1"});
+    ASSERT_EQ(r.code, jdhost::kExitDone) << r.err;
+    EXPECT_TRUE(Contains(r.out, "ID: 1\nModel: KBSGZY-200/6\nType: 移动变电站\nCapacity: 200\n")) << r.out;
+    EXPECT_TRUE(Contains(r.out, "LinkGroup: Y,y0\n"));
+    const Result missing = Run({"show", "hv", "999"});
+    EXPECT_EQ(missing.code, jdhost::kExitFailed);
+    EXPECT_TRUE(Contains(missing.err, "no hv model has the ID 999")) << missing.err;
+    EXPECT_EQ(Run({"show", "hv", "abc"}).code, jdhost::kExitBadInput);
+}
+
+TEST_F(CatalogueCommandTest, ExportThenImportIntoAFreshCatalogueGivesTheSameRows) {
+    // Make the first catalogue differ from the seed, through the command itself.
+    WriteText(m_dir / "extra.csv", "Model,Voltage,RCurrent,IsThemalProtect,ReleaseCurrent\n"
+                                   "\"KBZ-630/1140(660), 特制\",1140,630,1,\"1000,2000\"\n");
+    ASSERT_EQ(Run({"import", "feeder", (m_dir / "extra.csv").string()}).code, jdhost::kExitDone);
+    const Result exported = Run({"export", "feeder", (m_dir / "feeder.csv").string()});
+    ASSERT_EQ(exported.code, jdhost::kExitDone) << exported.err;
+    EXPECT_TRUE(Contains(exported.out, "exported 15 feeder models"));
+    const std::string first = ReadText(m_dir / "feeder.csv");
+    EXPECT_TRUE(Contains(first, "\"KBZ-630/1140(660), 特制\",1140,630,1,\"1000,2000\""));
+
+    UseUserData("second");
+    const Result imported = Run({"import", "feeder", (m_dir / "feeder.csv").string(), "--replace"});
+    ASSERT_EQ(imported.code, jdhost::kExitDone) << imported.err;
+    EXPECT_TRUE(Contains(imported.out, "15 added, 0 replaced, 14 removed first")) << imported.out;
+    ASSERT_EQ(Run({"export", "feeder", (m_dir / "again.csv").string()}).code, jdhost::kExitDone);
+    EXPECT_EQ(ReadText(m_dir / "again.csv"), first);
+    // Standard output works as a file too.
+    EXPECT_EQ(Run({"export", "feeder", "-"}).out, first);
+}
+
+TEST_F(CatalogueCommandTest, ABadRowIsNamedAndNothingIsImported) {
+    const std::string before = Run({"export", "transformer", "-"}).out;
+    WriteText(m_dir / "bad.csv", "ID,Model,Capacity\n1,KBSGZY-200/6,250\n2,KBSGZY-315/6,three hundred\n");
+    const Result r = Run({"import", "transformer", (m_dir / "bad.csv").string()});
+    EXPECT_EQ(r.code, jdhost::kExitBadInput);
+    EXPECT_TRUE(Contains(r.err, "bad.csv:3: row 2, column Capacity: \"three hundred\" is not a number")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "nothing was imported"));
+    EXPECT_EQ(Run({"export", "transformer", "-"}).out, before);
+}
+
+TEST_F(CatalogueCommandTest, BadUsageAndMissingFiles) {
+    EXPECT_EQ(Run({}).code, jdhost::kExitBadInput);
+    EXPECT_EQ(Run({"list", "switch"}).code, jdhost::kExitBadInput);
+    EXPECT_EQ(Run({"remove", "hv", "1"}).code, jdhost::kExitBadInput);
+    EXPECT_EQ(Run({"export", "hv"}).code, jdhost::kExitBadInput);
+    EXPECT_EQ(Run({"list", "--replace"}).code, jdhost::kExitBadInput);
+    EXPECT_EQ(Run({"list", "--frobnicate"}).code, jdhost::kExitBadInput);
+    const Result noFile = Run({"import", "hv", (m_dir / "none.csv").string()});
+    EXPECT_EQ(noFile.code, jdhost::kExitBadInput);
+    EXPECT_TRUE(Contains(noFile.err, "none.csv: cannot read")) << noFile.err;
+    const Result help = Run({"--help"});
+    EXPECT_EQ(help.code, jdhost::kExitDone);
+    EXPECT_TRUE(Contains(help.out, "import KIND FILE.csv"));
+}
+
+TEST_F(CatalogueCommandTest, ANamedCatalogueMustExist) {
+    const Result r = Run({"--catalogue", (m_dir / "nowhere.db").string(), "list"});
+    EXPECT_EQ(r.code, jdhost::kExitFailed);
+    EXPECT_TRUE(Contains(r.err, "nowhere.db")) << r.err;
+    EXPECT_FALSE(fs::exists(m_dir / "nowhere.db"));
+}
+
+}  // namespace
