@@ -1,0 +1,7 @@
+#include "module/SetTransformerApp.h"
+
+namespace {
+CJDSetTransformerApp theApp;
+}
+
+CJDSetTransformerApp& TheApp() { return theApp; }
