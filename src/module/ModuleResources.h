@@ -1,0 +1,81 @@
+#pragma once
+// Resource ids of the command module: dialog templates, menus, control ids
+// and menu commands. Code and tests use these names, never bare numbers.
+// Also the module's export mark (JDMODULE_API), which every dialog header
+// includes through this one.
+//
+// Several dialogs reuse a control id for a different control (5005 is the
+// model list of the Set Transformer dialog and the model edit of the
+// transformer detail dialog); each dialog has its own names for its controls,
+// grouped by template below. New ids are appended, never renumbered: the
+// numbers are the templates' and the session scripts name them.
+#include "platform/Types.h"
+
+// ---- Templates and menus ------------------------------------------------------
+inline constexpr UINT IDD_SET_TRANSFORMER = 5000;     // "设置变压器"
+inline constexpr UINT IDD_TRANSFORMER_PARA = 5002;    // "变压器详细参数"
+inline constexpr UINT IDD_STOCK = 5006;               // "查看变压器的库存"
+inline constexpr UINT IDR_MODEL_LIST_MENU = 5008;     // pop-up "右键" of the model lists
+
+// ---- Commands of menu 5008 ----------------------------------------------------
+inline constexpr UINT ID_MODEL_DETAILS = 32772;       // "查看详细参数"
+inline constexpr UINT ID_MODEL_STOCK = 32773;         // "查看库存"
+inline constexpr UINT ID_MODEL_DELETE = 32774;        // "删除"
+inline constexpr UINT ID_MODEL_ADD = 32775;           // "添加型号"
+
+// ---- Template 5000: Set Transformer dialog ------------------------------------
+inline constexpr int IDC_NAME = 5000;                 // edit "名称："
+inline constexpr int IDC_CAPACITY = 5001;             // read-only edit "额定容量：" … "kVA"
+inline constexpr int IDC_HIGH_VOLTAGE = 5003;         // drop list "一次额定电压：" … "V"
+inline constexpr int IDC_LOW_VOLTAGE = 5004;          // drop list "二次额定电压：" … "V"
+inline constexpr int IDC_MODEL_LIST = 5005;           // list box "型号列表："
+inline constexpr int IDC_DETAILS = 5007;              // button "详细参数>>>"
+inline constexpr int IDC_TRANSFORMER_TYPE = 5023;     // drop list "类型："
+inline constexpr int IDC_LOAD_TYPE = 5027;            // drop list "井下采区负荷类型选择："
+inline constexpr int IDC_FACES = 5028;                // drop list "供电工作面数："
+inline constexpr int IDC_LOAD_STATISTICS = 5029;      // button "计算负荷统计"
+inline constexpr int IDC_KR = 5038;                   // edit "Kr:"
+inline constexpr int IDC_COS_PHI = 5039;              // edit "cosφ:"
+inline constexpr int IDC_KS = 5040;                   // edit "Ks:"
+inline constexpr int IDC_SUPPORT_SINGLE = 5041;       // radio "单体支架"
+inline constexpr int IDC_SUPPORT_SELF_ADVANCING = 5042;  // radio "自移式支架"
+inline constexpr int IDC_STOCK = 5043;                // button "查看库存"
+inline constexpr int IDC_HV_HEAD_SET = 5044;          // check box beside 5046
+inline constexpr int IDC_LV_HEAD_SET = 5045;          // check box beside 5047
+inline constexpr int IDC_HV_HEAD = 5046;              // button "整定高压头"
+inline constexpr int IDC_LV_HEAD = 5047;              // button "整定低压头"
+inline constexpr int IDC_VOLTAGE_LOSS = 5048;         // button "计算电压损失"
+inline constexpr int IDC_SPARE_MOTORS = 5049;         // check box "备用电动机参与负荷统计计算"
+inline constexpr int IDC_MAX_START_CURRENT = 5053;    // edit "最大启动电流(必填):" … "A"
+inline constexpr int IDC_OTHER_RATED_CURRENT = 5054;  // edit "其它电机额定电流之和:" … "A"
+inline constexpr int IDC_STATE_RUNNING = 5055;        // radio "运行" (group "变压器状态")
+inline constexpr int IDC_STATE_STOPPED = 5056;        // radio "停止"
+inline constexpr int IDC_APPARENT_POWER = 5057;       // edit "视在功率(必填):" … "kVA"
+inline constexpr int IDC_TOTAL_RATED_CURRENT = 5058;  // edit "所有电机额定电流之和:" … "A"
+
+// ---- Export mark ----------------------------------------------------------------
+// The module is built with hidden visibility. Besides the command interface,
+// the setting dialogs, their records and calculations are marked for export
+// so that the module's tests (and a host that opens a dialog directly) can
+// reach them.
+#ifndef JDMODULE_API
+#define JDMODULE_API __attribute__((visibility("default")))
+#endif
+
+// ---- Template 5002: transformer detail dialog ("变压器详细参数") -----------------
+inline constexpr int IDC_PARA_MODEL = 5005;            // edit "型号："
+inline constexpr int IDC_PARA_TYPE = 5023;             // drop list "类型："
+inline constexpr int IDC_PARA_CAPACITY = 5001;         // combo with edit field "容量："
+inline constexpr int IDC_PARA_HIGH_VOLTAGE = 5003;     // combo with edit field "一次侧额定电压："
+inline constexpr int IDC_PARA_HV_CURRENT = 5013;       // edit "一次侧额定电流："
+inline constexpr int IDC_PARA_LOW_VOLTAGE = 5004;      // combo with edit field "二次侧额定电压："
+inline constexpr int IDC_PARA_LV_CURRENT = 5015;       // edit "二次侧额定电流："
+inline constexpr int IDC_PARA_NO_LOAD_LOSS = 5016;     // edit "空载损耗："
+inline constexpr int IDC_PARA_SHORT_CIRCUIT_LOSS = 5017;  // edit "短路损耗："
+inline constexpr int IDC_PARA_RESISTANCE = 5018;       // edit "线圈电阻："
+inline constexpr int IDC_PARA_REACTANCE = 5019;        // edit "线圈电抗："
+inline constexpr int IDC_PARA_IMPEDANCE_PERCENT = 5021;  // edit "阻抗百分数："
+inline constexpr int IDC_PARA_LINK_GROUP = 5022;       // edit "连接组："
+
+// ---- Template 5006: stock view ("查看变压器的库存") ------------------------------
+inline constexpr int IDC_STOCK_GRID = 3028;            // grid control
