@@ -1,9 +1,15 @@
 #include "jdhost/Cli.h"
 
+#include <memory>
 #include <optional>
 
+#include "equipment/JDBase.h"
+#include "host/HostObjects.h"
 #include "host/MapFile.h"
+#include "jdhost/CatalogueCommand.h"
 #include "jdhost/MapReport.h"
+#include "jdhost/ModuleCommandHost.h"
+#include "jdhost/ModuleLoader.h"
 #include "jdhost/Script.h"
 #include "jdhost/Session.h"
 
@@ -13,17 +19,26 @@ std::string UsageText() {
     return "usage: jdhost [OPTIONS] SUBCOMMAND ARGS...\n"
            "\n"
            "Subcommands:\n"
-           "  info MAP                        summary of a map: objects by kind, lines,\n"
-           "                                  attribute fields, voltage levels\n"
+           "  info [MAP]                      the command read from the module (menu group,\n"
+           "                                  caption, keyword); with MAP also a summary of\n"
+           "                                  the map: objects by kind, lines, attribute\n"
+           "                                  fields, voltage levels\n"
            "  validate MAP...                 check map files; every problem with its place\n"
            "  records MAP OBJECT [FIELD]      attribute records of an object (a name or #entity-id)\n"
            "  run MAP SCRIPT [--save OUT]     run a session script on the map; --save writes\n"
            "                                  the resulting map to OUT (atomically) when the\n"
            "                                  run succeeds; MAP itself is never written\n"
+           "  catalogue list [KIND]           models of the catalogue; KIND is transformer,\n"
+           "                                  feeder or hv (all three when omitted)\n"
+           "  catalogue show KIND ID          one model with every value\n"
+           "  catalogue export KIND FILE.csv  the models of a kind as UTF-8 CSV\n"
+           "  catalogue import KIND FILE.csv  add or replace models from CSV (all or nothing)\n"
            "\n"
            "Options:\n"
-           "  --catalogue PATH                the equipment catalogue database (reserved)\n"
-           "  --module PATH                   the command module to load (reserved)\n"
+           "  --catalogue PATH                the equipment catalogue database (default: the\n"
+           "                                  per-user catalogue, created on first use)\n"
+           "  --module PATH                   the command module to load (default: the one\n"
+           "                                  beside jdhost)\n"
            "  -h, --help                      this text\n"
            "\n"
            "Exit codes: 0 done, 1 an expectation or operation failed,\n"
@@ -46,12 +61,47 @@ int Usage(std::ostream& err, const std::string& message) {
     return kExitBadInput;
 }
 
+std::unique_ptr<CommandModule> LoadModule(const GlobalOptions& options, std::ostream& err) {
+    const std::string path = options.modulePath.empty() ? DefaultModulePath() : options.modulePath;
+    std::string error;
+    std::unique_ptr<CommandModule> module = CommandModule::Load(path, error);
+    if (!module) err << "jdhost: " << error << "\n";
+    return module;
+}
+
+bool UsesCommandVerbs(const Script& script) {
+    for (const ScriptLine& line : script.lines) {
+        const VerbInfo* verb = FindVerb(line.verb);
+        if (verb && verb->kind == VerbKind::Command) return true;
+    }
+    return false;
+}
+
+// The catalogue named on the command line, for the length of one jdhost run.
+class CataloguePathScope {
+public:
+    explicit CataloguePathScope(const std::string& path) : m_set(!path.empty()) {
+        if (m_set) SetCataloguePath(path.c_str());
+    }
+    ~CataloguePathScope() {
+        if (m_set) SetCataloguePath(nullptr);
+    }
+    CataloguePathScope(const CataloguePathScope&) = delete;
+    CataloguePathScope& operator=(const CataloguePathScope&) = delete;
+
+private:
+    bool m_set;
+};
+
 }  // namespace
 
-int InfoCommand(const std::string& mapPath, std::ostream& out, std::ostream& err) {
+int InfoCommand(const std::string& mapPath, const GlobalOptions& options, std::ostream& out, std::ostream& err) {
     host::MapDocument map;
-    if (!LoadMap(mapPath, map, err)) return kExitBadInput;
-    PrintInfo(out, map, mapPath);
+    if (!mapPath.empty() && !LoadMap(mapPath, map, err)) return kExitBadInput;
+    const std::unique_ptr<CommandModule> module = LoadModule(options, err);
+    if (!module) return kExitBadInput;
+    if (!mapPath.empty()) PrintInfo(out, map, mapPath);
+    out << DescribeCaptions(*module);
     return kExitDone;
 }
 
@@ -106,8 +156,21 @@ int RunCommand(const std::string& mapPath, const std::string& scriptPath, const 
         err << scriptPath << ": " << e.what() << "\n";
         return kExitBadInput;
     }
-    (void)options;  // the catalogue and the module are not used yet
+    std::unique_ptr<CommandModule> module;
+    if (UsesCommandVerbs(script) || !options.modulePath.empty()) {
+        module = LoadModule(options, err);
+        if (!module) return kExitBadInput;
+    }
+    // Destroyed in reverse: the module lets go of the map control before the
+    // host session closes the map, and is unloaded last.
+    std::optional<host::HostSession> hostSession;
+    if (module) hostSession.emplace(map);
     Session session(map, out);
+    std::optional<ModuleCommandHost> commandHost;
+    if (module) {
+        commandHost.emplace(*module, *hostSession, session);
+        session.SetCommandHost(&*commandHost);
+    }
     const int result = session.Run(script);
     if (result != kExitDone) {
         err << session.failure() << "\n";
@@ -166,9 +229,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     const std::string command = positional.front();
     const std::vector<std::string> rest(positional.begin() + 1, positional.end());
     if (saveGiven && command != "run") return Usage(err, "--save only applies to run");
+    const CataloguePathScope catalogue(options.cataloguePath);
     if (command == "info") {
-        if (rest.size() != 1) return Usage(err, "info takes one map");
-        return InfoCommand(rest[0], out, err);
+        if (rest.size() > 1) return Usage(err, "info takes at most one map");
+        return InfoCommand(rest.empty() ? std::string() : rest[0], options, out, err);
     }
     if (command == "validate") {
         if (rest.empty()) return Usage(err, "validate takes one or more maps");
@@ -178,6 +242,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         if (rest.size() < 2 || rest.size() > 3) return Usage(err, "records takes MAP OBJECT [FIELD]");
         return RecordsCommand(rest[0], rest[1], rest.size() == 3 ? rest[2] : std::string(), out, err);
     }
+    if (command == "catalogue") return RunCatalogueCommand(rest, out, err);
     if (command == "run") {
         if (rest.size() != 2) return Usage(err, "run takes MAP SCRIPT");
         return RunCommand(rest[0], rest[1], savePath, options, out, err);

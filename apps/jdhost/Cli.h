@@ -14,8 +14,8 @@ inline constexpr int kExitBadInput = 2;   // bad usage, unreadable or malformed 
 
 // Options that apply to every subcommand.
 struct GlobalOptions {
-    std::string cataloguePath;  // reserved: the equipment catalogue database
-    std::string modulePath;     // reserved: the command module to load
+    std::string cataloguePath;  // the equipment catalogue database (empty: the default one)
+    std::string modulePath;     // the command module to load (empty: the one beside jdhost)
 };
 
 // The usage text printed by --help.
@@ -26,11 +26,14 @@ std::string UsageText();
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // The subcommands, also usable on their own.
-int InfoCommand(const std::string& mapPath, std::ostream& out, std::ostream& err);
+// With a map: the map's summary. Always: the command read from the module
+// (a module that cannot be loaded is bad input).
+int InfoCommand(const std::string& mapPath, const GlobalOptions& options, std::ostream& out, std::ostream& err);
 int ValidateCommand(const std::vector<std::string>& mapPaths, std::ostream& out, std::ostream& err);
 int RecordsCommand(const std::string& mapPath, const std::string& object, const std::string& field,
                    std::ostream& out, std::ostream& err);
-// `savePath` empty: the map is not written.
+// `savePath` empty: the map is not written. The module is loaded when the
+// script has command verbs or options.modulePath names one.
 int RunCommand(const std::string& mapPath, const std::string& scriptPath, const std::string& savePath,
                const GlobalOptions& options, std::ostream& out, std::ostream& err);
 

@@ -37,12 +37,15 @@ public:
 
 // Where the host reports what the user would see outside dialogs. The session
 // implements it: prompts go to the transcript and are what `expect-prompt`
-// checks.
+// checks; other lines (a launch's result, what a repaint drew) go to the
+// transcript as they are.
 class IHostEvents {
 public:
     virtual ~IHostEvents() = default;
     // The map control's ShowPrompt text (GBK).
     virtual void ReportPrompt(const CString& text) = 0;
+    // One transcript line (UTF-8).
+    virtual void ReportLine(const std::string& text) = 0;
 };
 
 }  // namespace jdhost

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "jdhost/GridVerbs.h"
 #include "platform/Gbk.h"
 
 namespace jdhost {
@@ -73,7 +74,8 @@ std::vector<std::string> SplitWords(std::string_view line, int lineNumber) {
 }
 
 const std::vector<VerbInfo>& Verbs() {
-    static const std::vector<VerbInfo> verbs = {
+    static const std::vector<VerbInfo> verbs = [] {
+    std::vector<VerbInfo> table = {
         // Dialog verbs.
         {"expect-dialog", 1, 1, VerbKind::Dialog, "ID|CAPTION"},
         {"set", 2, 2, VerbKind::Dialog, "ID TEXT"},
@@ -108,6 +110,11 @@ const std::vector<VerbInfo>& Verbs() {
         {"repaint", 0, 0, VerbKind::Command, ""},
         {"expect-prompt", 1, 1, VerbKind::Command, "TEXT"},
     };
+    // Grid controls have verbs of their own (cells rather than rows).
+    const std::vector<VerbInfo>& grid = GridVerbs();
+    table.insert(table.end(), grid.begin(), grid.end());
+    return table;
+    }();
     return verbs;
 }
 
@@ -178,6 +185,9 @@ void CheckArguments(const ScriptLine& s, const VerbInfo& verb) {
         if (!IsControlId(a[0])) fail(Quoted(a[0]) + " is not a control id (a number, IDOK or IDCANCEL)");
     }
     const std::string& v = s.verb;
+    if (IsGridVerb(v)) {
+        if (const std::string problem = CheckGridVerbArguments(s); !problem.empty()) fail(problem);
+    }
     if (v == "expect-enabled" || v == "expect-visible") {
         if (!OneOf(a[1], {"0", "1"})) fail("expected 0 or 1, found " + Quoted(a[1]));
     } else if (v == "answer") {

@@ -4,6 +4,7 @@
 
 #include "host/MapFile.h"
 #include "jdhost/Cli.h"
+#include "jdhost/GridVerbs.h"
 #include "jdhost/MapReport.h"
 #include "platform/CDialog.h"
 #include "platform/Gbk.h"
@@ -193,6 +194,12 @@ void Session::ExecuteDialogVerb(const ScriptLine& s, CDialog& dialog) {
     if (v == "dump") {
         Write("dump of " + DescribeDialog(dialog) + ":");
         for (const CString& l : d.DumpLines()) Write("  " + Utf8(l));
+        for (const std::string& l : DumpGridLines(dialog)) Write("  " + l);
+        return;
+    }
+    if (IsGridVerb(v)) {
+        std::string error;
+        if (!RunGridVerb(s, dialog, error)) Refuse(error);
         return;
     }
     if (v == "menu") {
@@ -304,23 +311,29 @@ void Session::ExecuteMessageVerb(const ScriptLine& s) {
     }
 }
 
+int Session::SafeAnswer(UINT type) {
+    for (const int answer : {IDNO, IDCANCEL, IDABORT, IDOK}) {
+        if (MessageBoxAnswerFits(type, answer)) return answer;
+    }
+    return MessageBoxDefaultAnswer(type);
+}
+
 int Session::Show(const CString& text, const CString& caption, UINT type) {
-    const int fallback = MessageBoxDefaultAnswer(type);
-    if (m_failed || !m_script) return fallback;
+    if (m_failed || !m_script) return SafeAnswer(type);
     if (!m_answers.empty()) {
         const QueuedAnswer a = m_answers.front();
         m_answers.pop_front();
         if (!MessageBoxAnswerFits(type, a.answer)) {
             Fail(std::string("expected a box that can answer \"") + MessageBoxAnswerName(a.answer) + "\" (queued at line " +
                  std::to_string(a.line) + "), found the " + MessageBoxButtonsName(type) + " box " + Quote(text));
-            return fallback;
+            return SafeAnswer(type);
         }
         return a.answer;
     }
     if ((type & MB_TYPEMASK) == MB_OK) return IDOK;  // nothing to choose
     Fail(std::string("expected an answer for the ") + MessageBoxButtonsName(type) + " box " + Quote(text) +
          ", found none queued (write `answer ...` before the action that shows it)");
-    return fallback;
+    return SafeAnswer(type);
 }
 
 // ---------------------------------------------------------------- map verbs
@@ -403,6 +416,8 @@ void Session::ReportPrompt(const CString& text) {
     m_lastPrompt = text;
     Write("prompt " + Quote(text));
 }
+
+void Session::ReportLine(const std::string& text) { Write(text); }
 
 // ---------------------------------------------------------------- failures
 

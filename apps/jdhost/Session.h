@@ -9,7 +9,7 @@
 // handlers does the same one level deeper. A failure (an expectation not met,
 // an action the dialog refused, a script that ends with a dialog open) stops
 // the run: every open dialog is ended with IDCANCEL, later message boxes get
-// their default answer, later dialogs end at once, so that the code that
+// their safe answer (SafeAnswer), later dialogs end at once, so that the code that
 // opened them unwinds normally. No exception leaves Run(CDialog&).
 #include <deque>
 #include <optional>
@@ -56,12 +56,17 @@ public:
     void OnMessageBox(const MessageBoxRecord& box) override;
     void OnMenuShown(const PopupMenuRecord& menu) override;
     void OnDiagnostic(const CString& text) override;
-    // IHostEvents: the command host reports prompts here.
+    // IHostEvents: the command host reports prompts and its own lines here.
     void ReportPrompt(const CString& text) override;
+    void ReportLine(const std::string& text) override;
 
     // Names of icons and results as the transcript and the scripts write them.
     static const char* IconWord(UINT type);      // info, stop, question, warning, none
     static std::string ResultWord(INT_PTR result);  // OK, Cancel, or the number
+    // The answer a box gets once the run has failed: the one that changes
+    // nothing (No, else Cancel, else Abort, else OK), so that the code that
+    // unwinds never writes because of a box nobody answered.
+    static int SafeAnswer(UINT type);
 
 private:
     struct QueuedAnswer {

@@ -236,6 +236,20 @@ TEST(SessionFailures, AFailedExpectationInANestedDialogCancelsEveryOpenDialog) {
     EXPECT_FALSE(std::filesystem::exists(notSaved));
 }
 
+TEST(SessionFailures, AnUnansweredQuestionFailsTheRunAndIsAnsweredNoSoNothingIsWritten) {
+    host::MapDocument map = testdlg::MakeTestMap();
+    const host::MapDocument before = map;
+    // OK asks "保存 …？" and writes only on Yes; no answer is queued for it,
+    // and a queued answer the next box cannot take fails the same way.
+    for (const std::string& prelude : {std::string(), std::string("answer ok\n")}) {
+        const Outcome o = RunScript(kOpen + "set 7001 3#变压器\n" + prelude + "ok\n", map);
+        EXPECT_EQ(o.code, jdhost::kExitFailed);
+        EXPECT_TRUE(Contains(o.transcript, "message box [question, yesno] \"保存 3#变压器？\" -> no\n")) << o.transcript;
+        EXPECT_EQ(o.results, std::vector<INT_PTR>{IDCANCEL});
+        EXPECT_TRUE(map == before);
+    }
+}
+
 TEST(SessionFailures, AScriptThatEndsWithADialogOpenFailsAtItsLastLine) {
     const Outcome o = RunScript(kOpen + "set 7001 x\n\n# trailing comment\n");
     EXPECT_EQ(o.code, jdhost::kExitFailed);
@@ -273,8 +287,8 @@ TEST(SessionFailures, VerbsThatDoNotFitTheDialogFail) {
     EXPECT_EQ(o.failure,
               "t.jds: line 4: ok: expected an answer for the yesno box \"保存 1#变压器？\", found none queued "
               "(write `answer ...` before the action that shows it)");
-    // That box got its default button (yes), so the dialog saved and ended with OK.
-    EXPECT_EQ(o.results, std::vector<INT_PTR>{IDOK});
+    // That box got the safe answer (no): the dialog did not save and was cancelled.
+    EXPECT_EQ(o.results, std::vector<INT_PTR>{IDCANCEL});
     // An answer no box took.
     o = RunScript("answer yes\n");
     EXPECT_EQ(o.failure,

@@ -1,0 +1,92 @@
+#include "jdhost/ModuleCommandHost.h"
+
+#include "host/MorvaObjects.h"
+#include "platform/CallPointers.h"
+#include "platform/KeyState.h"
+#include "platform/RecordingDC.h"
+
+namespace jdhost {
+
+ModuleCommandHost::ModuleCommandHost(CommandModule& module, host::HostSession& session, IHostEvents& events)
+    : m_module(module), m_session(session), m_events(events) {
+    m_promptsReported = m_session.state().promptHistory.size();
+    ResetKeyboardState();
+    m_module.AttachMoMap(&m_session.mapControl());
+    m_module.SetMoAction(kHostActionValue);
+    m_module.SetMoStatus(kHostCommandId);
+    m_module.SetMoUserCmdID(kHostUserCommandId);
+}
+
+ModuleCommandHost::~ModuleCommandHost() {
+    // The map control goes with the session: the module must not keep it.
+    m_module.AttachMoMap(nullptr);
+    ResetKeyboardState();
+}
+
+void ModuleCommandHost::ReportPrompts() {
+    const std::vector<CString>& prompts = m_session.state().promptHistory;
+    for (; m_promptsReported < prompts.size(); ++m_promptsReported) m_events.ReportPrompt(prompts[m_promptsReported]);
+}
+
+bool ModuleCommandHost::RequireCommand(const char* what, std::string& error) const {
+    const host::CommandPair current = m_session.state().current;
+    if (current.id == kHostCommandId) return true;
+    error = std::string("no ") + what + " for the command: it is not running (current command " +
+            std::to_string(current.id) + "; use launch first)";
+    return false;
+}
+
+bool ModuleCommandHost::Launch(std::string& error) {
+    const BOOL started = m_module.LaunchCommand();
+    ReportPrompts();
+    m_events.ReportLine(std::string("launch -> ") + std::to_string(started));
+    if (!started) error = "the module did not start its command (LaunchCommand returned 0)";
+    return started != 0;
+}
+
+bool ModuleCommandHost::Pick(const std::vector<LONG>& entityIds, std::string& error) {
+    // The host's pick ends: the ids land in the array handed to BeginSelection, then the module hears of it.
+    if (!m_session.FinishPick(entityIds, &error)) return false;
+    m_module.MouseStatus(jdmodule::Event::PickEnded, 0, 0);
+    ReportPrompts();
+    return true;
+}
+
+bool ModuleCommandHost::SetCtrl(bool down, std::string&) {
+    SetKeyDown(VK_CONTROL, down);
+    return true;
+}
+
+bool ModuleCommandHost::Click(std::string& error) {
+    if (!RequireCommand("click", error)) return false;
+    m_module.MouseStatus(jdmodule::Event::Click, 0, 0);
+    ReportPrompts();
+    return true;
+}
+
+bool ModuleCommandHost::Key(int code, std::string& error) {
+    if (!RequireCommand("key press", error)) return false;
+    m_module.MouseStatus(jdmodule::Event::Key, code, 0);
+    ReportPrompts();
+    return true;
+}
+
+bool ModuleCommandHost::Repaint(std::string& error) {
+    if (!RequireCommand("repaint", error)) return false;
+    CRecordingDC dc;
+    {
+        const CCallPointer token(CallPointerKind::DrawingContext, &dc);
+        m_module.MouseStatus(jdmodule::Event::Repaint, token.token(), 0);
+    }
+    ReportPrompts();
+    const std::vector<std::string>& lines = dc.Lines();
+    if (lines.empty()) {
+        m_events.ReportLine("repaint: nothing drawn");
+        return true;
+    }
+    m_events.ReportLine("repaint:");
+    for (const std::string& line : lines) m_events.ReportLine("  " + line);
+    return true;
+}
+
+}  // namespace jdhost
