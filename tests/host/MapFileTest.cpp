@@ -136,10 +136,15 @@ TEST_F(SampleMine, HoldsNamesAndRecordsInGbk) {
     EXPECT_EQ(substation.handle, 1031);  // handles follow the kernel's own order, not the ids
     const AttributeRow& model = substation.fields.at(163);
     ASSERT_EQ(model.size(), 14u);
-    EXPECT_EQ(model[1], "KBSGZY-500/6/0.69");
+    // Seed row 4 (data/seed/Para_Transformer.csv): the model text as the
+    // catalogue has it; the drawing's "/0.69" is only in the label.
+    EXPECT_EQ(model[0], "4");
+    EXPECT_EQ(model[1], "KBSGZY-500/6");
     EXPECT_EQ(model[2], FromUtf8("移动变电站"));
-    EXPECT_EQ(model[13].str(), "Y/\xA1\xF7-11");  // the delta sign is A1F7 in GBK
+    EXPECT_EQ(model[13], "Y,y0");
     EXPECT_EQ(substation.fields.at(174)[0], "12");
+    // The multiplication sign of a cable designation is A1C1 in GBK.
+    EXPECT_EQ(Named(doc, "1-4电缆").fields.at(167)[1].str(), "MYP-0.66/1.14 3\xA1\xC1" "70+1\xA1\xC1" "25");
 
     const MapObject& spare = Named(doc, "2#移动变电站");
     EXPECT_EQ(spare.fields.at(163)[0], "0");
@@ -150,7 +155,7 @@ TEST_F(SampleMine, HoldsNamesAndRecordsInGbk) {
 
 // The stored transformer data must agree with R_T = ΔPk·(U2/(SN·1000))²,
 // Z_T = (U2/1000)²·uk·10/SN, X_T = √(Z_T² − R_T²); worked by hand for both
-// units in docs/map-format.md (0.0309/0.0901 and 0.0059/0.0376 Ω).
+// units in docs/map-format.md (0.0371/0.0877 and 0.0117/0.0363 Ω, seed rows 57 and 4).
 TEST_F(SampleMine, TransformerImpedanceMatchesItsModelRecord) {
     for (const char* name : {"1#矿用变压器", "1#移动变电站"}) {
         const MapObject& transformer = Named(doc, name);
@@ -174,7 +179,7 @@ TEST_F(SampleMine, TransformerImpedanceMatchesItsModelRecord) {
 // also read back from the path text itself.
 TEST_F(SampleMine, ShortCircuitCurrentsAgreeWithTheHandCalculation) {
     const std::vector<std::pair<const char*, double>> expected = {
-        {"d1", 1055.41}, {"d2", 1208.88}, {"d3", 1207.07}, {"d4", 1916.05}, {"d5", 2269.27}, {"d6", 945.53}};
+        {"d1", 1039.66}, {"d2", 1190.62}, {"d3", 1188.55}, {"d4", 1869.61}, {"d5", 2207.93}, {"d6", 931.68}};
     for (const auto& [name, currentA] : expected) {
         const MapObject& point = Named(doc, name);
         EXPECT_EQ(point.entityType, EntityType::ShortCircuitPoint);
@@ -189,7 +194,7 @@ TEST_F(SampleMine, ShortCircuitCurrentsAgreeWithTheHandCalculation) {
             const double sumR = ParseDouble(path[4].c_str());
             const double sumX = ParseDouble(path[5].c_str());
             EXPECT_NEAR(690.0 / (2.0 * std::sqrt(sumR * sumR + sumX * sumX)), currentA, 0.005) << name;
-            EXPECT_EQ(path[3], "1#移动变电站,0.0059,0.0376") << name;
+            EXPECT_EQ(path[3], "1#移动变电站,0.0117,0.0363") << name;
         } else {
             ASSERT_EQ(path[0], "0") << name;
             ASSERT_EQ(path.size(), 5u) << name;
