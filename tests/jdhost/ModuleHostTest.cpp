@@ -146,7 +146,11 @@ TEST_F(ModuleHostTest, TheSetTransformerExampleSetsTheSampleSubstationAndLeavesT
     EXPECT_TRUE(Contains(r.out, "dialog 5000 \"设置变压器\" closed: OK\n")) << r.out;
     // The model record names the chosen catalogue model (its id is the seed's).
     EXPECT_TRUE(Contains(r.out, "field 163\n  0: ")) << r.out;
-    EXPECT_TRUE(Contains(r.out, "\n  1: KBSGZY-400/6\n  2: 移动变电站\n  3: 400.00\n")) << r.out;
+    EXPECT_TRUE(Contains(r.out, "\n  1: KBSGZY-315/6\n  2: 移动变电站\n  3: 315.00\n")) << r.out;
+    // The points it feeds carry the new impedance: 315 kVA, 690 V, 4380 W, 4 % gives
+    // R_T = 4380 x (690 / 315000)^2 = 0.021016 and X_T = 0.056687 (hand calculation);
+    // d4's sums move from 0.1659 / 0.0808 by (R_T - 0.0117) and (X_T - 0.0363).
+    EXPECT_TRUE(Contains(r.out, "  11: 1;690;2-1电缆/2-2电缆;1#移动变电站,0.0210,0.0567;0.1752;0.1012;\n")) << r.out;
     EXPECT_TRUE(fs::exists(out));
     EXPECT_EQ(Read(kSample), before);
 }
