@@ -364,9 +364,9 @@ ActionResult DialogDriver::PressOk() {
 
 ActionResult DialogDriver::PressCancel() {
     if (ActionResult r = CheckDialog(); !r) return r;
-    HWND button = Item(IDCANCEL);
-    if (button && button->enabled && IsWindowVisible(button)) return Click(IDCANCEL);
-    // Escape: IDCANCEL without moving the focus.
+    // Escape sends IDCANCEL without moving the focus, so a focus-loss check
+    // of the control being edited cannot keep the user in the dialog (a click
+    // on the Cancel button is `Click(IDCANCEL)`).
     DismissPopupMenu();
     return Guarded([&] { SendMessage(m_hDlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0); });
 }

@@ -541,3 +541,17 @@ TEST_F(DialogTest, DialogItemHelpersReadAndWriteControls) {
         EXPECT_NE(dlg.GetDlgItem(IDC_KR), &kr);
     });
 }
+
+// Regression: Escape used to click the Cancel button, so a focus-loss check
+// that keeps the focus in its edit kept the user in the dialog too.
+TEST_F(DialogTest, EscapeCancelsWithoutTakingTheFocusFromTheEdit) {
+    CTestDlg dlg;
+    const INT_PTR result = Run(dlg, [&](CDialog&) {
+        DialogDriver d = DialogDriver::Active();
+        ASSERT_TRUE(d.Focus(IDC_KR));
+        dlg.m_events.clear();
+        ASSERT_TRUE(d.PressCancel());
+    });
+    EXPECT_EQ(result, IDCANCEL);
+    for (const std::string& e : dlg.m_events) EXPECT_EQ(e.find("KILLFOCUS"), std::string::npos) << e;
+}
