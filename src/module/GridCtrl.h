@@ -24,17 +24,7 @@
 #include "platform/CString.h"
 #include "platform/CWnd.h"
 
-// --- notification plumbing ---------------------------------------------------
-// The platform layer has no WM_NOTIFY yet; these follow the platform's
-// numbering so that they can move there unchanged.
-inline constexpr UINT WM_NOTIFY = 0x004E;
-
-struct NMHDR {
-    HWND hwndFrom = nullptr;
-    UINT_PTR idFrom = 0;
-    UINT code = 0;
-};
-
+// --- notifications (WM_NOTIFY with the header of the platform) --------------
 // A cell of a grid notification.
 struct NM_GRIDVIEW {
     NMHDR hdr;
@@ -49,18 +39,8 @@ inline constexpr UINT GVN_BEGINLABELEDIT = 0u - 105u;
 inline constexpr UINT GVN_ENDLABELEDIT = 0u - 106u;
 
 // --- cell attributes ------------------------------------------------------------
-// Text format flags, with the platform's text-drawing values.
-inline constexpr UINT DT_LEFT = 0x0000;
-inline constexpr UINT DT_CENTER = 0x0001;
-inline constexpr UINT DT_RIGHT = 0x0002;
-inline constexpr UINT DT_VCENTER = 0x0004;
-inline constexpr UINT DT_BOTTOM = 0x0008;
-inline constexpr UINT DT_WORDBREAK = 0x0010;
-inline constexpr UINT DT_SINGLELINE = 0x0020;
-inline constexpr UINT DT_NOPREFIX = 0x0800;
-
-// "Use the grid's default colour".
-inline constexpr COLORREF CLR_DEFAULT = 0xFF000000;
+// Text formats are the platform's text-drawing flags (DT_*); CLR_DEFAULT
+// means "the grid's default colour".
 
 // Cell states.
 inline constexpr UINT GVIS_READONLY = 0x0004;   // the user cannot edit the cell

@@ -217,3 +217,25 @@ struct CREATESTRUCT {
     const char* lpszClass = nullptr;
 };
 using LPCREATESTRUCT = CREATESTRUCT*;
+
+// WM_NOTIFY: a control tells its parent about an event; lParam points at a
+// structure that starts with this header.
+inline constexpr UINT WM_NOTIFY = 0x004E;
+struct NMHDR {
+    HWND hwndFrom = nullptr;
+    UINT_PTR idFrom = 0;
+    UINT code = 0;
+};
+
+// Text-drawing format flags.
+inline constexpr UINT DT_LEFT = 0x0000;
+inline constexpr UINT DT_CENTER = 0x0001;
+inline constexpr UINT DT_RIGHT = 0x0002;
+inline constexpr UINT DT_VCENTER = 0x0004;
+inline constexpr UINT DT_BOTTOM = 0x0008;
+inline constexpr UINT DT_WORDBREAK = 0x0010;
+inline constexpr UINT DT_SINGLELINE = 0x0020;
+inline constexpr UINT DT_NOPREFIX = 0x0800;
+
+// A colour value meaning "the control's default colour".
+inline constexpr COLORREF CLR_DEFAULT = 0xFF000000;
