@@ -54,10 +54,10 @@ inline constexpr int IDC_APPARENT_POWER = 5057;       // edit "视在功率(必�
 inline constexpr int IDC_TOTAL_RATED_CURRENT = 5058;  // edit "所有电机额定电流之和:" … "A"
 
 // ---- Export mark ----------------------------------------------------------------
-// The module is built with hidden visibility. Besides the command interface,
-// the setting dialogs, their records and calculations are marked for export
-// so that the module's tests (and a host that opens a dialog directly) can
-// reach them.
+// The module's objects are compiled with hidden visibility. The setting
+// dialogs, their records and calculations carry default visibility so that
+// the module's tests, which link those objects directly, can reach them; the
+// loaded module itself exports only what pnJDSetTransformer.map lists.
 #ifndef JDMODULE_API
 #define JDMODULE_API __attribute__((visibility("default")))
 #endif
