@@ -104,11 +104,46 @@ TEST(CliUsage, HelpAndBadUsage) {
     EXPECT_TRUE(Contains(r.err, "unknown option --verbose")) << r.err;
     r = Cli({"info", "a.json", "--catalogue"});
     EXPECT_EQ(r.code, 2);
-    EXPECT_TRUE(Contains(r.err, "the option --catalogue needs a value")) << r.err;
-    EXPECT_EQ(Cli({"info", "a.json", "b.json"}).code, 2);
+    EXPECT_TRUE(Contains(r.err, "--catalogue")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "Try 'jdhost info --help'")) << r.err;
+    r = Cli({"--module", "", "info"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(Contains(r.err, "needs a non-empty value")) << r.err;
+    r = Cli({"info", "a.json", "b.json"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(Contains(r.err, "unexpected argument \"b.json\"")) << r.err;
     EXPECT_EQ(Cli({"records", "a.json"}).code, 2);
     EXPECT_EQ(Cli({"run", "a.json"}).code, 2);
     EXPECT_EQ(Cli({"info", "a.json", "--save", "b.json"}).code, 2);
+    r = Cli({"catalogue"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(Contains(r.err, "jdhost catalogue: an action is needed")) << r.err;
+    r = Cli({"catalogue", "remove", "hv", "1"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(Contains(r.err, "unknown action remove")) << r.err;
+    EXPECT_EQ(Cli({"catalogue", "list", "--replace"}).code, 2);  // --replace belongs to import
+}
+
+TEST(CliUsage, EverySubcommandHasItsOwnHelp) {
+    const CliResult top = Cli({"-h"});
+    EXPECT_EQ(top.code, 0);
+    // The top-level help is a synopsis of every subcommand and says the limits.
+    for (const char* synopsis : {"info [MAP]", "validate MAP...", "records MAP OBJECT [FIELD]",
+                                 "run MAP SCRIPT [--save OUT]", "catalogue ACTION ...", "64 MiB"}) {
+        EXPECT_TRUE(Contains(top.out, synopsis)) << synopsis << "\n" << top.out;
+    }
+    const CliResult catalogue = Cli({"catalogue", "--help"});
+    EXPECT_EQ(catalogue.code, 0);
+    EXPECT_TRUE(Contains(catalogue.out, "usage: jdhost catalogue")) << catalogue.out;
+    EXPECT_TRUE(Contains(catalogue.out, "import KIND FILE [--replace]")) << catalogue.out;
+    EXPECT_TRUE(Contains(catalogue.out, "init PATH")) << catalogue.out;
+    EXPECT_FALSE(Contains(catalogue.out, "validate")) << catalogue.out;
+    const CliResult import = Cli({"--catalogue", "x.db", "catalogue", "import", "--help"});
+    EXPECT_EQ(import.code, 0);
+    EXPECT_TRUE(Contains(import.out, "usage: jdhost catalogue import [OPTIONS] KIND FILE")) << import.out;
+    EXPECT_TRUE(Contains(import.out, "--replace")) << import.out;
+    const CliResult run = Cli({"run", "--help"});
+    EXPECT_TRUE(Contains(run.out, "--save OUT")) << run.out;
 }
 
 TEST_F(CliTest, InfoCountsKindsLinesFieldsAndVoltages) {
