@@ -2,11 +2,10 @@
 
 #include <cctype>
 #include <charconv>
-#include <fstream>
-#include <sstream>
 
 #include "jdhost/GridVerbs.h"
 #include "platform/Gbk.h"
+#include "platform/InputFile.h"
 
 namespace jdhost {
 
@@ -151,6 +150,21 @@ std::optional<long long> HashNumber(std::string_view word) {
     return value;
 }
 
+std::optional<int> RowIndex(std::string_view word) {
+    const auto n = HashNumber(word);
+    if (!n || *n > INT32_MAX) return std::nullopt;
+    return static_cast<int>(*n);
+}
+
+std::string RowIndexProblem(std::string_view word) {
+    if (word.size() < 2 || word[0] != '#') return "";
+    for (size_t i = 1; i < word.size(); ++i) {
+        if (!IsDigit(word[i])) return "";
+    }
+    if (RowIndex(word)) return "";
+    return "the row index " + std::string(word) + " is out of range (0 to " + std::to_string(INT32_MAX) + ")";
+}
+
 namespace {
 
 // Control ids are numbers; IDOK and IDCANCEL may be written by name.
@@ -185,6 +199,10 @@ void CheckArguments(const ScriptLine& s, const VerbInfo& verb) {
         if (!IsControlId(a[0])) fail(Quoted(a[0]) + " is not a control id (a number, IDOK or IDCANCEL)");
     }
     const std::string& v = s.verb;
+    // Row indexes: `#N` must name a row a list can have, not wrap to another.
+    if ((v == "select" || v == "dblclick" || v == "rclick" || v == "expect-selected") && a.size() == 2) {
+        if (const std::string problem = RowIndexProblem(a[1]); !problem.empty()) fail(problem);
+    }
     if (IsGridVerb(v)) {
         if (const std::string problem = CheckGridVerbArguments(s); !problem.empty()) fail(problem);
     }
@@ -235,6 +253,11 @@ Script ParseScript(std::string_view text, const std::string& fileName) {
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         ++lineNumber;
         pos = end + 1;
+        // The module's texts end at a NUL, so a word holding one would be cut
+        // short where the script says something else.
+        if (const size_t nul = line.find('\0'); nul != std::string_view::npos) {
+            throw ScriptError(lineNumber, "a NUL byte at " + Column(nul) + " (a script is text; NUL cannot be written)");
+        }
         std::vector<std::string> words = SplitWords(line, lineNumber);
         if (words.empty()) {
             if (end == text.size()) break;
@@ -271,12 +294,9 @@ Script ParseScript(std::string_view text, const std::string& fileName) {
 }
 
 Script LoadScript(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw ScriptError(0, "cannot read the script file");
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    if (in.bad()) throw ScriptError(0, "cannot read the script file");
-    return ParseScript(buffer.str(), path);
+    std::string text, error;
+    if (!ReadInputFile(path, kMaxScriptFileBytes, text, error)) throw ScriptError(0, error);
+    return ParseScript(text, path);
 }
 
 }  // namespace jdhost

@@ -211,8 +211,13 @@ void Session::ExecuteDialogVerb(const ScriptLine& s, CDialog& dialog) {
     const int id = ControlId(a[0]);
     const auto kind = d.Kind(id);
     if (!kind) Refuse("the dialog " + DescribeDialog(dialog) + " has no control " + a[0]);
+    // The parser refuses indexes beyond an int; a script built in code is checked here.
+    auto indexOf = [&](const std::string& word) -> std::optional<int> {
+        if (const std::string problem = RowIndexProblem(word); !problem.empty()) Refuse(problem);
+        return RowIndex(word);
+    };
     auto rowOf = [&](const std::string& word) -> int {
-        if (const auto n = HashNumber(word)) return static_cast<int>(*n);
+        if (const auto n = indexOf(word)) return *n;
         const auto items = d.Items(id);
         if (!items) Refuse("the control " + a[0] + " (" + WindowKindName(*kind) + ") has no rows");
         const CString text = Gbk(word);
@@ -225,7 +230,7 @@ void Session::ExecuteDialogVerb(const ScriptLine& s, CDialog& dialog) {
     if (v == "set") return Check(d.SetText(id, Gbk(a[1])));
     if (v == "type") return Check(d.TypeComboText(id, Gbk(a[1])));
     if (v == "select") {
-        if (const auto n = HashNumber(a[1])) return Check(d.SelectIndex(id, static_cast<int>(*n)));
+        if (const auto n = indexOf(a[1])) return Check(d.SelectIndex(id, *n));
         return Check(d.SelectText(id, Gbk(a[1])));
     }
     if (v == "press") return Check(d.Click(id));
@@ -277,7 +282,7 @@ void Session::ExecuteDialogVerb(const ScriptLine& s, CDialog& dialog) {
             }
             return;
         }
-        if (const auto n = HashNumber(a[1])) {
+        if (const auto n = indexOf(a[1])) {
             const int found = d.SelectedIndex(id).value_or(-1);
             if (found != *n) {
                 Refuse("expected row #" + std::to_string(*n) + " selected, found " +

@@ -2,6 +2,8 @@
 // before anything runs.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "jdhost/Script.h"
 
 using jdhost::ParseScript;
@@ -123,6 +125,15 @@ TEST(ParseScript, ArgumentsOfFixedFormAreChecked) {
     EXPECT_NE(ParseError("press 50-29\n"), "");
     EXPECT_NE(ParseError("press IDC_LOAD_TYPE\n"), "");
     EXPECT_EQ(ParseError("press IDOK\n"), "");
+    // Cell indexes: too large is said as such, not as "no number".
+    EXPECT_EQ(ParseError("set-cell 3028 #4294967296 0 x\n"),
+              "line 1: set-cell: the row index #4294967296 is out of range (0 to 2147483647) (usage: set-cell ID ROW "
+              "COL TEXT)");
+    EXPECT_EQ(ParseError("expect-cell 3028 1 99999999999 x\n"),
+              "line 1: expect-cell: the column index 99999999999 is out of range (0 to 2147483647) (usage: "
+              "expect-cell ID ROW COL TEXT)");
+    EXPECT_NE(ParseError("set-cell 3028 one 0 x\n").find("the row \"one\" is not a number from 0"), std::string::npos);
+    EXPECT_EQ(ParseError("select 5005 #2147483647\n"), "");  // the largest index parses; the run checks the rows
     EXPECT_EQ(ParseError("expect-enabled 5007 0\n"), "");
     EXPECT_EQ(ParseError("expect-message hi\n"), "");
     // Texts the module cannot hold (not GBK) are refused before the run.
@@ -138,8 +149,30 @@ TEST(ParseScript, AnUnreadableFileIsAnErrorWithoutALine) {
         FAIL() << "no error for a missing file";
     } catch (const ScriptError& e) {
         EXPECT_EQ(e.line(), 0);
-        EXPECT_STREQ(e.what(), "cannot read the script file");
+        EXPECT_STREQ(e.what(), "cannot be read: No such file or directory");
     }
+    // A folder and a device are no scripts: refused before anything is read
+    // (a folder used to read as an empty script, /dev/zero ran out of memory).
+    for (const auto& [path, what] : {std::pair<const char*, const char*>{"/tmp", "is a folder, not a file"},
+                                     {"/dev/zero", "is a device, not a file"}}) {
+        try {
+            jdhost::LoadScript(path);
+            ADD_FAILURE() << path << " was read as a script";
+        } catch (const ScriptError& e) {
+            EXPECT_EQ(e.line(), 0);
+            EXPECT_STREQ(e.what(), what) << path;
+        }
+    }
+}
+
+TEST(ParseScript, ANulByteIsRefusedWithItsLineNotCut) {
+    // Before, "set 5000 ab\0cd" set the edit to "ab": the rest was silently dropped.
+    int line = 0;
+    const std::string text = std::string("ok\nset 5000 ab") + '\0' + "cd\n";
+    EXPECT_EQ(ParseError(text, &line), "line 2: a NUL byte at column 12 (a script is text; NUL cannot be written)");
+    EXPECT_EQ(line, 2);
+    // In a comment too: the line as a whole is no text.
+    EXPECT_NE(ParseError(std::string("# note") + '\0' + "\n"), "");
 }
 
 TEST(HashNumber, OnlyHashFollowedByDigitsIsANumber) {

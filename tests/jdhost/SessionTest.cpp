@@ -27,14 +27,14 @@ struct Outcome {
 
 // Runs `text` as the script "t.jds" on `map`, with the test dialog's command
 // host unless `withHost` is false.
-Outcome RunScript(const std::string& text, host::MapDocument& map, bool withHost = true) {
+Outcome RunParsed(const jdhost::Script& script, host::MapDocument& map, bool withHost = true) {
     testdlg::RegisterTestResources();
     std::ostringstream out;
     jdhost::Session session(map, out);
     TestCommandHost commandHost(map, session);
     if (withHost) session.SetCommandHost(&commandHost);
     Outcome o;
-    o.code = session.Run(jdhost::ParseScript(text, "t.jds"));
+    o.code = session.Run(script);
     o.transcript = out.str();
     o.failure = session.failure();
     o.calls = commandHost.calls;
@@ -42,6 +42,10 @@ Outcome RunScript(const std::string& text, host::MapDocument& map, bool withHost
     // Whatever happened, no dialog may be left open for the next test.
     EXPECT_TRUE(GetOpenDialogs().empty());
     return o;
+}
+
+Outcome RunScript(const std::string& text, host::MapDocument& map, bool withHost = true) {
+    return RunParsed(jdhost::ParseScript(text, "t.jds"), map, withHost);
 }
 
 Outcome RunScript(const std::string& text, bool withHost = true) {
@@ -333,6 +337,28 @@ TEST(SessionFailures, FailedExpectationsSayWhatWasExpectedAndFound) {
     EXPECT_EQ(o.failure, "t.jds: line 4: expect-selected: expected the check state 1, found 0");
     o = RunScript(kOpen + "expect-dialog 说明\n");
     EXPECT_EQ(o.failure, "t.jds: line 4: expect-dialog: expected the dialog \"说明\", found 7000 \"测试对话框\"");
+}
+
+TEST(SessionFailures, ARowIndexBeyondAnIntIsRefusedNotWrappedToAnotherRow) {
+    // The parser refuses it, naming the line...
+    for (const char* verb : {"select 7002", "dblclick 7004", "rclick 7004", "expect-selected 7002"}) {
+        try {
+            jdhost::ParseScript(kOpen + verb + " #4294967297\n", "t.jds");
+            ADD_FAILURE() << verb << " #4294967297 was accepted";
+        } catch (const jdhost::ScriptError& e) {
+            EXPECT_EQ(e.line(), 4);
+            EXPECT_TRUE(Contains(e.what(), "the row index #4294967297 is out of range (0 to 2147483647)")) << e.what();
+        }
+    }
+    // ...and the engine refuses it in a script built without the parser:
+    // 4294967297 as a 32-bit int is 1, a row the combo has, which used to be selected.
+    jdhost::Script script = jdhost::ParseScript(kOpen + "select 7002 #1\n", "t.jds");
+    script.lines.back().args[1] = "#4294967297";
+    host::MapDocument map = testdlg::MakeTestMap();
+    const Outcome o = RunParsed(script, map);
+    EXPECT_EQ(o.code, jdhost::kExitFailed);
+    EXPECT_EQ(o.failure, "t.jds: line 4: select: the row index #4294967297 is out of range (0 to 2147483647)");
+    EXPECT_FALSE(Contains(o.transcript, "closed: OK"));
 }
 
 TEST(SessionMapVerbs, RecordExpectationsAndUnknownObjectsFailWithTheObjectNamed) {
