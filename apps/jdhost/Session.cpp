@@ -1,5 +1,6 @@
 #include "jdhost/Session.h"
 
+#include <cstdio>
 #include <sstream>
 
 #include "host/MapFile.h"
@@ -56,6 +57,13 @@ int ControlId(const std::string& word) {
 
 void Check(const ActionResult& result) {
     if (!result.ok()) Refuse(Utf8(result.error));
+}
+
+// A colour as the transcript's pens and brushes show it, with its decimal value.
+std::string ColourText(long colour) {
+    char text[32];
+    std::snprintf(text, sizeof text, "0x%06lX (%ld)", colour, colour);
+    return text;
 }
 
 std::string Join(const std::vector<CString>& items) {
@@ -306,6 +314,13 @@ void Session::ExecuteMessageVerb(const ScriptLine& s) {
         m_answers.push_back({ParseMessageBoxAnswer(s.args[0].c_str()), s.line});
         return;
     }
+    if (s.verb == "expect-no-message") {
+        if (!m_lastBox) return;
+        const ShownBox box = *m_lastBox;
+        m_lastBox.reset();
+        Refuse(std::string("expected no message box since the last check, found the ") + IconWord(box.type) +
+               " box " + Quote(box.text));
+    }
     // expect-message TEXT [icon]
     if (!m_lastBox) Refuse("expected the message " + Quote(s.args[0]) + ", found no message box since the last check");
     const ShownBox box = *m_lastBox;
@@ -361,6 +376,34 @@ void Session::ExecuteMapVerb(const ScriptLine& s) {
         const bool found = PrintRecords(text, *object, field);
         Write(text.str());
         if (!found) Refuse("expected a field " + a[1] + " on " + DescribeObject(*object) + ", found none");
+        return;
+    }
+    if (s.verb == "expect-name") {
+        if (object->name != Gbk(a[1])) {
+            Refuse("expected the name " + Quote(a[1]) + " on #" + std::to_string(object->entityId) + ", found " +
+                   Quote(object->name));
+        }
+        return;
+    }
+    if (s.verb == "expect-label") {
+        const int index = *ParseInt(a[1]);
+        if (static_cast<size_t>(index) >= object->labels.size()) {
+            Refuse("expected " + Quote(a[2]) + " in label " + a[1] + " of " + DescribeObject(*object) + ", found " +
+                   std::to_string(object->labels.size()) + (object->labels.size() == 1 ? " label" : " labels"));
+        }
+        const CString& found = object->labels[static_cast<size_t>(index)].text;
+        if (found != Gbk(a[2])) {
+            Refuse("expected " + Quote(a[2]) + " in label " + a[1] + " of " + DescribeObject(*object) + ", found " +
+                   Quote(found));
+        }
+        return;
+    }
+    if (s.verb == "expect-colour") {
+        const long want = *ParseColour(a[1]);
+        if (object->colour != want) {
+            Refuse("expected the colour " + ColourText(want) + " on " + DescribeObject(*object) + ", found " +
+                   ColourText(object->colour));
+        }
         return;
     }
     // expect-record OBJECT FIELD SUB TEXT
