@@ -78,6 +78,9 @@ std::optional<int> RowIndex(std::string_view word);
 // For a word of the form `#digits` that RowIndex refuses (too large), what is
 // wrong with it; "" for any other word (a row text, a valid index).
 std::string RowIndexProblem(std::string_view word);
+// A colour as scripts write it: decimal 0 … 16777215 or 0x and one to six
+// hex digits, in the platform's layout 0x00BBGGRR; nullopt for anything else.
+std::optional<long> ParseColour(std::string_view word);
 // A decimal integer (optional sign) that fits in 32 bits; nullopt otherwise.
 std::optional<int> ParseInt(std::string_view word);
 

@@ -89,9 +89,10 @@ TEST(ParseScript, EveryVerbOfTheTableParsesWithItsArguments) {
         "expect-enabled 5007 0\nexpect-visible 5007 1\nexpect-items 5023 \"a|b\"\nexpect-selected 5023 a\n"
         "expect-message \"x y\" info\ndump\nexpect-record #3 151 0 x\nrecords #3\nrecords 1#变压器 151\n"
         "save out.json\nlaunch\npick #3 1#变压器\nctrl down\nclick\nkey esc\nkey 27\nrepaint\nexpect-prompt p\n"
-        "set-cell 3028 1 0 KBSGZY-500/6\nexpect-cell 3028 #1 #0 KBSGZY-500/6\n";
+        "set-cell 3028 1 0 KBSGZY-500/6\nexpect-cell 3028 #1 #0 KBSGZY-500/6\nset-feeder-switch #3\n"
+        "expect-no-message\nexpect-name #3 1#变压器\nexpect-label #3 0 KBSG-200/6/0.69\nexpect-colour #3 0x00FF00\n";
     const auto script = ParseScript(text, "all.jds");
-    EXPECT_EQ(script.lines.size(), 33u);
+    EXPECT_EQ(script.lines.size(), 38u);
     // Every verb of the table occurs above, so the documentation cannot list one that does not parse.
     for (const auto& verb : jdhost::Verbs()) {
         bool seen = false;
@@ -125,6 +126,16 @@ TEST(ParseScript, ArgumentsOfFixedFormAreChecked) {
     EXPECT_NE(ParseError("press 50-29\n"), "");
     EXPECT_NE(ParseError("press IDC_LOAD_TYPE\n"), "");
     EXPECT_EQ(ParseError("press IDOK\n"), "");
+    EXPECT_NE(ParseError("expect-label #3 -1 x\n"), "");
+    EXPECT_NE(ParseError("expect-label #3 first x\n"), "");
+    EXPECT_NE(ParseError("expect-no-message now\n"), "");
+    // Colours: decimal up to 0xFFFFFF, or 0x and at most six hex digits.
+    EXPECT_EQ(ParseError("expect-colour #3 16777215\n"), "");
+    EXPECT_EQ(ParseError("expect-colour #3 0x96f0\n"), "");
+    for (const char* bad : {"red", "16777216", "-1", "0x", "0x1000000", "0xGG", "+5", "1e3"}) {
+        EXPECT_NE(ParseError(std::string("expect-colour #3 ") + bad + "\n").find("is not a colour"), std::string::npos)
+            << bad;
+    }
     // Cell indexes: too large is said as such, not as "no number".
     EXPECT_EQ(ParseError("set-cell 3028 #4294967296 0 x\n"),
               "line 1: set-cell: the row index #4294967296 is out of range (0 to 2147483647) (usage: set-cell ID ROW "
@@ -173,6 +184,15 @@ TEST(ParseScript, ANulByteIsRefusedWithItsLineNotCut) {
     EXPECT_EQ(line, 2);
     // In a comment too: the line as a whole is no text.
     EXPECT_NE(ParseError(std::string("# note") + '\0' + "\n"), "");
+}
+
+TEST(ParseColour, DecimalOrHexInTheLayoutOfTheMap) {
+    EXPECT_EQ(jdhost::ParseColour("255"), 255);
+    EXPECT_EQ(jdhost::ParseColour("0xFF"), 255);
+    EXPECT_EQ(jdhost::ParseColour("0x0000ff"), 255);
+    EXPECT_EQ(jdhost::ParseColour("0x96F0"), 0x96F0);  // 38640
+    EXPECT_EQ(jdhost::ParseColour("0"), 0);
+    EXPECT_FALSE(jdhost::ParseColour("0x-1"));
 }
 
 TEST(HashNumber, OnlyHashFollowedByDigitsIsANumber) {

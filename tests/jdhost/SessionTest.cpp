@@ -383,6 +383,47 @@ TEST(SessionMapVerbs, RecordExpectationsAndUnknownObjectsFailWithTheObjectNamed)
     EXPECT_EQ(o.transcript, "#3 M1 (电动机)\n(no attribute records)\n");
 }
 
+TEST(SessionMapVerbs, NameLabelAndColourExpectations) {
+    host::MapDocument map = testdlg::MakeTestMap();
+    host::MapObject* transformer = map.FindByEntity(1);
+    ASSERT_NE(transformer, nullptr);
+    transformer->labels = {{FromUtf8("KBSG-200/6/0.69"), 0, 0}, {FromUtf8("200 kVA"), 0, 0}};
+    transformer->colour = 0x0000FF;
+    Outcome o = RunScript("expect-name #1 1#变压器\nexpect-label #1 0 KBSG-200/6/0.69\nexpect-label 1#变压器 1 \"200 kVA\"\n"
+                          "expect-colour #1 255\nexpect-colour #1 0xff\nexpect-colour #1 0x0000FF\n",
+                          map, false);
+    EXPECT_EQ(o.code, jdhost::kExitDone) << o.failure;
+    const std::vector<std::pair<std::string, std::string>> failures = {
+        {"expect-name #1 2#变压器", "expect-name: expected the name \"2#变压器\" on #1, found \"1#变压器\""},
+        {"expect-label #1 1 \"200kVA\"",
+         "expect-label: expected \"200kVA\" in label 1 of #1 1#变压器 (移动变电站), found \"200 kVA\""},
+        {"expect-label #1 2 x", "expect-label: expected \"x\" in label 2 of #1 1#变压器 (移动变电站), found 2 labels"},
+        {"expect-label M1 0 x", "expect-label: expected \"x\" in label 0 of #3 M1 (电动机), found 0 labels"},
+        {"expect-colour #1 0x00FF00",
+         "expect-colour: expected the colour 0x00FF00 (65280) on #1 1#变压器 (移动变电站), found 0x0000FF (255)"},
+        {"expect-colour nobody 0", "expect-colour: no object is named \"nobody\""},
+    };
+    for (const auto& [line, message] : failures) {
+        o = RunScript(line + "\n", map, false);
+        EXPECT_EQ(o.code, jdhost::kExitFailed) << line;
+        EXPECT_EQ(o.failure, "t.jds: line 1: " + message);
+    }
+}
+
+TEST(SessionMessageVerbs, ExpectNoMessageChecksTheBoxesSinceTheLastMessageCheck) {
+    // Nothing shown yet, then a box that expect-message takes: none since.
+    Outcome o = RunScript(kOpen + "expect-no-message\nset 7001 \"\"\nok\nexpect-message 名称不能为空\nexpect-no-message\n"
+                                  "cancel\nexpect-no-message\n");
+    EXPECT_EQ(o.code, jdhost::kExitDone) << o.failure << "\n" << o.transcript;
+    // A box nobody checked is found, with its text and icon.
+    o = RunScript(kOpen + "set 7001 \"\"\nok\nexpect-no-message\ncancel\n");
+    EXPECT_EQ(o.code, jdhost::kExitFailed);
+    EXPECT_EQ(o.failure,
+              "t.jds: line 6: expect-no-message: expected no message box since the last check, found the info box "
+              "\"名称不能为空\"");
+    EXPECT_EQ(o.results, std::vector<INT_PTR>{IDCANCEL});
+}
+
 TEST(SessionCommandVerbs, WithoutACommandModuleTheyFailWithTheLine) {
     for (const std::string verb : {"launch", "pick #1", "ctrl down", "click", "key esc", "repaint", "expect-prompt x"}) {
         const Outcome o = RunScript("# no module\n" + verb + "\n", false);
