@@ -27,15 +27,32 @@ bool IsMotor(LONG object) {
 
 namespace {
 
+// Depth first in connection order, as a recursive walk would go, but with the
+// pending lines of every level on an explicit stack: a supply chain may be
+// 100,000 objects deep, far deeper than the call stack allows. A level's
+// outgoing lines are asked for when the walk enters its object, as the
+// recursive form asked for them on entering its call.
 void CollectFrom(LONG from, std::vector<LONG>& motors, std::set<LONG>& followed) {
-    for (LONG line : jdmap::OutgoingLines(from)) {
+    struct Level {
+        std::vector<LONG> lines;
+        size_t next = 0;
+    };
+    std::vector<Level> stack;
+    stack.push_back(Level{jdmap::OutgoingLines(from), 0});
+    while (!stack.empty()) {
+        Level& level = stack.back();
+        if (level.next == level.lines.size()) {
+            stack.pop_back();
+            continue;
+        }
+        const LONG line = level.lines[level.next++];
         if (!followed.insert(line).second) continue;
         const LONG next = jdmap::LineEndObject(line);
         if (next == 0) continue;
         if (IsMotor(next)) {
             motors.push_back(next);
         } else if (!EndsSupplyWalk(next)) {
-            CollectFrom(next, motors, followed);
+            stack.push_back(Level{jdmap::OutgoingLines(next), 0});  // `level` is not used after this
         }
     }
 }
