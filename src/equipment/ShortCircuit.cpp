@@ -242,7 +242,7 @@ BOOL RecalcShortCircuitPoint(CMorvaObjects* pMap, LONG hPoint, LONG nPointId, CS
         return FALSE;
     }
     const double currentA = jdeng::TwoPhaseShortCircuitCurrent(voltageV, RoundTo4(sumR), RoundTo4(sumX));
-    if (!(currentA > 0.0)) return FALSE;
+    if (!(currentA > 0.0) || !std::isfinite(currentA)) return FALSE;
     const LONG entity = point->entityId;
     const LONG handle = point->handle;
     const host::MapObject snapshot = *point;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -286,6 +287,28 @@ TEST_F(AttributeRecordsTest, SupportTypeReadsFirstChoiceOnlyForYes) {
 }
 
 // ---- 158 coefficients ---------------------------------------------------------------------
+
+TEST_F(AttributeRecordsTest, NoNanOrInfinityReachesARecordAndNoneIsReadBack) {
+    CoefficientRecord r;
+    r.kr = std::numeric_limits<double>::quiet_NaN();
+    r.ks = std::numeric_limits<double>::infinity();
+    r.cosPhi = -std::numeric_limits<double>::infinity();
+    r.apparentPowerKVA = 12.5;
+    ASSERT_TRUE(r.Write(map, kDevice));
+    EXPECT_EQ(Stored(kDevice, 158, 0), CString("0.000"));
+    EXPECT_EQ(Stored(kDevice, 158, 1), CString("0.000"));
+    EXPECT_EQ(Stored(kDevice, 158, 2), CString("0.000"));
+    EXPECT_EQ(Stored(kDevice, 158, 5), CString("12.500"));
+
+    // Texts a hand-edited map may hold read as 0, not as 26, NaN or infinity.
+    ASSERT_TRUE(WriteAttributeValues(map, kDevice, 158,
+                                     {{0, CString("0x1A")}, {2, CString("nan")}, {5, CString("inf")}}));
+    CoefficientRecord back;
+    ASSERT_TRUE(back.Read(map, kDevice));
+    EXPECT_EQ(back.kr, 0.0);
+    EXPECT_EQ(back.cosPhi, 0.0);
+    EXPECT_EQ(back.apparentPowerKVA, 0.0);
+}
 
 TEST_F(AttributeRecordsTest, CoefficientsWriteClearAndRead) {
     CoefficientRecord r;

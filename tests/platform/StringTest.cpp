@@ -78,6 +78,39 @@ TEST(ParseNumbers, LeadingNumberOrZero) {
     EXPECT_EQ(ParseLong("-99999999999"), INT32_MIN);
 }
 
+TEST(ParseNumbers, RecordDecimalsAreOnlySignDigitsPointDigitsAndExponent) {
+    // Hexadecimal, nan and inf used to pass strtod into calculations and records.
+    for (const char* text : {"0x1A", "0X10", "nan", "NaN", "-nan", "inf", "-Infinity", "+inf", " nan(1)", ".5", "-.5",
+                             "+", "-", "e5", "\t", "１２"}) {
+        EXPECT_EQ(ParseDouble(text), 0.0) << text;
+    }
+    // The longest prefix of the form, after leading blanks.
+    EXPECT_DOUBLE_EQ(ParseDouble("0x1A"), 0.0) << "the leading 0 only, not 26";
+    EXPECT_DOUBLE_EQ(ParseDouble("12x"), 12.0);
+    EXPECT_DOUBLE_EQ(ParseDouble(" \t\n+7.25abc"), 7.25);
+    EXPECT_DOUBLE_EQ(ParseDouble("5."), 5.0);
+    EXPECT_DOUBLE_EQ(ParseDouble("5.e3"), 5.0) << "a point without digits ends the number";
+    EXPECT_DOUBLE_EQ(ParseDouble("2.5e3"), 2500.0);
+    EXPECT_DOUBLE_EQ(ParseDouble("2.5E-2"), 0.025);
+    EXPECT_DOUBLE_EQ(ParseDouble("-2e+1kV"), -20.0);
+    EXPECT_DOUBLE_EQ(ParseDouble("2e"), 2.0);
+    EXPECT_DOUBLE_EQ(ParseDouble("2e+"), 2.0);
+    EXPECT_DOUBLE_EQ(ParseDouble("1,5"), 1.0) << "a comma is no decimal point, whatever the locale";
+    // Results beyond a double read as 0 rather than infinity.
+    EXPECT_EQ(ParseDouble("1e400"), 0.0);
+    EXPECT_EQ(ParseDouble("-1e400"), 0.0);
+    EXPECT_DOUBLE_EQ(ParseDouble("1.7976931348623157e308"), 1.7976931348623157e308);
+
+    EXPECT_EQ(DecimalPrefixLength("-12.50e+3;"), 9u);
+    EXPECT_EQ(DecimalPrefixLength(" 1"), 0u) << "blanks are the caller's";
+    double value = -1.0;
+    EXPECT_FALSE(ParseDecimalText("inf", value));
+    EXPECT_FALSE(ParseDecimalText("1e999", value));
+    EXPECT_EQ(value, -1.0) << "untouched on failure";
+    EXPECT_TRUE(ParseDecimalText("+0.5", value));
+    EXPECT_DOUBLE_EQ(value, 0.5);
+}
+
 TEST(ParseNumbers, DataExchangeAcceptsOnlyWholeNumbers) {
     double d = -1.0;
     EXPECT_TRUE(ParseExchangeDouble(" 2.5\t", d));
