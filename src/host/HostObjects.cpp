@@ -517,6 +517,10 @@ private:
             return Refuse(entry, E_INVALIDARG,
                           "text size " + std::to_string(size) + " cannot count the terminator (at least 1)");
         if (!bytes && size > 1) return Refuse(entry, E_POINTER, "a text of " + std::to_string(size) + " bytes without an address");
+        LONG field = 0;
+        RowAt(*object, column, &field);
+        if (context.state.refusedWriteFields.count(field) != 0)
+            return Refuse(entry, E_ACCESSDENIED, "field " + std::to_string(field) + " is refused to writes");
 
         if (row->size() <= static_cast<size_t>(subIndex)) row->resize(static_cast<size_t>(subIndex) + 1);
         (*row)[static_cast<size_t>(subIndex)] =

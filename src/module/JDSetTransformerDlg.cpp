@@ -8,6 +8,7 @@
 #include "equipment/ADORecordset.h"
 #include "equipment/JDBase.h"
 #include "equipment/Transformer.h"
+#include "host/AttributeAccess.h"
 #include "host/AttributeRecords.h"
 #include "host/Kernel.h"
 #include "host/KernelRecords.h"
@@ -469,7 +470,9 @@ void CJDSetTransformerDlg::ShowStockOfSelectedModel() {
 }
 
 void CJDSetTransformerDlg::ShowVoltageLoss() {
+    const unsigned long refusalsBefore = AttributeWriteRefusals();
     CalcVoltageLoss(m_pMapControl, m_hObject, m_nEntityId, 0);
+    if (ReportRefusedWrites(refusalsBefore)) return;
     const VoltageLossTexts loss = ReadVoltageLoss(m_pMapControl, m_nEntityId);
     MessageBox(FormatVoltageLossReport(loss.totalV, loss.percent, loss.transformerV, loss.trunkV, loss.branchV));
 }
@@ -546,6 +549,7 @@ void CJDSetTransformerDlg::AppendVoltageWhenAbsent(CComboBox& combo, const CStri
 void CJDSetTransformerDlg::OnOK() {
     if (!UpdateData(TRUE)) return;
     if (!CheckName()) return;
+    const unsigned long refusalsBefore = AttributeWriteRefusals();
 
     CStringArray labels;
     labels.SetSize(2);
@@ -628,7 +632,16 @@ void CJDSetTransformerDlg::OnOK() {
 
     m_pMapControl->RedrawEntities(&m_nEntityId, 1, 0);
     m_pMapControl->SetModified(TRUE);
+    // What was written stays written (the drawing changed); the user must
+    // still learn that a record is not what OK meant it to be.
+    ReportRefusedWrites(refusalsBefore);
     EndDialog(IDOK);
+}
+
+bool CJDSetTransformerDlg::ReportRefusedWrites(unsigned long refusalsBefore) {
+    if (AttributeWriteRefusals() == refusalsBefore) return false;
+    MessageBox(FromUtf8("图中的记录没有全部写入：" + AttributeLastRefusedWrite()), nullptr, MB_ICONSTOP);
+    return true;
 }
 
 void CJDSetTransformerDlg::OnCancel() { CDialog::OnCancel(); }

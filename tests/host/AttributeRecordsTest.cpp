@@ -125,6 +125,28 @@ TEST_F(AttributeRecordsTest, WriteSendsAscendingSubIndexesWithLengthPlusOne) {
     EXPECT_EQ(Stored(kDevice, 151, 3), CString(kUntouched));
 }
 
+TEST_F(AttributeRecordsTest, ARefusedSubIndexMakesTheWriteFailAndTheOthersStillLand) {
+    const unsigned long refusalsBefore = AttributeWriteRefusals();
+    // The host refuses a negative sub-index; 2 and 5 are written all the same.
+    EXPECT_FALSE(WriteAttributeValues(map, kDevice, 151, {{5, CString("5.5")}, {-1, CString("x")}, {2, CString("2")}}));
+    EXPECT_EQ(log.Count("SetFieldValue"), 3u);
+    EXPECT_EQ(Stored(kDevice, 151, 2), CString("2"));
+    EXPECT_EQ(Stored(kDevice, 151, 5), CString("5.5"));
+    const std::string expected = "writing of field 151 of entity " + std::to_string(kDevice) +
+                                 ": the host refused sub-index -1";
+    EXPECT_EQ(AttributeAccessLastError(), expected);
+    EXPECT_EQ(AttributeWriteRefusals(), refusalsBefore + 1);
+    EXPECT_EQ(AttributeLastRefusedWrite(), expected);
+
+    // A record's own writer passes the refusal on; a missing field is not counted.
+    session->state().refusedWriteFields.insert(163);
+    EXPECT_FALSE(TransformerModelRecord::WriteCleared(map, kDevice));
+    EXPECT_EQ(AttributeWriteRefusals(), refusalsBefore + 2);
+    EXPECT_FALSE(WriteAttributeValues(map, kBare, 163, {{0, CString("1")}}));
+    EXPECT_EQ(AttributeWriteRefusals(), refusalsBefore + 2);
+    EXPECT_TRUE(WriteAttributeValues(map, kDevice, 151, {{0, CString("a")}})) << "other fields are still written";
+}
+
 TEST_F(AttributeRecordsTest, MissingFieldEndsTheSequenceAfterFindField) {
     EXPECT_FALSE(ReadAttributeTexts(map, kBare, 163, {0, 1}).has_value());
     EXPECT_EQ(ReadAttributeText(map, kBare, 163, 1), CString());
