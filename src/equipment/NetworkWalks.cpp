@@ -1,7 +1,9 @@
 #include "equipment/NetworkWalks.h"
 
 #include <algorithm>
+#include <map>
 #include <set>
+#include <utility>
 
 #include "equipment/MapAccess.h"
 #include "host/MapDocument.h"
@@ -89,10 +91,47 @@ LONG FindStarter(LONG motor) {
     return run.top != 0 && jdmap::IsKind(run.top, host::KindName::Starter) ? run.top : 0;
 }
 
-UpstreamRun FollowUpstream(LONG object, bool (*stop)(LONG)) {
+namespace {
+
+struct RunMemory {
+    const host::MapDocument* document = nullptr;
+    std::map<std::pair<LONG, bool (*)(LONG)>, UpstreamRun> runs;
+};
+
+thread_local RunMemory* t_runMemory = nullptr;
+thread_local int t_runMemoDepth = 0;
+
+UpstreamRun FollowUpstreamFresh(LONG object, bool (*stop)(LONG)) {
     const std::vector<LONG> incoming = jdmap::IncomingLines(object);
     if (incoming.empty()) return {};
     return Follow(incoming.front(), stop);
+}
+
+}  // namespace
+
+UpstreamRunMemo::UpstreamRunMemo() {
+    if (t_runMemoDepth++ == 0) t_runMemory = new RunMemory;
+}
+
+UpstreamRunMemo::~UpstreamRunMemo() {
+    if (--t_runMemoDepth == 0) {
+        delete t_runMemory;
+        t_runMemory = nullptr;
+    }
+}
+
+UpstreamRun FollowUpstream(LONG object, bool (*stop)(LONG)) {
+    if (!t_runMemory) return FollowUpstreamFresh(object, stop);
+    // Another map attached meanwhile makes the memory worthless.
+    const host::MapDocument* document = jdmap::CurrentDocument();
+    if (t_runMemory->document != document) {
+        t_runMemory->runs.clear();
+        t_runMemory->document = document;
+    }
+    const auto key = std::make_pair(object, stop);
+    const auto found = t_runMemory->runs.find(key);
+    if (found != t_runMemory->runs.end()) return found->second;
+    return t_runMemory->runs.emplace(key, FollowUpstreamFresh(object, stop)).first->second;
 }
 
 UpstreamRun FollowUpstreamFromLine(LONG line, bool (*stop)(LONG)) { return Follow(line, stop); }

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <map>
 #include <mutex>
+#include <unordered_set>
 
 #include "host/Kernel.h"
 #include "host/MorvaObjects.h"
@@ -320,12 +321,15 @@ protected:
                 if (!array) return Refuse(entry, DISP_E_TYPEMISMATCH, "argument 1 (integer array): not the host's integer array");
                 LONG added = 0;
                 std::vector<LONG> unknown;
+                // A set beside the ordered selection: thousands of motors shown
+                // at once must not search the growing selection for each.
+                std::unordered_set<LONG> selected(selection.begin(), selection.end());
                 for (LONG id : array->values()) {
                     if (!context->document->FindByEntity(id)) {
                         unknown.push_back(id);
                         continue;
                     }
-                    if (std::find(selection.begin(), selection.end(), id) != selection.end()) continue;
+                    if (!selected.insert(id).second) continue;
                     selection.push_back(id);
                     ++added;
                 }

@@ -673,6 +673,7 @@ void CJDSetTransformerDlg::UpdateShortCircuitPoints(const CString& transformerNa
                            &pointIds);
     const CString voltage = CString::Formatted("%.0f", secondaryVoltageV);
     const SupplyTransformer transformer{transformerName, modelPrefix, m_dCapacity, resistanceOhm, reactanceOhm};
+    const CUnchangedLinesScope linesStay;  // the loop writes records and labels only
     for (int i = 0; i < points.GetSize() && i < pointIds.GetSize(); ++i) {
         const LONG point = points[i];
         const LONG pointId = pointIds[i];

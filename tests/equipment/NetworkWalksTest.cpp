@@ -62,6 +62,36 @@ TEST(NetworkWalks, DownstreamWalkFindsWhatTheRecursiveWalkFoundInTheSameOrder) {
     EXPECT_GT(withRepeats, 10);
 }
 
+TEST(NetworkWalks, RemembersRunsOnlyWhileTheLinesStayAndAnswersAsAFreshWalk) {
+    bool (*const stops[])(LONG) = {jdwalk::EndsLowVoltageRun, jdwalk::EndsHighVoltageRun, jdwalk::EndsStarterSearch};
+    for (uint32_t seed = 1; seed <= 150; ++seed) {
+        RandomMapShape shape;
+        shape.objects = 10 + static_cast<int>(seed % 40);
+        shape.lines = shape.objects + static_cast<int>(seed % 23);
+        host::MapDocument map = MakeRandomMap(seed, shape);
+        KernelMapScope attached(map);
+        std::vector<std::pair<std::vector<LONG>, LONG>> fresh;
+        for (const host::MapObject& object : map.objects()) {
+            for (auto stop : stops) {
+                const jdwalk::UpstreamRun run = jdwalk::FollowUpstream(object.handle, stop);
+                fresh.emplace_back(run.lines, run.top);
+            }
+        }
+        const CUnchangedLinesScope scope;
+        for (int pass = 0; pass < 2; ++pass) {  // the second pass answers from memory
+            size_t i = 0;
+            for (const host::MapObject& object : map.objects()) {
+                for (auto stop : stops) {
+                    const jdwalk::UpstreamRun run = jdwalk::FollowUpstream(object.handle, stop);
+                    ASSERT_EQ(run.lines, fresh[i].first) << "seed " << seed;
+                    ASSERT_EQ(run.top, fresh[i].second) << "seed " << seed;
+                    ++i;
+                }
+            }
+        }
+    }
+}
+
 TEST(NetworkWalks, AChain100000DeepIsWalkedWithoutExhaustingTheStack) {
     constexpr int kDepth = 100000;
     host::MapDocument map = MakeSupplyChain(kDepth);
