@@ -17,7 +17,7 @@ namespace host {
 struct HostContext {
     MapDocument* document = nullptr;
     MapControlState state;
-    CallLog ownLog;
+    CallLog ownLog{kSessionCallLogCapacity};
     CallLog* log = nullptr;  // ownLog or the one the session was given
 };
 

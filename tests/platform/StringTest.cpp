@@ -1,6 +1,11 @@
 // CString formatting, searching and number parsing; GBK conversion; arrays.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
 #include "TestPrint.h"
 
 #include "platform/Arrays.h"
@@ -166,6 +171,44 @@ TEST(GbkConversion, InvalidInputReportsTheByteOffset) {
         EXPECT_EQ(e.offset(), 3u);
     }
     EXPECT_THROW(GbkToUtf8("\xFF\xFF"), EncodingError);
+}
+
+TEST(GbkConversion, ReusedDescriptorsConvertRightAfterAFailureOnAnyThreadAndAtAnyLength) {
+    std::string out;
+    // A failure part-way leaves the thread's descriptor in use: the next
+    // conversion must start clean.
+    EXPECT_FALSE(TryGbkToUtf8("\xB1\xE4\xB1", out));
+    EXPECT_EQ(GbkToUtf8("\xB1\xE4\xD1\xB9"), "变压");
+    EXPECT_FALSE(TryUtf8ToGbk("变\xE5", out));
+    EXPECT_EQ(Utf8ToGbk("变压器"), "\xB1\xE4\xD1\xB9\xC6\xF7");
+    // ASCII passes unchanged, NUL bytes included.
+    const std::string ascii("a\0b\x7F", 4);
+    EXPECT_EQ(Utf8ToGbk(ascii), ascii);
+    EXPECT_EQ(GbkToUtf8(ascii), ascii);
+    // Far longer than any first guess of the output's size: 3000 characters
+    // of 2 GBK bytes each become 9000 UTF-8 bytes.
+    std::string longGbk, longUtf8;
+    for (int i = 0; i < 1000; ++i) {
+        longGbk += "\xB1\xE4\xD1\xB9\xC6\xF7";
+        longUtf8 += "变压器";
+    }
+    EXPECT_EQ(GbkToUtf8(longGbk), longUtf8);
+    EXPECT_EQ(Utf8ToGbk(longUtf8), longGbk);
+    // Threads convert at the same time, each with its own descriptors.
+    std::vector<std::thread> threads;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            std::string back;
+            for (int i = 0; i < 500; ++i) {
+                if (Utf8ToGbk("移动变电站 " + std::to_string(i)) != Utf8ToGbk("移动变电站") + " " + std::to_string(i)) ++wrong;
+                if (TryGbkToUtf8("\xFF", back)) ++wrong;  // no GBK character
+                if (GbkToUtf8("\xB1\xE4") != "变") ++wrong;
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(wrong.load(), 0);
 }
 
 TEST(GbkConversion, CutNeverSplitsATwoByteCharacter) {
