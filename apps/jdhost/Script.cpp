@@ -118,6 +118,7 @@ const std::vector<VerbInfo>& Verbs() {
         {"key", 1, 1, VerbKind::Command, "CODE|esc"},
         {"repaint", 0, 0, VerbKind::Command, ""},
         {"expect-prompt", 1, 1, VerbKind::Command, "TEXT"},
+        {"set-feeder-switch", 1, 1, VerbKind::Command, "NAME|#ID"},
     };
     // Grid controls have verbs of their own (cells rather than rows).
     const std::vector<VerbInfo>& grid = GridVerbs();
