@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -19,6 +21,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/Gbk.h"
+#include "platform/InputFile.h"
 
 namespace host {
 
@@ -159,6 +162,51 @@ size_t FindTooDeep(std::string_view text, size_t limit) {
     return npos;
 }
 
+// The parser takes a NUL byte for the end of the input, so a map followed by
+// a NUL and garbage would pass and a NUL inside the text would read as the
+// text cut short. A NUL is never part of JSON text: say where it is and
+// whether the map had already ended there.
+bool CheckNul(std::string_view text, size_t skip, Problems& problems) {
+    const size_t nul = text.find('\0', skip);
+    if (nul == npos) return true;
+    // Depth 0 with a value seen means the map's closing bracket came before it.
+    size_t depth = 0;
+    bool inText = false;
+    bool valueSeen = false;
+    size_t end = skip;
+    for (size_t i = skip; i < nul; ++i) {
+        const char c = text[i];
+        if (inText) {
+            if (c == '\\') ++i;
+            else if (c == '"') inText = false;
+            if (!inText && depth == 0) end = i + 1;
+            continue;
+        }
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') continue;
+        if (c == '"') {
+            inText = true;
+        } else if (c == '[' || c == '{') {
+            ++depth;
+        } else if ((c == ']' || c == '}') && depth > 0) {
+            --depth;
+        }
+        valueSeen = true;
+        if (depth == 0 && !inText) end = i + 1;
+    }
+    const std::string offset = "byte offset " + std::to_string(nul);
+    if (valueSeen && depth == 0 && !inText) {
+        const size_t rest = text.size() - nul;
+        problems.push_back({LineColumn(text, nul),
+                            "a NUL byte at " + offset + " follows the end of the map (which ends at byte offset " +
+                                std::to_string(end) + "); " + std::to_string(rest) + " byte" + (rest == 1 ? "" : "s") +
+                                " of data that is not part of the map follow from there"});
+    } else {
+        problems.push_back({LineColumn(text, nul), "a NUL byte at " + offset +
+                                                       " inside the map; JSON text cannot hold one (a text writes it as \\u0000)"});
+    }
+    return false;
+}
+
 // The parser stops at the last byte of the token it could not use; a reader
 // looks for the token's first character.
 size_t TokenStart(std::string_view text, size_t offset) {
@@ -215,8 +263,78 @@ std::string ParserMessage(const std::string& what) {
     return message;
 }
 
-// Builds the tree and notes keys that occur twice in one object, which the
-// library would otherwise settle silently by keeping the last.
+// Keys each part of the file defines. Other keys of these parts belong to
+// other programs or later versions and are kept as their text.
+const std::set<std::string, std::less<>> kRootKeys = {"format", "version", "project", "currentColour",
+                                                      "view",   "layers",  "symbols", "objects"};
+const std::set<std::string, std::less<>> kProjectKeys = {"name", "lowVoltage", "highVoltage"};
+const std::set<std::string, std::less<>> kLayerKeys = {"id", "name", "colour"};
+const std::set<std::string, std::less<>> kSymbolKeys = {"id", "name", "extent"};
+const std::set<std::string, std::less<>> kObjectKeys = {
+    "id",     "handle", "type",      "kind",    "name",   "layer", "colour",   "flags",
+    "locked", "line",   "insertion", "outline", "symbol", "size",  "rotation", "from",
+    "to",     "lineProperty", "labels", "fields", "motor", "notes"};
+
+bool IsJsonSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// Follows the parser through text it has already accepted, so that each
+// event can be given the bytes of its token.
+class TokenCursor {
+public:
+    explicit TokenCursor(std::string_view text) : m_text(text) {}
+
+    // The next token; separators (',' and ':') and white space before it are passed over.
+    std::string_view Next() {
+        while (m_pos < m_text.size() && (IsJsonSpace(m_text[m_pos]) || m_text[m_pos] == ',' || m_text[m_pos] == ':')) ++m_pos;
+        const size_t start = m_pos;
+        if (m_pos >= m_text.size()) return {};
+        const char c = m_text[m_pos];
+        if (c == '"') {
+            for (++m_pos; m_pos < m_text.size() && m_text[m_pos] != '"'; ++m_pos) {
+                if (m_text[m_pos] == '\\') ++m_pos;
+            }
+            ++m_pos;
+        } else if (c == '{' || c == '}' || c == '[' || c == ']') {
+            ++m_pos;
+        } else {
+            while (m_pos < m_text.size() && !IsJsonSpace(m_text[m_pos]) && std::strchr(",:]}", m_text[m_pos]) == nullptr) ++m_pos;
+        }
+        m_pos = std::min(m_pos, m_text.size());
+        return m_text.substr(start, m_pos - start);
+    }
+    size_t position() const { return m_pos; }
+
+private:
+    std::string_view m_text;
+    size_t m_pos = 0;
+};
+
+// The text of a value without the white space between its tokens.
+void AppendCompact(std::string_view json, std::string& out) {
+    for (size_t i = 0; i < json.size(); ++i) {
+        const char c = json[i];
+        if (IsJsonSpace(c)) continue;
+        out += c;
+        if (c != '"') continue;
+        for (++i; i < json.size(); ++i) {
+            out += json[i];
+            if (json[i] == '\\' && i + 1 < json.size()) {
+                out += json[++i];
+            } else if (json[i] == '"') {
+                break;
+            }
+        }
+    }
+}
+
+// nlohmann's own spelling of a text, as the writer prints every text.
+std::string QuoteJson(const std::string& text) { return Json(text).dump(-1, ' ', false, Json::error_handler_t::replace); }
+
+// Builds the tree of the parts this system reads, notes keys that occur twice
+// in one object (which the library would otherwise settle silently by keeping
+// the last), and keeps the values of unknown keys as their text: a number
+// such as 123456789012345678901 or 1E2 comes back as written, not as the
+// nearest double.
 class TreeBuilder {
 public:
     using number_integer_t = Json::number_integer_t;
@@ -225,25 +343,37 @@ public:
     using string_t = Json::string_t;
     using binary_t = Json::binary_t;
 
-    explicit TreeBuilder(Problems& problems) : m_problems(problems) {}
+    // Unknown keys by the JSON pointer of the object that holds them, as the
+    // text of a JSON object.
+    using KeptTexts = std::unordered_map<std::string, std::string>;
 
-    bool null() { return Put(Json(nullptr)) != nullptr; }
-    bool boolean(bool value) { return Put(Json(value)) != nullptr; }
-    bool number_integer(number_integer_t value) { return Put(Json(value)) != nullptr; }
-    bool number_unsigned(number_unsigned_t value) { return Put(Json(value)) != nullptr; }
-    bool number_float(number_float_t value, const string_t&) { return Put(Json(value)) != nullptr; }
-    bool string(string_t& value) { return Put(Json(std::move(value))) != nullptr; }
+    TreeBuilder(std::string_view text, Problems& problems) : m_text(text), m_cursor(text), m_problems(problems) {}
+
+    bool null() { return Scalar(nullptr); }
+    bool boolean(bool value) { return Scalar(value); }
+    bool number_integer(number_integer_t value) { return Scalar(value); }
+    bool number_unsigned(number_unsigned_t value) { return Scalar(value); }
+    bool number_float(number_float_t value, const string_t&) { return Scalar(value); }
+    bool string(string_t& value) { return Scalar(std::move(value)); }
     bool binary(binary_t&) { return false; }  // text JSON has none
 
-    bool start_object(std::size_t) { return Open(Json::object()); }
-    bool start_array(std::size_t) { return Open(Json::array()); }
+    bool start_object(std::size_t) { return Open(false); }
+    bool start_array(std::size_t) { return Open(true); }
     bool end_object() { return Close(); }
     bool end_array() { return Close(); }
 
     bool key(string_t& name) {
-        const Json& object = *m_stack.back();
-        if (object.contains(name)) {
-            m_problems.push_back({Child(m_paths.back(), name), "the key \"" + name + "\" occurs twice in one object"});
+        m_cursor.Next();
+        Frame& frame = m_frames.back();
+        const bool known = frame.node && (!frame.known || frame.known->count(name) != 0);
+        const bool twice = known ? frame.node->contains(name)
+                                 : std::find(frame.keys.begin(), frame.keys.end(), name) != frame.keys.end();
+        if (twice) m_problems.push_back({Child(frame.path, name), "the key \"" + name + "\" occurs twice in one object"});
+        if (!known) frame.keys.push_back(name);
+        if (frame.node && !known) {
+            // The value is kept as text; nothing of it enters the tree.
+            m_keptOwner = m_frames.size() - 1;
+            m_keptStart = npos;
         }
         m_key = std::move(name);
         return true;
@@ -257,49 +387,123 @@ public:
     }
 
     Json& root() { return m_root; }
+    KeptTexts& kept() { return m_kept; }
     bool failed() const { return !m_errorMessage.empty(); }
     std::size_t errorPosition() const { return m_errorPosition; }
     const std::string& errorMessage() const { return m_errorMessage; }
 
 private:
-    // Stores a value in the open container; returns it with its pointer in m_newPath.
-    Json* Put(Json value) {
-        if (m_stack.empty()) {
-            m_root = std::move(value);
-            m_newPath.clear();
-            return &m_root;
-        }
-        Json& parent = *m_stack.back();
-        if (parent.is_array()) {
-            m_newPath = Child(m_paths.back(), parent.size());
-            parent.push_back(std::move(value));
-            return &parent.back();
-        }
-        m_newPath = Child(m_paths.back(), m_key);
-        Json& slot = parent[m_key];
-        slot = std::move(value);
-        return &slot;
+    using KeySet = std::set<std::string, std::less<>>;
+    struct Frame {
+        Json* node = nullptr;          // null inside a kept value
+        std::string path;
+        const KeySet* known = nullptr;  // set where unknown keys are kept
+        bool isArray = false;
+        size_t count = 0;               // values so far, for the pointers of array items
+        std::vector<std::string> keys;  // keys not in the tree, for the check of keys that occur twice
+        std::string kept;               // the kept unknown members, "key":value,...
+    };
+
+    bool Keeping() const { return m_keptOwner != npos; }
+
+    // The pointer of the value about to start, and the known keys of the
+    // object it would be when it is one.
+    std::string NewPath() const {
+        if (m_frames.empty()) return {};
+        const Frame& parent = m_frames.back();
+        return parent.isArray ? Child(parent.path, parent.count) : Child(parent.path, m_key);
     }
-    bool Open(Json container) {
-        Json* value = Put(std::move(container));
-        m_stack.push_back(value);
-        m_paths.push_back(m_newPath);
-        return true;
+    const KeySet* KnownKeys(bool isArray) const {
+        if (isArray) return nullptr;
+        if (m_frames.empty()) return &kRootKeys;
+        const Frame& parent = m_frames.back();
+        if (parent.path.empty() && !parent.isArray && m_key == "project") return &kProjectKeys;
+        if (parent.isArray && m_frames.size() == 2 && m_frames[0].known == &kRootKeys) {
+            if (parent.path == "/layers") return &kLayerKeys;
+            if (parent.path == "/symbols") return &kSymbolKeys;
+            if (parent.path == "/objects") return &kObjectKeys;
+        }
+        return nullptr;
     }
-    bool Close() {
-        m_stack.pop_back();
-        m_paths.pop_back();
+
+    // Notes where a kept value starts, at its first token.
+    void MarkKeptStart(std::string_view token) {
+        if (Keeping() && m_keptStart == npos) m_keptStart = static_cast<size_t>(token.data() - m_text.data());
+    }
+    // Ends a kept value when the frame that holds it is on top again.
+    void FinishKept() {
+        if (!Keeping() || m_frames.size() != m_keptOwner + 1) return;
+        Frame& owner = m_frames[m_keptOwner];
+        if (!owner.kept.empty()) owner.kept += ',';
+        owner.kept += QuoteJson(owner.keys.back());
+        owner.kept += ':';
+        AppendCompact(m_text.substr(m_keptStart, m_cursor.position() - m_keptStart), owner.kept);
+        m_keptOwner = npos;
+    }
+
+    template <typename Value>
+    bool Scalar(Value&& value) {
+        MarkKeptStart(m_cursor.Next());
+        if (Keeping()) {
+            if (!m_frames.empty()) ++m_frames.back().count;
+            FinishKept();
+            return true;
+        }
+        Put(Json(std::forward<Value>(value)));
         return true;
     }
 
+    // Stores a value in the open container of the tree.
+    Json* Put(Json value) {
+        if (m_frames.empty()) {
+            m_root = std::move(value);
+            return &m_root;
+        }
+        Frame& parent = m_frames.back();
+        ++parent.count;
+        Json& node = *parent.node;
+        if (node.is_array()) {
+            node.push_back(std::move(value));
+            return &node.back();
+        }
+        Json& slot = node[m_key];
+        slot = std::move(value);
+        return &slot;
+    }
+    bool Open(bool isArray) {
+        MarkKeptStart(m_cursor.Next());
+        Frame frame;
+        frame.path = NewPath();
+        frame.isArray = isArray;
+        if (Keeping()) {
+            ++m_frames.back().count;
+        } else {
+            frame.known = KnownKeys(isArray);
+            frame.node = Put(isArray ? Json::array() : Json::object());
+        }
+        m_frames.push_back(std::move(frame));
+        return true;
+    }
+    bool Close() {
+        m_cursor.Next();
+        Frame& frame = m_frames.back();
+        if (!frame.kept.empty()) m_kept[frame.path] = "{" + frame.kept + "}";
+        m_frames.pop_back();
+        FinishKept();
+        return true;
+    }
+
+    std::string_view m_text;
+    TokenCursor m_cursor;
     Problems& m_problems;
     Json m_root;
     // Open containers. A container only gains siblings after it is closed, so
-    // these pointers stay valid while they are on the stack.
-    std::vector<Json*> m_stack;
-    std::vector<std::string> m_paths;
+    // the tree pointers stay valid while they are on the stack.
+    std::vector<Frame> m_frames;
     std::string m_key;
-    std::string m_newPath;
+    size_t m_keptOwner = npos;  // frame whose unknown key's value is being passed over
+    size_t m_keptStart = npos;  // offset of that value's first token
+    KeptTexts m_kept;
     std::size_t m_errorPosition = 0;
     std::string m_errorMessage;
 };
@@ -361,15 +565,13 @@ struct ObjectSource {
 
 class MapReader {
 public:
-    explicit MapReader(Problems& problems) : m_problems(problems) {}
+    MapReader(Problems& problems, const TreeBuilder::KeptTexts& kept) : m_problems(problems), m_kept(kept) {}
 
     void Read(const Json& root, MapDocument& document) {
         if (!root.is_object()) {
             Problem("", "a map file holds a JSON object, found " + Found(root));
             return;
         }
-        static const std::set<std::string> known = {"format", "version", "project", "currentColour",
-                                                    "view",   "layers",  "symbols", "objects"};
         const std::string where;
         if (const Json* format = Require(root, where, "format")) {
             std::string text;
@@ -404,7 +606,7 @@ public:
         std::vector<MapObject> objects;
         std::vector<ObjectSource> sources;
         if (const Json* list = Require(root, where, "objects")) ReadObjects(*list, "/objects", objects, sources);
-        document.extraJson() = Unknown(root, known);
+        document.extraJson() = Kept(where);
         CheckReferences(document, objects, sources);
         if (m_problems.empty()) {
             for (MapObject& object : objects) {
@@ -440,13 +642,10 @@ private:
         return false;
     }
 
-    // Unknown keys become the verbatim JSON kept beside the known members.
-    static std::string Unknown(const Json& object, const std::set<std::string>& known) {
-        Json extra = Json::object();
-        for (auto it = object.begin(); it != object.end(); ++it) {
-            if (!known.count(it.key())) extra[it.key()] = it.value();
-        }
-        return extra.empty() ? std::string() : extra.dump();
+    // The unknown keys of the object at that place, as the tree builder kept them.
+    std::string Kept(const std::string& where) const {
+        const auto it = m_kept.find(where);
+        return it == m_kept.end() ? std::string() : it->second;
     }
     // Where unknown keys have nowhere to be kept, they are reported rather than lost.
     void RejectUnknown(const Json& object, const std::string& where, const std::set<std::string>& known) {
@@ -588,7 +787,7 @@ private:
         if (const Json* name = Optional(value, "name")) Text(*name, Child(where, "name"), project.name);
         if (const Json* low = Optional(value, "lowVoltage")) Long(*low, Child(where, "lowVoltage"), project.lowVoltage, 0);
         if (const Json* high = Optional(value, "highVoltage")) Long(*high, Child(where, "highVoltage"), project.highVoltage, 0);
-        project.extraJson = Unknown(value, {"name", "lowVoltage", "highVoltage"});
+        project.extraJson = Kept(where);
     }
 
     void ReadView(const Json& value, const std::string& where, MapView& view) {
@@ -616,7 +815,7 @@ private:
             const bool idOk = id && Long(*id, Child(at, "id"), layer.id, 0);
             if (const Json* name = Require(item, at, "name")) Text(*name, Child(at, "name"), layer.name);
             if (const Json* colour = Require(item, at, "colour")) Long(*colour, Child(at, "colour"), layer.colour, 0, kMaxColour);
-            layer.extraJson = Unknown(item, {"id", "name", "colour"});
+            layer.extraJson = Kept(at);
             if (idOk) {
                 const auto [it, added] = seen.emplace(layer.id, i);
                 if (!added) {
@@ -649,7 +848,7 @@ private:
                     symbol.y1 = box[3];
                 }
             }
-            symbol.extraJson = Unknown(item, {"id", "name", "extent"});
+            symbol.extraJson = Kept(at);
             if (idOk) {
                 const auto [it, added] = seen.emplace(symbol.id, i);
                 if (!added) {
@@ -738,10 +937,6 @@ private:
     void ReadObjects(const Json& value, const std::string& where, std::vector<MapObject>& objects,
                      std::vector<ObjectSource>& sources) {
         if (!ExpectArray(value, where)) return;
-        static const std::set<std::string> known = {
-            "id",     "handle", "type",     "kind", "name",     "layer", "colour",       "flags",
-            "locked", "line",   "insertion", "outline", "symbol", "size", "rotation",    "from",
-            "to",     "lineProperty", "labels", "fields", "motor", "notes"};
         objects.reserve(value.size());
         sources.reserve(value.size());
         for (size_t i = 0; i < value.size(); ++i) {
@@ -822,7 +1017,7 @@ private:
                 ReadMotor(*motor, Child(at, "motor"), *object.motor);
             }
             if (const Json* notes = Optional(item, "notes")) ReadNotes(*notes, Child(at, "notes"), object.notes);
-            object.extraJson = Unknown(item, known);
+            object.extraJson = Kept(at);
             objects.push_back(std::move(object));
             sources.push_back(std::move(source));
         }
@@ -887,17 +1082,298 @@ private:
     }
 
     Problems& m_problems;
+    const TreeBuilder::KeptTexts& m_kept;
     bool m_layersKnown = false;
     bool m_symbolsKnown = true;  // no list means no definitions, which is a valid map
 };
 
 // ---- Writing ----------------------------------------------------------------
 
+void AppendUtf8(unsigned long codePoint, std::string& out) {
+    if (codePoint < 0x80) {
+        out += static_cast<char>(codePoint);
+    } else if (codePoint < 0x800) {
+        out += static_cast<char>(0xC0 | (codePoint >> 6));
+        out += static_cast<char>(0x80 | (codePoint & 0x3F));
+    } else if (codePoint < 0x10000) {
+        out += static_cast<char>(0xE0 | (codePoint >> 12));
+        out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (codePoint & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (codePoint >> 18));
+        out += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (codePoint & 0x3F));
+    }
+}
+
+// Reads the kept text of unknown keys as strictly as the loader reads a map,
+// so that nothing is written that would not load back, into a tree whose
+// plain values are binary values holding their text as it was read. The
+// printer writes those texts unchanged.
+class KeptReader {
+public:
+    // depth: the nesting of the object the keys belong to, counted as the loader counts it.
+    KeptReader(std::string_view text, size_t depth) : m_text(text), m_depth(depth) {}
+
+    bool Read(Json& out, std::string& failure) {
+        if (m_text.find('\0') != npos) return Fail(failure, "hold a NUL byte");
+        if (!IsValidUtf8(m_text)) return Fail(failure, "are not UTF-8 text");
+        SkipSpace();
+        if (m_pos >= m_text.size() || m_text[m_pos] != '{') return Fail(failure, "are not a JSON object");
+        if (!Value(out, m_depth - 1)) return Fail(failure, m_failure);
+        SkipSpace();
+        if (m_pos != m_text.size()) return Fail(failure, "are followed by more text at byte " + std::to_string(m_pos));
+        return true;
+    }
+
+private:
+    bool Fail(std::string& failure, const std::string& why) {
+        failure = "the kept unknown keys " + why;
+        return false;
+    }
+    bool Bad(const std::string& why) {
+        m_failure = why;
+        return false;
+    }
+    bool Bad() { return Bad("are not valid JSON at byte " + std::to_string(m_pos) + " of their text"); }
+    void SkipSpace() {
+        while (m_pos < m_text.size() && IsJsonSpace(m_text[m_pos])) ++m_pos;
+    }
+    bool Take(char c) {
+        SkipSpace();
+        if (m_pos < m_text.size() && m_text[m_pos] == c) {
+            ++m_pos;
+            return true;
+        }
+        return false;
+    }
+
+    bool Value(Json& out, size_t depth) {
+        SkipSpace();
+        if (m_pos >= m_text.size()) return Bad();
+        const char c = m_text[m_pos];
+        if (c == '{' || c == '[') {
+            if (depth + 1 > kMaxDepth) {
+                return Bad("are nested deeper than " + std::to_string(kMaxDepth) + " levels in the file");
+            }
+            ++m_pos;
+            const bool isObject = c == '{';
+            out = isObject ? Json::object() : Json::array();
+            if (Take(isObject ? '}' : ']')) return true;
+            do {
+                Json item;
+                if (isObject) {
+                    SkipSpace();
+                    std::string key;
+                    if (!String(&key)) return Bad();
+                    if (out.contains(key)) return Bad("hold the key \"" + key + "\" twice in one object");
+                    if (!Take(':')) return Bad();
+                    if (!Value(item, depth + 1)) return false;
+                    out[key] = std::move(item);
+                } else {
+                    if (!Value(item, depth + 1)) return false;
+                    out.push_back(std::move(item));
+                }
+            } while (Take(','));
+            return Take(isObject ? '}' : ']') || Bad();
+        }
+        const size_t start = m_pos;
+        bool ok = false;
+        if (c == '"') {
+            ok = String(nullptr);
+        } else if (c == '-' || (c >= '0' && c <= '9')) {
+            ok = Number();
+        } else {
+            for (const std::string_view word : {"true", "false", "null"}) {
+                if (m_text.substr(m_pos, word.size()) == word) {
+                    m_pos += word.size();
+                    ok = true;
+                    break;
+                }
+            }
+        }
+        if (!ok) return m_failure.empty() ? Bad() : false;
+        out = Json::binary(std::vector<std::uint8_t>(m_text.begin() + static_cast<std::ptrdiff_t>(start),
+                                                     m_text.begin() + static_cast<std::ptrdiff_t>(m_pos)));
+        return true;
+    }
+
+    bool Digits() {
+        const size_t start = m_pos;
+        while (m_pos < m_text.size() && m_text[m_pos] >= '0' && m_text[m_pos] <= '9') ++m_pos;
+        return m_pos > start;
+    }
+    // -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)?, within the range of a double.
+    bool Number() {
+        const size_t start = m_pos;
+        if (m_text[m_pos] == '-') ++m_pos;
+        if (m_pos < m_text.size() && m_text[m_pos] == '0') {
+            ++m_pos;
+        } else if (!Digits()) {
+            return false;
+        }
+        if (m_pos < m_text.size() && m_text[m_pos] == '.') {
+            ++m_pos;
+            if (!Digits()) return false;
+        }
+        if (m_pos < m_text.size() && (m_text[m_pos] == 'e' || m_text[m_pos] == 'E')) {
+            ++m_pos;
+            if (m_pos < m_text.size() && (m_text[m_pos] == '+' || m_text[m_pos] == '-')) ++m_pos;
+            if (!Digits()) return false;
+        }
+        const std::string number(m_text.substr(start, m_pos - start));
+        if (!std::isfinite(std::strtod(number.c_str(), nullptr))) {
+            return Bad("hold the number " + number + ", beyond the range the loader reads");
+        }
+        return true;
+    }
+    unsigned Hex4() {
+        unsigned value = 0;
+        for (int k = 0; k < 4; ++k, ++m_pos) {
+            if (m_pos >= m_text.size()) return 0x110000;
+            const char h = m_text[m_pos];
+            value <<= 4;
+            if (h >= '0' && h <= '9') value |= static_cast<unsigned>(h - '0');
+            else if (h >= 'a' && h <= 'f') value |= static_cast<unsigned>(h - 'a' + 10);
+            else if (h >= 'A' && h <= 'F') value |= static_cast<unsigned>(h - 'A' + 10);
+            else return 0x110000;
+        }
+        return value;
+    }
+    // A text with its escapes checked, unescaped into out when given.
+    bool String(std::string* out) {
+        if (m_pos >= m_text.size() || m_text[m_pos] != '"') return false;
+        for (++m_pos; m_pos < m_text.size(); ++m_pos) {
+            const char c = m_text[m_pos];
+            if (c == '"') {
+                ++m_pos;
+                return true;
+            }
+            if (static_cast<unsigned char>(c) < 0x20) return false;
+            if (c != '\\') {
+                if (out) *out += c;
+                continue;
+            }
+            if (++m_pos >= m_text.size()) return false;
+            const char e = m_text[m_pos];
+            const char* simple = std::strchr("\"\\/bfnrt", e);
+            if (e != '\0' && simple) {
+                if (out) *out += "\"\\/\b\f\n\r\t"[simple - "\"\\/bfnrt"];
+                continue;
+            }
+            if (e != 'u') return false;
+            ++m_pos;
+            unsigned long codePoint = Hex4();
+            if (codePoint > 0xFFFF || (codePoint >= 0xDC00 && codePoint <= 0xDFFF)) return false;
+            if (codePoint >= 0xD800 && codePoint <= 0xDBFF) {
+                if (m_text.substr(m_pos, 2) != "\\u") return false;
+                m_pos += 2;
+                const unsigned low = Hex4();
+                if (low < 0xDC00 || low > 0xDFFF) return false;
+                codePoint = 0x10000 + ((codePoint - 0xD800) << 10) + (low - 0xDC00);
+            }
+            --m_pos;
+            if (out) AppendUtf8(codePoint, *out);
+        }
+        return false;
+    }
+
+    std::string_view m_text;
+    size_t m_depth;
+    size_t m_pos = 0;
+    std::string m_failure;
+};
+
+
+// The loader's rules on values and references between them, checked on a
+// document before it is written: a map that is saved always loads. Texts,
+// numbers and kept keys are checked as they are written.
+void CheckLoadable(const MapDocument& document, Problems& problems) {
+    const auto range = [&](const std::string& where, const char* what, long long value, long long min, long long max) {
+        if (value < min || value > max) {
+            problems.push_back({where, std::string(what) + " " + std::to_string(value) + " is outside " +
+                                           std::to_string(min) + ".." + std::to_string(max) + " and would not load back"});
+        }
+    };
+    range("/currentColour", "the colour", document.currentColour(), -1, kMaxColour);
+    range("/project/lowVoltage", "the voltage", document.project().lowVoltage, 0, kLongMax);
+    range("/project/highVoltage", "the voltage", document.project().highVoltage, 0, kLongMax);
+    if (std::isfinite(document.view().scale) && !(document.view().scale > 0.0)) {
+        problems.push_back({"/view/scale", "the scale must be greater than 0 to load back"});
+    }
+    std::unordered_map<LONG, size_t> layers;
+    for (size_t i = 0; i < document.layers().size(); ++i) {
+        const Layer& layer = document.layers()[i];
+        const std::string at = Child("/layers", i);
+        range(Child(at, "id"), "the layer id", layer.id, 0, kLongMax);
+        range(Child(at, "colour"), "the colour", layer.colour, 0, kMaxColour);
+        if (const auto [it, added] = layers.emplace(layer.id, i); !added) {
+            problems.push_back({Child(at, "id"), "layer id " + std::to_string(layer.id) + " is already used by " +
+                                                     Child("/layers", it->second)});
+        }
+    }
+    std::unordered_map<LONG, size_t> symbols;
+    for (size_t i = 0; i < document.symbols().size(); ++i) {
+        const SymbolDefinition& symbol = document.symbols()[i];
+        const std::string at = Child("/symbols", i);
+        range(Child(at, "id"), "the symbol id", symbol.id, 0, kLongMax);
+        if (const auto [it, added] = symbols.emplace(symbol.id, i); !added) {
+            problems.push_back({Child(at, "id"), "symbol id " + std::to_string(symbol.id) + " is already used by " +
+                                                     Child("/symbols", it->second)});
+        }
+    }
+    const std::vector<MapObject>& objects = document.objects();
+    std::unordered_map<LONG, size_t> byId;
+    std::unordered_map<LONG, size_t> byHandle;
+    byId.reserve(objects.size());
+    byHandle.reserve(objects.size());
+    for (size_t i = 0; i < objects.size(); ++i) {
+        const MapObject& object = objects[i];
+        const std::string at = Child("/objects", i);
+        range(Child(at, "id"), "entity id", object.entityId, 1, kLongMax);
+        range(Child(at, "handle"), "handle", object.handle, 1, kLongMax);
+        if (const auto [it, added] = byId.emplace(object.entityId, i); !added) {
+            problems.push_back({Child(at, "id"), "entity id " + std::to_string(object.entityId) + " is already used by " +
+                                                     Child("/objects", it->second)});
+        }
+        if (const auto [it, added] = byHandle.emplace(object.handle, i); !added) {
+            problems.push_back({Child(at, "handle"), "handle " + std::to_string(object.handle) + " is already used by " +
+                                                         Child("/objects", it->second)});
+        }
+        range(Child(at, "type"), "the entity type", object.entityType, 0, kLongMax);
+        range(Child(at, "colour"), "the colour", object.colour, 0, kMaxColour);
+        if (object.layer < 0 || !layers.count(object.layer)) {
+            problems.push_back({Child(at, "layer"), "no layer has id " + std::to_string(object.layer)});
+        }
+        if (object.symbol >= 0 && !symbols.count(object.symbol)) {
+            problems.push_back({Child(at, "symbol"), "no symbol definition has id " + std::to_string(object.symbol)});
+        }
+    }
+    for (size_t i = 0; i < objects.size(); ++i) {
+        const MapObject& object = objects[i];
+        if (!object.isLine) continue;
+        for (const bool from : {true, false}) {
+            const LONG end = from ? object.fromEntity : object.toEntity;
+            if (end == 0) continue;
+            const std::string at = Child(Child("/objects", i), from ? "from" : "to");
+            const auto it = byId.find(end);
+            if (end < 0 || it == byId.end()) {
+                problems.push_back({at, "no object has entity id " + std::to_string(end)});
+            } else if (objects[it->second].isLine) {
+                problems.push_back({at, "entity " + std::to_string(end) + " (" + Child("/objects", it->second) +
+                                            ") is a line; a line starts and ends at symbols or points"});
+            }
+        }
+    }
+}
+
 class MapWriter {
 public:
     explicit MapWriter(Problems& problems) : m_problems(problems) {}
 
     Json Write(const MapDocument& document) {
+        CheckLoadable(document, m_problems);
         Json root = Json::object();
         root["format"] = kFormatName;
         root["version"] = kFormatVersion;
@@ -906,7 +1382,7 @@ public:
         projectJson["name"] = Text(project.name, "/project/name");
         projectJson["lowVoltage"] = project.lowVoltage;
         projectJson["highVoltage"] = project.highVoltage;
-        AddExtra(projectJson, project.extraJson, "/project");
+        AddExtra(projectJson, project.extraJson, "/project", 2);
         root["project"] = std::move(projectJson);
         root["currentColour"] = document.currentColour();
         root["view"] = {{"originX", Number(document.view().originX, "/view/originX")},
@@ -920,7 +1396,7 @@ public:
             item["id"] = layer.id;
             item["name"] = Text(layer.name, Child(at, "name"));
             item["colour"] = layer.colour;
-            AddExtra(item, layer.extraJson, at);
+            AddExtra(item, layer.extraJson, at, 3);
             layers.push_back(std::move(item));
         }
         root["layers"] = std::move(layers);
@@ -932,7 +1408,7 @@ public:
             item["id"] = symbol.id;
             item["name"] = Text(symbol.name, Child(at, "name"));
             item["extent"] = {Number(symbol.x0, at), Number(symbol.y0, at), Number(symbol.x1, at), Number(symbol.y1, at)};
-            AddExtra(item, symbol.extraJson, at);
+            AddExtra(item, symbol.extraJson, at, 3);
             symbols.push_back(std::move(item));
         }
         root["symbols"] = std::move(symbols);
@@ -941,7 +1417,7 @@ public:
             objects.push_back(WriteObject(document.objects()[i], Child("/objects", i)));
         }
         root["objects"] = std::move(objects);
-        AddExtra(root, document.extraJson(), "");
+        AddExtra(root, document.extraJson(), "", 1);
         return root;
     }
 
@@ -953,8 +1429,8 @@ private:
         item["id"] = object.entityId;
         item["handle"] = object.handle;
         item["type"] = object.entityType;
-        item["kind"] = Text(object.kind, Child(at, "kind"));
-        item["name"] = Text(object.name, Child(at, "name"));
+        item["kind"] = Text(object.kind, Child(at, "kind"), kMaxNameBytes, "kind name");
+        item["name"] = Text(object.name, Child(at, "name"), kMaxNameBytes, "name");
         item["layer"] = object.layer;
         item["colour"] = object.colour;
         if (object.flags != 0) item["flags"] = object.flags;
@@ -1018,7 +1494,7 @@ private:
             }
             item["notes"] = std::move(notes);
         }
-        AddExtra(item, object.extraJson, at);
+        AddExtra(item, object.extraJson, at, 3);
         return item;
     }
 
@@ -1040,10 +1516,25 @@ private:
 
     // GBK to UTF-8; bytes that are not GBK become U+FFFD and are reported, so
     // that a save refuses to write them while a serialisation for display works.
-    std::string Text(const CString& gbk, const std::string& where) {
+    // A text the loader would refuse (a NUL, a name over its limit, bytes
+    // that do not come back as themselves) is reported.
+    std::string Text(const CString& gbk, const std::string& where, size_t maxBytes = 0, const char* what = "text") {
+        if (gbk.view().find('\0') != npos) {
+            m_problems.push_back({where, std::string("the ") + what + " contains a NUL byte, which map texts cannot hold"});
+        }
+        if (maxBytes != 0 && gbk.view().size() > maxBytes) {
+            m_problems.push_back({where, std::string("the ") + what + " is " + std::to_string(gbk.view().size()) +
+                                             " GBK bytes long; at most " + std::to_string(maxBytes) + " fit"});
+        }
         if (IsAscii(gbk.view())) return gbk.str();
         std::string utf8;
-        if (TryGbkToUtf8(gbk.view(), utf8)) return utf8;
+        if (TryGbkToUtf8(gbk.view(), utf8)) {
+            std::string back;
+            if (!TryUtf8ToGbk(utf8, back) || back != gbk.view()) {
+                m_problems.push_back({where, std::string("the ") + what + " would not load back as the same GBK bytes"});
+            }
+            return utf8;
+        }
         m_problems.push_back({where, "the text is not valid GBK"});
         std::string result;
         std::string_view rest = gbk.view();
@@ -1062,11 +1553,13 @@ private:
         return result;
     }
 
-    void AddExtra(Json& item, const std::string& extraJson, const std::string& where) {
+    // depth: the nesting of the object in the file (the top level is 1).
+    void AddExtra(Json& item, const std::string& extraJson, const std::string& where, size_t depth) {
         if (extraJson.empty()) return;
-        Json extra = Json::parse(extraJson, nullptr, false);
-        if (extra.is_discarded() || !extra.is_object()) {
-            m_problems.push_back({where, "the kept unknown keys are not a JSON object"});
+        Json extra;
+        std::string failure;
+        if (!KeptReader(extraJson, depth).Read(extra, failure)) {
+            m_problems.push_back({where, failure});
             return;
         }
         for (auto it = extra.begin(); it != extra.end(); ++it) {
@@ -1089,7 +1582,11 @@ bool IsFlat(const Json& value) {
 // records read better that way and a change still shows as one changed line),
 // and so do small objects of plain values in a list, such as layers and labels.
 void Print(const Json& value, size_t indent, std::string& out, bool inList = false) {
-    const auto scalar = [](const Json& v) { return v.dump(-1, ' ', false, Json::error_handler_t::replace); };
+    // Binary values are the kept texts of unknown values, written as they were read.
+    const auto scalar = [](const Json& v) {
+        if (v.is_binary()) return std::string(v.get_binary().begin(), v.get_binary().end());
+        return v.dump(-1, ' ', false, Json::error_handler_t::replace);
+    };
     if (value.is_object()) {
         if (value.empty()) {
             out += "{}";
@@ -1168,6 +1665,99 @@ bool WriteAll(int fd, const std::string& text, int& error) {
     return true;
 }
 
+// ---- Saving -----------------------------------------------------------------
+
+constexpr const char* kTemporarySuffix = ".tmp";
+constexpr int kMaxLinkHops = 40;  // as the kernel's own limit on symbolic links in a path
+
+// The file a save replaces. A symbolic link is followed to the file it names,
+// so that the link stays and the real file gets the map; a target that is not
+// a regular file, or that the user may not write, is refused as a desktop
+// save refuses it, rather than silently replaced.
+bool ResolveSaveTarget(const std::string& path, std::string& resolved, std::string& error) {
+    std::filesystem::path current(path);
+    for (int hop = 0;; ++hop) {
+        if (current.filename().empty()) {
+            error = "\"" + current.string() + "\" names a folder, not a file";
+            return false;
+        }
+        struct stat info {};
+        if (::lstat(current.c_str(), &info) != 0) {
+            if (errno == ENOENT) break;  // a new file, perhaps named by a dangling link
+            error = SystemError("cannot look at \"" + current.string() + "\"", errno);
+            return false;
+        }
+        if (!S_ISLNK(info.st_mode)) {
+            if (!S_ISREG(info.st_mode)) {
+                error = "\"" + current.string() + "\" " + NotARegularFile(info.st_mode) + "; a map is saved only into a file";
+                return false;
+            }
+            if (::access(current.c_str(), W_OK) != 0) {
+                error = SystemError("\"" + current.string() + "\" may not be written by you", errno);
+                return false;
+            }
+            break;
+        }
+        if (hop == kMaxLinkHops) {
+            error = "\"" + path + "\" leads through more than " + std::to_string(kMaxLinkHops) + " symbolic links";
+            return false;
+        }
+        std::string target(static_cast<size_t>(info.st_size > 0 ? info.st_size : 255) + 1, '\0');
+        const ssize_t length = ::readlink(current.c_str(), target.data(), target.size());
+        if (length < 0) {
+            error = SystemError("cannot read the symbolic link \"" + current.string() + "\"", errno);
+            return false;
+        }
+        target.resize(static_cast<size_t>(length));
+        const std::filesystem::path next(target);
+        current = next.is_absolute() || !current.has_parent_path() ? next : current.parent_path() / next;
+    }
+    resolved = current.string();
+    return true;
+}
+
+// "." + the target's name (cut, where needed, so that the temporary's name
+// stays within the folder's name length limit) + "~". A pid, an attempt
+// number and ".tmp" follow.
+std::string TemporaryPrefix(const std::filesystem::path& folder, const std::string& name) {
+    long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    if (limit <= 0) limit = NAME_MAX;
+    // "~", up to ten digits of pid, "-", up to two of attempt, ".tmp", and the leading ".".
+    const size_t room = static_cast<size_t>(limit) > 19 ? static_cast<size_t>(limit) - 19 : 1;
+    size_t cut = std::min(name.size(), room);
+    while (cut > 0 && cut < name.size() && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;  // whole characters
+    return "." + name.substr(0, cut) + "~";
+}
+
+bool AllDigits(std::string_view text) {
+    return !text.empty() && text.size() <= 10 &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// A save that is killed leaves its temporary behind. The next save of the
+// same file removes those whose process is gone, so that an interrupted save
+// of a large map does not hold its disk space for ever. Temporaries of live
+// processes (a save running now) are left alone.
+void RemoveStaleTemporaries(const std::filesystem::path& folder, const std::string& prefix) {
+    std::error_code failed;
+    for (std::filesystem::directory_iterator it(folder, failed), end; !failed && it != end; it.increment(failed)) {
+        const std::string name = it->path().filename().string();
+        const size_t suffix = std::strlen(kTemporarySuffix);
+        if (name.size() <= prefix.size() + suffix || name.compare(0, prefix.size(), prefix) != 0 ||
+            name.compare(name.size() - suffix, suffix, kTemporarySuffix) != 0) {
+            continue;
+        }
+        const std::string_view middle = std::string_view(name).substr(prefix.size(), name.size() - prefix.size() - suffix);
+        const size_t dash = middle.find('-');
+        if (dash == npos || !AllDigits(middle.substr(0, dash)) || !AllDigits(middle.substr(dash + 1))) continue;
+        const long long pid = std::stoll(std::string(middle.substr(0, dash)));
+        if (pid <= 0 || pid > std::numeric_limits<pid_t>::max()) continue;
+        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;  // alive, or not ours to judge
+        struct stat info {};
+        if (::lstat(it->path().c_str(), &info) == 0 && S_ISREG(info.st_mode)) ::unlink(it->path().c_str());
+    }
+}
+
 }  // namespace
 
 std::string MapLoadResult::Describe(const std::string& fileName) const {
@@ -1185,13 +1775,14 @@ MapLoadResult ParseMap(const std::string& jsonText, MapDocument& document) {
     Problems& problems = result.problems;
     if (!CheckUtf8(jsonText, problems)) return result;
     const size_t skip = HasBom(jsonText) ? 3 : 0;
+    if (!CheckNul(jsonText, skip, problems)) return result;
     const std::string_view body = std::string_view(jsonText).substr(skip);
     if (const size_t deep = FindTooDeep(body, kMaxDepth); deep != npos) {
         problems.push_back({LineColumn(jsonText, skip + deep),
                             "nested deeper than " + std::to_string(kMaxDepth) + " levels; no map needs that many"});
         return result;
     }
-    TreeBuilder builder(problems);
+    TreeBuilder builder(body, problems);
     const bool parsed = Json::sax_parse(body, &builder, nlohmann::detail::input_format_t::json, true, false);
     if (!parsed && !builder.failed()) {
         problems.push_back({"", "the text could not be read as JSON"});
@@ -1202,7 +1793,7 @@ MapLoadResult ParseMap(const std::string& jsonText, MapDocument& document) {
         return result;
     }
     MapDocument loaded;
-    MapReader reader(problems);
+    MapReader reader(problems, builder.kept());
     reader.Read(builder.root(), loaded);
     if (!problems.empty()) return result;
     document = std::move(loaded);
@@ -1213,32 +1804,14 @@ MapLoadResult ParseMap(const std::string& jsonText, MapDocument& document) {
 
 MapLoadResult LoadMapFile(const std::string& path, MapDocument& document) {
     MapLoadResult result;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        result.problems.push_back({"", SystemError("cannot open the file", errno)});
-        return result;
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-        ::close(fd);
-        result.problems.push_back({"", "this is a folder, not a map file"});
-        return result;
-    }
     std::string text;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n == 0) break;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            const int error = errno;
-            ::close(fd);
-            result.problems.push_back({"", SystemError("cannot read the file", error)});
-            return result;
-        }
-        text.append(buffer, static_cast<size_t>(n));
+    std::string error;
+    // Folders, pipes, devices and files far beyond any real map are refused
+    // before a byte is read, so that /dev/zero cannot exhaust the memory.
+    if (!ReadInputFile(path, kMaxMapFileBytes, text, error)) {
+        result.problems.push_back({"", "the map file " + error});
+        return result;
     }
-    ::close(fd);
     return ParseMap(text, document);
 }
 
@@ -1255,20 +1828,23 @@ bool SaveMapFile(const std::string& path, const MapDocument& document, std::stri
         for (const MapFileProblem& problem : problems) error += "\n" + problem.where + ": " + problem.message;
         return false;
     }
-    const std::filesystem::path target(path);
-    if (target.filename().empty()) {
-        error = "\"" + path + "\" names a folder, not a file";
+    if (text.size() > kMaxMapFileBytes) {
+        error = "the map would be " + std::to_string(text.size()) + " bytes, over the " +
+                std::to_string(kMaxMapFileBytes) + "-byte limit of map files, and would not load back";
         return false;
     }
+    std::string resolved;
+    if (!ResolveSaveTarget(path, resolved, error)) return false;
+    const std::filesystem::path target(resolved);
     const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+    const std::string prefix = TemporaryPrefix(folder, target.filename().string());
+    RemoveStaleTemporaries(folder, prefix);
     // The temporary sits beside the target so that the rename stays within one
     // file system and is atomic.
     std::string temporary;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = (folder / ("." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
-                               std::to_string(attempt)))
-                        .string();
+        temporary = (folder / (prefix + std::to_string(::getpid()) + "-" + std::to_string(attempt) + kTemporarySuffix)).string();
         fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) {
             error = SystemError("cannot create a temporary file in \"" + folder.string() + "\"", errno);
@@ -1285,10 +1861,14 @@ bool SaveMapFile(const std::string& path, const MapDocument& document, std::stri
         error = SystemError(what, code);
         return false;
     };
-    // A saved map keeps the permissions of the file it replaces.
+    // A saved map keeps the permissions and, where we may, the owner of the
+    // file it replaces.
     struct stat existing {};
-    if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+    if (::stat(resolved.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
         ::fchmod(fd, existing.st_mode & 07777);
+        if (::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
+            // Only a privileged user may give a file away; the new file is then ours.
+        }
     }
     int code = 0;
     if (!WriteAll(fd, text, code)) return fail("cannot write \"" + temporary + "\"", code);
@@ -1296,7 +1876,7 @@ bool SaveMapFile(const std::string& path, const MapDocument& document, std::stri
     const int closed = ::close(fd);
     fd = -1;
     if (closed != 0) return fail("cannot close \"" + temporary + "\"", errno);
-    if (::rename(temporary.c_str(), path.c_str()) != 0) return fail("cannot replace \"" + path + "\"", errno);
+    if (::rename(temporary.c_str(), resolved.c_str()) != 0) return fail("cannot replace \"" + resolved + "\"", errno);
     // Make the rename itself durable; the new file is in place either way.
     const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderFd >= 0) {

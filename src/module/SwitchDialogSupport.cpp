@@ -234,7 +234,8 @@ bool FillCatalogueModelList(CMyListBox& list, CDWordArray& ids, const CString& q
         records->FirstRecord();
         for (DWORD i = 0; i < count; ++i) {
             LONG id = 0;
-            records->ReadField("ID", id);
+            // 0 marks an ID that could not be read; the dialogs' OK refuses such a row.
+            if (!records->ReadField("ID", id) || id <= 0) id = 0;
             ids.Add(static_cast<DWORD>(id));
             CString model;
             records->ReadField("Model", model);
