@@ -470,6 +470,34 @@ TEST_F(FeederDialogTest, OkRefusesAModelRowWhoseCatalogueIdCouldNotBeRead) {
     EXPECT_TRUE(Record(174).empty());
 }
 
+TEST_F(FeederDialogTest, NoSuitableModelLeavesOnlyTheNoModelRow) {
+    // Group 30000 + 240 = 30240 A, setting 30260 A: above every 660 V model (at most 630 A × 10).
+    d.Object(m1).motor->startCurrentA = 30000;
+    Open([&](DialogDriver& dd, CSetAutomaticSwitchDlg&) {
+        EXPECT_EQ(Items(dd, IDC_SWITCH_MODEL_LIST), std::vector<std::string>{"无适用设备"});
+        EXPECT_EQ(*dd.SelectedIndex(IDC_SWITCH_MODEL_LIST), 0);
+        EXPECT_EQ(Text(dd, IDC_SWITCH_RANGE_LABEL), "开关整定倍数:") << "the labels keep their texts";
+        EXPECT_TRUE(*dd.IsEnabled(IDC_SWITCH_DETAILS));
+        m_runner.Then([](CDialog&) { ADD_FAILURE() << "details opened for the no-model row"; });
+        ASSERT_TRUE(dd.Click(IDC_SWITCH_DETAILS));
+        EXPECT_EQ(m_runner.Pending(), 1u);
+        EXPECT_TRUE(dd.PressCancel());
+    });
+}
+
+TEST_F(FeederDialogTest, AnEmptyModelListAlsoWritesTheClearingValues) {
+    // A stored voltage no row has: no voltage selected, no query, an empty list.
+    StoreRecords({"4", "KBZ-400/1140(660)", "9999", "400.00"}, {"电子式保护", "300.00", "", "", "0", "0"});
+    const INT_PTR result = Open([&](DialogDriver& dd, CSetAutomaticSwitchDlg&) {
+        EXPECT_TRUE(Items(dd, IDC_SWITCH_MODEL_LIST).empty());
+        m_boxes.QueueAnswer(IDYES);   // 300 A is below the computed 560 A
+        ASSERT_TRUE(dd.PressOk());
+    });
+    ASSERT_EQ(result, IDOK);
+    EXPECT_EQ(m_hadModel, 0);
+    EXPECT_EQ(Record(174), (std::vector<std::string>{"0", "", "0", "0", "否", "", "0", "否", "", "", "0"}));
+}
+
 // ---- catalogue through the list ------------------------------------------------------------------------
 
 TEST_F(FeederDialogTest, MenuDeletesAndAddsModelsAndDetailsShowTheRow) {
