@@ -114,6 +114,7 @@ int Session::Run(const Script& script) {
         ModalRunnerScope runner(*this);
         MessageServiceScope messages(*this);
         PlatformObserverScope observer(*this);
+        ModuleOutputScope moduleOutput(*this);
         while (!m_failed && m_next < script.lines.size()) {
             Execute(script.lines[m_next++], nullptr);
         }
@@ -561,5 +562,7 @@ void Session::OnMenuShown(const PopupMenuRecord& menu) {
 }
 
 void Session::OnDiagnostic(const CString& text) { Write("platform: " + Utf8(text)); }
+
+void Session::OnModuleOutput(const CString& text) { Write("module: " + Utf8(text)); }
 
 }  // namespace jdhost
