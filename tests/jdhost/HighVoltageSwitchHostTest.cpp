@@ -9,9 +9,17 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "equipment/CatalogueFile.h"
+#include "equipment/JDBase.h"
+#include "host/HostObjects.h"
+#include "host/MapFile.h"
 #include "jdhost/Cli.h"
+#include "jdhost/ModuleLoader.h"
+#include "platform/CDialog.h"
+#include "platform/Gbk.h"
+#include "platform/Services.h"
 
 namespace {
 
@@ -99,6 +107,39 @@ TEST_F(HighVoltageSwitchHostTest, TheVerbRefusesWhatIsNotFedAtHighVoltage) {
     r = RunText("set-hv-switch 采区高压配电箱\nexpect-dialog 设置高压开关\ncancel\n");
     EXPECT_EQ(r.code, 0) << r.out << r.err;
     EXPECT_TRUE(Contains(r.out, ": cancelled\n")) << r.out;
+}
+
+// The library's SetHighVoltageHead reaches the dialog only while the module is loaded.
+TEST(HighVoltageHeadRegistration, TheModuleRegistersTheDialogWhenLoadedAndWithdrawsItWhenUnloaded) {
+    struct Runner : IModalRunner {
+        std::vector<UINT> opened;
+        void Run(CDialog& dialog) override {
+            opened.push_back(dialog.GetTemplateId());
+            dialog.EndDialog(IDCANCEL);
+        }
+    } runner;
+    ModalRunnerScope scope(runner);
+    host::MapDocument map;
+    ASSERT_TRUE(host::LoadMapFile(kSample, map).ok);
+    host::HostSession session(map);
+    CKernelObjectArray objects;
+    CEntityIdArray ids;
+    CollectMapObjects(&session.mapControl(), &objects, &ids);
+    const host::MapObject* device = map.FindByName(FromUtf8("1#移动变电站"));
+    ASSERT_NE(device, nullptr);
+    auto open = [&] {
+        int set = -1;
+        return SetHighVoltageHead(1, &session.mapControl(), &objects, &ids, 0, device->entityId, device->handle, &set);
+    };
+
+    std::string error;
+    auto module = jdhost::CommandModule::Load(jdhost::DefaultModulePath(), error);
+    ASSERT_TRUE(module) << error;
+    EXPECT_EQ(open(), IDCANCEL);
+    EXPECT_EQ(runner.opened, std::vector<UINT>{12012});
+    module.reset();
+    EXPECT_EQ(open(), 0) << "no dialog once the module is gone";
+    EXPECT_EQ(runner.opened.size(), 1u);
 }
 
 }  // namespace
