@@ -101,6 +101,10 @@ JDMODULE_API void SetObjectName(LONG hObject, const CString& name);
 // gives "输入的名称在图中已经存在，请更换名称输入!". True when the name was set.
 JDMODULE_API bool ApplyObjectName(CWnd& owner, CMorvaObjects* map, LONG* hObject, CKernelObjectArray* objects,
                                   const CString& name, int nameEditId);
+// The same check without giving the name to the object, for a dialog that
+// still has questions to ask before it changes the drawing (SetObjectName then).
+JDMODULE_API bool CheckObjectName(CWnd& owner, CMorvaObjects* map, LONG* hObject, CKernelObjectArray* objects,
+                                  const CString& name, int nameEditId);
 
 // ---- Catalogue model list -------------------------------------------------------------------
 
