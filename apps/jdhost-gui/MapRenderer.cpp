@@ -70,8 +70,9 @@ QString FromGbk(const CString& text) { return QString::fromStdString(jdhost::Utf
 
 namespace {
 
-// Below this size on screen an object is a dot; labels need a symbol this high.
-constexpr double kDotSize = 2.0;
+// Below this size on screen an object is drawn as a small filled box (all of
+// them of one colour in one call); labels need a symbol this high.
+constexpr double kDotSize = 4.0;
 constexpr double kLabelMinSymbolHeight = 10.0;
 constexpr double kLineLabelMinLength = 60.0;
 
@@ -82,10 +83,14 @@ struct Painter {
     const PaintOptions& options;
     PaintStats& stats;
     QFontMetrics metrics;
-    std::unordered_map<QRgb, QVector<QPointF>> dots;
+    std::unordered_map<QRgb, QVector<QRectF>> dots;
 
-    void Dot(const QColor& colour, QPointF at) {
-        dots[colour.rgb()].push_back(at);
+    void Dot(const QColor& colour, const QRectF& box) {
+        // At least a pixel, so that nothing in view disappears.
+        QRectF r = box;
+        if (r.width() < 1.0) r.setWidth(1.0);
+        if (r.height() < 1.0) r.setHeight(1.0);
+        dots[colour.rgb()].push_back(r);
         ++stats.dots;
     }
 
@@ -104,7 +109,7 @@ struct Painter {
     void Line(const host::MapObject& object, const QColor& colour, const QRectF& screenBox) {
         if (object.outline.empty()) return;
         if (screenBox.width() < kDotSize && screenBox.height() < kDotSize) {
-            Dot(colour, screenBox.center());
+            Dot(colour, screenBox);
             return;
         }
         QPolygonF points;
@@ -133,7 +138,7 @@ struct Painter {
 
     void Symbol(const host::MapObject& object, const QColor& colour, const QRectF& screenBox) {
         if (screenBox.width() < kDotSize && screenBox.height() < kDotSize) {
-            Dot(colour, screenBox.center());
+            Dot(colour, screenBox);
             return;
         }
         std::array<MapPoint, 4> corners;
@@ -169,7 +174,7 @@ struct Painter {
                 p.drawText(inner, Qt::AlignCenter, kind);
             }
         } else {
-            Dot(colour, screenBox.center());
+            Dot(colour, screenBox);
             return;
         }
         p.setBrush(Qt::NoBrush);
@@ -218,9 +223,10 @@ void PaintMap(QPainter& painter, const host::MapDocument& map, const SpatialInde
         }
     }
     painter.setRenderHint(QPainter::Antialiasing, false);
-    for (const auto& [rgb, points] : p.dots) {
-        painter.setPen(QPen(QColor::fromRgb(rgb), kDotSize));
-        painter.drawPoints(points.constData(), static_cast<int>(points.size()));
+    painter.setPen(Qt::NoPen);
+    for (const auto& [rgb, boxes] : p.dots) {
+        painter.setBrush(QColor::fromRgb(rgb));
+        painter.drawRects(boxes.constData(), static_cast<int>(boxes.size()));
     }
     painter.restore();
 }
