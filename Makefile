@@ -4,7 +4,9 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test demo clean
+FUZZ_SECONDS ?= 60
+
+.PHONY: all deps configure build test demo fuzz clean
 
 all: build
 
@@ -22,6 +24,11 @@ test: build
 
 demo: build
 	@scripts/demo $(BUILD)
+
+# Each fuzzer for FUZZ_SECONDS seconds under ASan and UBSan, in its own
+# clang build (build-fuzz); the normal build does not need clang.
+fuzz: deps
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) scripts/fuzz
 
 clean:
 	rm -rf $(BUILD)
