@@ -6,7 +6,7 @@ CMAKE_FLAGS ?=
 
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build test demo fuzz clean
+.PHONY: all deps configure build test demo fuzz bench clean
 
 all: build
 
@@ -29,6 +29,13 @@ demo: build
 # clang build (build-fuzz); the normal build does not need clang.
 fuzz: deps
 	@FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) scripts/fuzz
+
+# Timings, never part of make test: the hot routines under Google Benchmark,
+# then jdhost against floors measured in the same run (scripts/bench;
+# BENCH_SIZES="10000 100000" skips the 1M maps). docs/performance.md reads them.
+bench: build
+	@$(BUILD)/bin/jdbench
+	@scripts/bench $(BUILD)
 
 clean:
 	rm -rf $(BUILD)
