@@ -3,17 +3,22 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
 
 #include "equipment/CatalogueCsv.h"
+#include "equipment/CatalogueFile.h"
 #include "equipment/JDBase.h"
 #include "jdhost/Cli.h"
+#include "platform/InputFile.h"
 
 namespace jdhost {
 
 namespace {
+
+namespace fs = std::filesystem;
 
 int Usage(std::ostream& err, const std::string& message) {
     err << "jdhost catalogue: " << message << "\n" << "Try 'jdhost catalogue --help'.\n";
@@ -64,137 +69,11 @@ void PrintList(std::ostream& out, jdcat::Kind kind, const jdcat::Table& table) {
     }
 }
 
-int List(const std::vector<std::string>& operands, std::ostream& out, std::ostream& err) {
-    if (operands.size() > 1) return Usage(err, "list takes at most one kind");
-    std::vector<jdcat::Kind> kinds = jdcat::AllKinds();
-    if (operands.size() == 1) {
-        const auto kind = KindArgument(operands[0], err);
-        if (!kind) return kExitBadInput;
-        kinds = {*kind};
-    }
-    for (jdcat::Kind kind : kinds) PrintList(out, kind, jdcat::ReadTable(kind));
-    return kExitDone;
-}
-
-int Show(const std::vector<std::string>& operands, std::ostream& out, std::ostream& err) {
-    if (operands.size() != 2) return Usage(err, "show takes a kind and an ID");
-    const auto kind = KindArgument(operands[0], err);
-    if (!kind) return kExitBadInput;
-    char* end = nullptr;
-    errno = 0;
-    const long long id = std::strtoll(operands[1].c_str(), &end, 10);
-    if (operands[1].empty() || *end != '\0' || errno == ERANGE || id <= 0)
-        return Usage(err, "the ID \"" + operands[1] + "\" is not a positive whole number");
-    const jdcat::Table table = jdcat::ReadTable(*kind, id);
-    if (table.rows.empty()) {
-        err << "jdhost catalogue: no " << jdcat::KindName(*kind) << " model has the ID " << id << "\n";
-        return kExitFailed;
-    }
-    for (size_t c = 0; c < table.columns.size(); ++c)
-        out << table.columns[c] << ": " << Shown(table.rows.front()[c]) << "\n";
-    return kExitDone;
-}
-
-int Export(const std::vector<std::string>& operands, std::ostream& out, std::ostream& err) {
-    if (operands.size() != 2) return Usage(err, "export takes a kind and a file (- for standard output)");
-    const auto kind = KindArgument(operands[0], err);
-    if (!kind) return kExitBadInput;
-    const jdcat::Table table = jdcat::ReadTable(*kind);
-    const std::string text = jdcat::FormatCsv(table);
-    if (operands[1] == "-") {
-        out << text;
-        return kExitDone;
-    }
-    // Into a temporary file beside the target, renamed over it when complete,
-    // so that a failed export never leaves half a file under the name.
-    const std::string target = operands[1];
-    const std::string temporary = target + ".tmp-export";
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        file << text;
-        file.flush();
-        if (!file) {
-            err << target << ": cannot write: " << std::strerror(errno) << "\n";
-            std::remove(temporary.c_str());
-            return kExitFailed;
-        }
-    }
-    if (std::rename(temporary.c_str(), target.c_str()) != 0) {
-        err << target << ": cannot write: " << std::strerror(errno) << "\n";
-        std::remove(temporary.c_str());
-        return kExitFailed;
-    }
-    out << "exported " << table.rows.size() << " " << jdcat::KindName(*kind) << " models to " << target << "\n";
-    return kExitDone;
-}
-
-int Import(const std::vector<std::string>& operands, bool replaceAll, std::ostream& out, std::ostream& err) {
-    if (operands.size() != 2) return Usage(err, "import takes a kind and a file");
-    const auto kind = KindArgument(operands[0], err);
-    if (!kind) return kExitBadInput;
-    std::ifstream file(operands[1], std::ios::binary);
-    if (!file) {
-        err << operands[1] << ": cannot read: " << std::strerror(errno) << "\n";
-        return kExitBadInput;
-    }
-    std::ostringstream text;
-    text << file.rdbuf();
-    const jdcat::ImportResult result = jdcat::ImportCsv(*kind, text.str(), operands[1], replaceAll);
-    out << "imported " << jdcat::KindName(*kind) << " models from " << operands[1] << ": " << result.added
-        << " added, " << result.replaced << " replaced";
-    if (replaceAll) out << ", " << result.removed << " removed first";
-    out << "\n";
-    return kExitDone;
-}
-
-}  // namespace
-
-std::string CatalogueUsageText() {
-    return "usage: jdhost [--catalogue PATH] catalogue ACTION ...\n"
-           "\n"
-           "  list [KIND]                 the models of one kind, or of all three\n"
-           "  show KIND ID                every column of one model\n"
-           "  export KIND FILE.csv        the kind's table as UTF-8 CSV (FILE - : standard output)\n"
-           "  import KIND FILE.csv [--replace]\n"
-           "                              add the file's rows in one transaction: a row with an\n"
-           "                              ID replaces that model, a row without one is added;\n"
-           "                              --replace empties the table first. A bad value is\n"
-           "                              named by row, line and column and nothing changes.\n"
-           "\n"
-           "KIND is transformer, feeder or hv. The CSV's first line names the columns\n"
-           "(those of Para_Transformer, Para_AutomaticSwitch, Para_HighVoltageSwitch).\n"
-           "Exit codes: 0 done, 1 the operation failed, 2 bad usage or bad input.\n";
-}
-
-int RunCatalogueCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    std::vector<std::string> operands;
-    bool replaceAll = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "-h" || a == "--help") {
-            out << CatalogueUsageText();
-            return kExitDone;
-        }
-        if (a == "--catalogue") {
-            if (i + 1 >= args.size()) return Usage(err, "--catalogue needs a path");
-            SetCataloguePath(args[++i].c_str());
-        } else if (a == "--replace") {
-            replaceAll = true;
-        } else if (a.size() > 1 && a[0] == '-' && a != "-") {
-            return Usage(err, "unknown option " + a);
-        } else {
-            operands.push_back(a);
-        }
-    }
-    if (operands.empty()) return Usage(err, "an action is needed: list, show, export or import");
-    const std::string action = operands.front();
-    operands.erase(operands.begin());
-    if (replaceAll && action != "import") return Usage(err, "--replace belongs to import");
+// Runs one action, turning the catalogue layer's exceptions into exit codes.
+template <typename Action>
+int Guarded(std::ostream& err, Action&& action) {
     try {
-        if (action == "list") return List(operands, out, err);
-        if (action == "show") return Show(operands, out, err);
-        if (action == "export") return Export(operands, out, err);
-        if (action == "import") return Import(operands, replaceAll, out, err);
+        return action();
     } catch (const jdcat::CsvInputError& bad) {
         err << bad.what() << "\n" << "jdhost catalogue: nothing was imported\n";
         return kExitBadInput;
@@ -202,7 +81,136 @@ int RunCatalogueCommand(const std::vector<std::string>& args, std::ostream& out,
         err << "jdhost catalogue: " << failure.what() << "\n";
         return kExitFailed;
     }
-    return Usage(err, "unknown action \"" + action + "\" (list, show, export or import)");
+}
+
+}  // namespace
+
+int RunCatalogueCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::vector<std::string> line{"catalogue"};
+    line.insert(line.end(), args.begin(), args.end());
+    return RunCli(line, out, err);
+}
+
+bool NamedCatalogueExists(const std::string& namedPath, std::ostream& err) {
+    jdlib::CatalogueLocation location;
+    try {
+        location = jdlib::ResolveCatalogueLocation(namedPath);
+    } catch (const std::exception&) {
+        return true;  // no per-user catalogue can be formed: opening it says so
+    }
+    if (location.createWhenMissing) return true;
+    std::error_code error;
+    if (fs::exists(location.path, error)) return true;
+    err << "jdhost: the catalogue " << location.path << " (named by " << location.source
+        << ") does not exist.\n"
+        << "Make one from the shipped models with: jdhost catalogue init " << location.path << "\n";
+    return false;
+}
+
+int CatalogueList(const std::string& kindText, std::ostream& out, std::ostream& err) {
+    std::vector<jdcat::Kind> kinds = jdcat::AllKinds();
+    if (!kindText.empty()) {
+        const auto kind = KindArgument(kindText, err);
+        if (!kind) return kExitBadInput;
+        kinds = {*kind};
+    }
+    return Guarded(err, [&] {
+        for (jdcat::Kind kind : kinds) PrintList(out, kind, jdcat::ReadTable(kind));
+        return kExitDone;
+    });
+}
+
+int CatalogueShow(const std::string& kindText, const std::string& idText, std::ostream& out, std::ostream& err) {
+    const auto kind = KindArgument(kindText, err);
+    if (!kind) return kExitBadInput;
+    char* end = nullptr;
+    errno = 0;
+    const long long id = std::strtoll(idText.c_str(), &end, 10);
+    if (idText.empty() || *end != '\0' || errno == ERANGE || id <= 0)
+        return Usage(err, "the ID \"" + idText + "\" is not a positive whole number");
+    return Guarded(err, [&] {
+        const jdcat::Table table = jdcat::ReadTable(*kind, id);
+        if (table.rows.empty()) {
+            err << "jdhost catalogue: no " << jdcat::KindName(*kind) << " model has the ID " << id << "\n";
+            return kExitFailed;
+        }
+        for (size_t c = 0; c < table.columns.size(); ++c)
+            out << table.columns[c] << ": " << Shown(table.rows.front()[c]) << "\n";
+        return kExitDone;
+    });
+}
+
+int CatalogueExport(const std::string& kindText, const std::string& target, std::ostream& out, std::ostream& err) {
+    const auto kind = KindArgument(kindText, err);
+    if (!kind) return kExitBadInput;
+    return Guarded(err, [&] {
+        const jdcat::Table table = jdcat::ReadTable(*kind);
+        const std::string text = jdcat::FormatCsv(table);
+        if (target == "-") {
+            out << text;
+            return kExitDone;
+        }
+        // Into a temporary file beside the target, renamed over it when complete,
+        // so that a failed export never leaves half a file under the name.
+        const std::string temporary = target + ".tmp-export";
+        {
+            std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+            file << text;
+            file.flush();
+            if (!file) {
+                err << target << ": cannot write: " << std::strerror(errno) << "\n";
+                std::remove(temporary.c_str());
+                return kExitFailed;
+            }
+        }
+        if (std::rename(temporary.c_str(), target.c_str()) != 0) {
+            err << target << ": cannot write: " << std::strerror(errno) << "\n";
+            std::remove(temporary.c_str());
+            return kExitFailed;
+        }
+        out << "exported " << table.rows.size() << " " << jdcat::KindName(*kind) << " models to " << target
+            << "\n";
+        return kExitDone;
+    });
+}
+
+int CatalogueImport(const std::string& kindText, const std::string& file, bool replaceAll, std::ostream& out,
+                    std::ostream& err) {
+    const auto kind = KindArgument(kindText, err);
+    if (!kind) return kExitBadInput;
+    std::string text, error;
+    if (!ReadInputFile(file, kMaxCsvFileBytes, text, error)) {
+        err << file << ": " << error << "\n" << "jdhost catalogue: nothing was imported\n";
+        return kExitBadInput;
+    }
+    return Guarded(err, [&] {
+        const jdcat::ImportResult result = jdcat::ImportCsv(*kind, text, file, replaceAll);
+        out << "imported " << jdcat::KindName(*kind) << " models from " << file << ": " << result.added
+            << " added, " << result.replaced << " replaced";
+        if (replaceAll) out << ", " << result.removed << " removed first";
+        out << "\n";
+        return kExitDone;
+    });
+}
+
+int CatalogueInit(const std::string& path, std::ostream& out, std::ostream& err) {
+    std::error_code error;
+    if (fs::symlink_status(path, error).type() != fs::file_type::not_found) {
+        err << "jdhost catalogue: " << path << " exists already; init makes a new catalogue and replaces nothing\n";
+        return kExitBadInput;
+    }
+    try {
+        const std::string seed = jdlib::FindSeedDirectory();
+        if (!jdlib::CreateCatalogueFile(path, seed)) {
+            err << "jdhost catalogue: " << path << " appeared while the catalogue was being made; it was left alone\n";
+            return kExitBadInput;
+        }
+        out << "created the catalogue " << path << " from " << seed << "\n";
+    } catch (const std::exception& failure) {
+        err << "jdhost catalogue: cannot create " << path << ": " << failure.what() << "\n";
+        return kExitFailed;
+    }
+    return kExitDone;
 }
 
 }  // namespace jdhost

@@ -1,5 +1,8 @@
 #include "jdhost/Cli.h"
 
+#include <CLI/CLI.hpp>
+
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -12,39 +15,9 @@
 #include "jdhost/ModuleLoader.h"
 #include "jdhost/Script.h"
 #include "jdhost/Session.h"
+#include "platform/InputFile.h"
 
 namespace jdhost {
-
-std::string UsageText() {
-    return "usage: jdhost [OPTIONS] SUBCOMMAND ARGS...\n"
-           "\n"
-           "Subcommands:\n"
-           "  info [MAP]                      the command read from the module (menu group,\n"
-           "                                  caption, keyword); with MAP also a summary of\n"
-           "                                  the map: objects by kind, lines, attribute\n"
-           "                                  fields, voltage levels\n"
-           "  validate MAP...                 check map files; every problem with its place\n"
-           "  records MAP OBJECT [FIELD]      attribute records of an object (a name or #entity-id)\n"
-           "  run MAP SCRIPT [--save OUT]     run a session script on the map; --save writes\n"
-           "                                  the resulting map to OUT (atomically) when the\n"
-           "                                  run succeeds; MAP itself is never written\n"
-           "  catalogue list [KIND]           models of the catalogue; KIND is transformer,\n"
-           "                                  feeder or hv (all three when omitted)\n"
-           "  catalogue show KIND ID          one model with every value\n"
-           "  catalogue export KIND FILE.csv  the models of a kind as UTF-8 CSV\n"
-           "  catalogue import KIND FILE.csv  add or replace models from CSV (all or nothing)\n"
-           "\n"
-           "Options:\n"
-           "  --catalogue PATH                the equipment catalogue database (default: the\n"
-           "                                  per-user catalogue, created on first use)\n"
-           "  --module PATH                   the command module to load (default: the one\n"
-           "                                  beside jdhost)\n"
-           "  -h, --help                      this text\n"
-           "\n"
-           "Exit codes: 0 done, 1 an expectation or operation failed,\n"
-           "2 bad usage or bad input (unreadable or malformed map or script).\n"
-           "Output is UTF-8. Scripts are described in docs/sessions.md.\n";
-}
 
 namespace {
 
@@ -112,6 +85,7 @@ int ValidateCommand(const std::vector<std::string>& mapPaths, std::ostream& out,
         const host::MapLoadResult result = host::LoadMapFile(path, map);
         if (result.ok) {
             out << path << ": OK\n";
+            for (const std::string& warning : SetTransformerWarnings(map)) out << path << ": warning: " << warning << "\n";
             continue;
         }
         allGood = false;
@@ -188,66 +162,278 @@ int RunCommand(const std::string& mapPath, const std::string& scriptPath, const 
     return kExitDone;
 }
 
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+namespace {
+
+std::string SizeLimit(std::uintmax_t bytes) {
+    if (bytes % (1ull << 30) == 0) return std::to_string(bytes >> 30) + " GiB";
+    return std::to_string(bytes >> 20) + " MiB";
+}
+
+// Help in the house style: a lower-case usage line, and each subcommand listed
+// with its arguments, so that the top-level help is a synopsis of the whole
+// command line.
+class HelpFormatter : public CLI::Formatter {
+public:
+    HelpFormatter() {
+        label("Usage", "usage");
+        label("REQUIRED", "");
+        column_width(36);
+    }
+    std::string make_subcommand(const CLI::App* sub) const override {
+        std::string synopsis = sub->get_name();
+        for (const CLI::Option* option : sub->get_options([](const CLI::Option* o) { return o->get_positional(); }))
+            synopsis += " " + make_option_usage(option);
+        if (!sub->get_subcommands([](const CLI::App*) { return true; }).empty()) synopsis += " ACTION ...";
+        for (const CLI::Option* option : sub->get_options([](const CLI::Option* o) {
+                 return o->nonpositional() && o->get_name() != "--help";
+             })) {
+            const std::string type = option->get_type_name();
+            synopsis += " [" + option->get_name() + (type.empty() ? "" : " " + type) + "]";
+        }
+        std::stringstream out;
+        CLI::detail::format_help(out, synopsis, sub->get_description(), column_width_);
+        return out.str();
+    }
+};
+
+// What the parse selected, filled by the chosen subcommand's callback and run
+// after the whole line has been read.
+struct CommandLine {
+    CLI::App app{"Loads mine maps and runs session scripts on them with the command module.", "jdhost"};
     GlobalOptions options;
-    std::string savePath;
-    bool saveGiven = false;
-    std::vector<std::string> positional;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "-h" || a == "--help") {
-            out << UsageText();
-            return kExitDone;
-        }
-        if (a == "--") {
-            positional.insert(positional.end(), args.begin() + static_cast<long>(i) + 1, args.end());
-            break;
-        }
-        if (a.size() > 1 && a[0] == '-') {
-            std::string name = a;
-            std::optional<std::string> value;
-            if (const size_t eq = a.find('='); eq != std::string::npos && a.rfind("--", 0) == 0) {
-                name = a.substr(0, eq);
-                value = a.substr(eq + 1);
-            }
-            std::string* target = nullptr;
-            if (name == "--catalogue") target = &options.cataloguePath;
-            else if (name == "--module") target = &options.modulePath;
-            else if (name == "--save") target = &savePath, saveGiven = true;
-            else return Usage(err, "unknown option " + a);
-            if (!value) {
-                if (i + 1 >= args.size()) return Usage(err, "the option " + name + " needs a value");
-                value = args[++i];
-            }
-            if (value->empty()) return Usage(err, "the option " + name + " needs a non-empty value");
-            *target = *value;
-            continue;
-        }
-        positional.push_back(a);
+    // Operands of the subcommands; only the chosen one's are set.
+    std::string map, script, save, object, field, kind, file, id, path;
+    std::vector<std::string> maps;
+    bool replace = false;
+    // Opens the catalogue: a catalogue named on the line or in the environment must exist.
+    bool usesCatalogue = false;
+    std::function<int(std::ostream&, std::ostream&)> action;
+};
+
+const CLI::Validator& NonEmpty() {
+    static const CLI::Validator validator(
+        [](std::string& value) { return value.empty() ? std::string("needs a non-empty value") : std::string(); }, "",
+        "non-empty");
+    return validator;
+}
+
+CLI::Option* Operand(CLI::App& sub, const char* name, std::string& value, const char* description) {
+    return sub.add_option(name, value, description)->type_name("");
+}
+
+// A subcommand takes the options of its parents (--catalogue anywhere on the line).
+CLI::App* Subcommand(CLI::App& parent, const char* name, const char* description) {
+    CLI::App* sub = parent.add_subcommand(name, description);
+    sub->fallthrough();
+    return sub;
+}
+
+void DeclareMapCommands(CommandLine& line) {
+    CLI::App* info = Subcommand(line.app, "info",
+                                "the command read from the module; with MAP\n"
+                                "also a summary of the map (objects by kind,\n"
+                                "lines, attribute fields, voltage levels)");
+    Operand(*info, "MAP", line.map, "a map file");
+    info->callback([&line] {
+        line.action = [&line](std::ostream& out, std::ostream& err) {
+            return InfoCommand(line.map, line.options, out, err);
+        };
+    });
+
+    CLI::App* validate = Subcommand(line.app, "validate",
+                                    "check map files: OK, or every problem with\n"
+                                    "its place; warns of transformers the command\n"
+                                    "cannot store its results on");
+    validate->add_option("MAP", line.maps, "map files")->type_name("")->required();
+    validate->callback([&line] {
+        line.action = [&line](std::ostream& out, std::ostream& err) { return ValidateCommand(line.maps, out, err); };
+    });
+
+    CLI::App* records = Subcommand(line.app, "records", "attribute records of an object (a name or\n#entity-id)");
+    Operand(*records, "MAP", line.map, "a map file")->required();
+    Operand(*records, "OBJECT", line.object, "a name, or # and an entity id")->required();
+    Operand(*records, "FIELD", line.field, "only this field number");
+    records->callback([&line] {
+        line.action = [&line](std::ostream& out, std::ostream& err) {
+            return RecordsCommand(line.map, line.object, line.field, out, err);
+        };
+    });
+
+    CLI::App* run = Subcommand(line.app, "run",
+                               "run a session script on the map\n"
+                               "(docs/sessions.md); MAP itself is never written");
+    Operand(*run, "MAP", line.map, "a map file")->required();
+    Operand(*run, "SCRIPT", line.script, "a session script")->required();
+    run->add_option("--save", line.save, "write the resulting map to OUT (atomically)\nwhen the run succeeds")
+        ->type_name("OUT")
+        ->check(NonEmpty());
+    run->callback([&line] {
+        line.usesCatalogue = true;
+        line.action = [&line](std::ostream& out, std::ostream& err) {
+            return RunCommand(line.map, line.script, line.save, line.options, out, err);
+        };
+    });
+}
+
+void DeclareCatalogueCommands(CommandLine& line) {
+    CLI::App* catalogue = Subcommand(line.app, "catalogue", "list, show, export or import catalogue models,\nor make a new catalogue");
+    catalogue->require_subcommand(1);
+    catalogue->footer(
+        "KIND is transformer, feeder or hv. The CSV's first line names the columns (those of\n"
+        "Para_Transformer, Para_AutomaticSwitch, Para_HighVoltageSwitch); docs/catalogue.md\n"
+        "has the format. A CSV file may be at most " +
+        SizeLimit(kMaxCsvFileBytes) +
+        ".\n"
+        "Exit codes: 0 done, 1 the operation failed, 2 bad usage or bad input.");
+    const auto opens = [&line](std::function<int(std::ostream&, std::ostream&)> action) {
+        line.usesCatalogue = true;
+        line.action = std::move(action);
+    };
+
+    CLI::App* list = Subcommand(*catalogue, "list", "the models of one kind, or of all three");
+    Operand(*list, "KIND", line.kind, "transformer, feeder or hv");
+    list->callback([&line, opens] {
+        opens([&line](std::ostream& out, std::ostream& err) { return CatalogueList(line.kind, out, err); });
+    });
+
+    CLI::App* show = Subcommand(*catalogue, "show", "every column of one model");
+    Operand(*show, "KIND", line.kind, "transformer, feeder or hv")->required();
+    Operand(*show, "ID", line.id, "the model's ID")->required();
+    show->callback([&line, opens] {
+        opens([&line](std::ostream& out, std::ostream& err) { return CatalogueShow(line.kind, line.id, out, err); });
+    });
+
+    CLI::App* exporting = Subcommand(*catalogue, "export", "the kind's table as UTF-8 CSV");
+    Operand(*exporting, "KIND", line.kind, "transformer, feeder or hv")->required();
+    Operand(*exporting, "FILE", line.file, "the CSV file to write (- for standard output)")->required();
+    exporting->callback([&line, opens] {
+        opens([&line](std::ostream& out, std::ostream& err) {
+            return CatalogueExport(line.kind, line.file, out, err);
+        });
+    });
+
+    CLI::App* importing = Subcommand(
+        *catalogue, "import",
+        "add the file's rows in one transaction: a row\n"
+        "with an ID replaces that model, one without is\n"
+        "added; a bad value is named by row, line and\n"
+        "column, and nothing changes");
+    Operand(*importing, "KIND", line.kind, "transformer, feeder or hv")->required();
+    Operand(*importing, "FILE", line.file, "a UTF-8 CSV file")->required();
+    importing->add_flag("--replace", line.replace, "empty the table first, so that it holds\nexactly the file's rows");
+    importing->callback([&line, opens] {
+        opens([&line](std::ostream& out, std::ostream& err) {
+            return CatalogueImport(line.kind, line.file, line.replace, out, err);
+        });
+    });
+
+    CLI::App* init = Subcommand(*catalogue, "init",
+                                "make a new catalogue at PATH from the shipped\n"
+                                "models (use it with --catalogue PATH)");
+    Operand(*init, "PATH", line.path, "where the new catalogue goes; nothing may be there yet")
+        ->required()
+        ->check(NonEmpty());
+    init->callback([&line] {
+        line.action = [&line](std::ostream& out, std::ostream& err) { return CatalogueInit(line.path, out, err); };
+    });
+}
+
+// Every subcommand is declared here, each with its own operands, options and --help.
+void Declare(CommandLine& line) {
+    CLI::App& app = line.app;
+    app.formatter(std::make_shared<HelpFormatter>());
+    app.require_subcommand(1);
+    app.add_option("--catalogue", line.options.cataloguePath,
+                   "the equipment catalogue database (default:\n"
+                   "$JDHOST_CATALOGUE, else the per-user one,\n"
+                   "made from the shipped models on first use)")
+        ->type_name("PATH")
+        ->check(NonEmpty());
+    app.add_option("--module", line.options.modulePath,
+                   "the command module to load (default: the one\nbeside jdhost)")
+        ->type_name("PATH")
+        ->check(NonEmpty());
+    app.footer("Options are accepted anywhere on the line; --opt=value works as well as --opt value.\n"
+               "Size limits: a map file at most " +
+               SizeLimit(kMaxMapFileBytes) + ", a script " + SizeLimit(kMaxScriptFileBytes) + ", a CSV file " +
+               SizeLimit(kMaxCsvFileBytes) +
+               ".\n"
+               "Exit codes: 0 done, 1 an expectation or operation failed,\n"
+               "2 bad usage or bad input (unreadable or malformed map, script or CSV file).\n"
+               "Output is UTF-8. Scripts are described in docs/sessions.md.");
+    DeclareMapCommands(line);
+    DeclareCatalogueCommands(line);
+}
+
+// The innermost subcommand the parse reached.
+const CLI::App* Innermost(const CLI::App& app) {
+    const CLI::App* at = &app;
+    for (;;) {
+        const std::vector<CLI::App*> chosen = at->get_subcommands();
+        if (chosen.empty()) return at;
+        at = chosen.front();
     }
-    if (positional.empty()) return Usage(err, "no subcommand given");
-    const std::string command = positional.front();
-    const std::vector<std::string> rest(positional.begin() + 1, positional.end());
-    if (saveGiven && command != "run") return Usage(err, "--save only applies to run");
-    const CataloguePathScope catalogue(options.cataloguePath);
-    if (command == "info") {
-        if (rest.size() > 1) return Usage(err, "info takes at most one map");
-        return InfoCommand(rest.empty() ? std::string() : rest[0], options, out, err);
+}
+
+std::string CommandPath(const CLI::App* app) {
+    std::string path;
+    for (; app; app = app->get_parent()) path = app->get_name() + (path.empty() ? "" : " " + path);
+    return path;
+}
+
+int UsageError(const CommandLine& line, const CLI::ParseError& error, std::ostream& err) {
+    const CLI::App* at = Innermost(line.app);
+    std::string message = error.what();
+    // Words nobody took: say which, in our words rather than the parser's.
+    const std::vector<std::string> left = line.app.remaining(true);
+    std::string option, word;
+    for (const std::string& w : left) {
+        if (w.size() > 1 && w[0] == '-' && option.empty()) option = w;
+        if ((w.size() <= 1 || w[0] != '-') && word.empty()) word = w;
     }
-    if (command == "validate") {
-        if (rest.empty()) return Usage(err, "validate takes one or more maps");
-        return ValidateCommand(rest, out, err);
+    const bool top = at == &line.app;
+    if (!option.empty()) {
+        message = "unknown option " + option;
+    } else if (at->get_require_subcommand_min() > 0 && !word.empty()) {
+        message = std::string(top ? "unknown subcommand " : "unknown action ") + word;
+    } else if (at->get_require_subcommand_min() > 0 && dynamic_cast<const CLI::RequiredError*>(&error)) {
+        message = top ? "no subcommand given" : "an action is needed";
+    } else if (!word.empty()) {
+        message = "unexpected argument \"" + word + "\"";
     }
-    if (command == "records") {
-        if (rest.size() < 2 || rest.size() > 3) return Usage(err, "records takes MAP OBJECT [FIELD]");
-        return RecordsCommand(rest[0], rest[1], rest.size() == 3 ? rest[2] : std::string(), out, err);
+    const std::string path = CommandPath(at);
+    err << path << ": " << message << "\n" << "Try '" << path << " --help'.\n";
+    return kExitBadInput;
+}
+
+}  // namespace
+
+std::string UsageText() {
+    CommandLine line;
+    Declare(line);
+    return line.app.help();
+}
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    CommandLine line;
+    Declare(line);
+    // CLI11 takes the arguments last first.
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try {
+        line.app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        out << line.app.help();
+        return kExitDone;
+    } catch (const CLI::ParseError& error) {
+        return UsageError(line, error, err);
     }
-    if (command == "catalogue") return RunCatalogueCommand(rest, out, err);
-    if (command == "run") {
-        if (rest.size() != 2) return Usage(err, "run takes MAP SCRIPT");
-        return RunCommand(rest[0], rest[1], savePath, options, out, err);
+    if (!line.action) {
+        err << "jdhost: no subcommand given\nTry 'jdhost --help'.\n";
+        return kExitBadInput;
     }
-    return Usage(err, "unknown subcommand " + command);
+    if (line.usesCatalogue && !NamedCatalogueExists(line.options.cataloguePath, err)) return kExitBadInput;
+    const CataloguePathScope catalogue(line.options.cataloguePath);
+    return line.action(out, err);
 }
 
 }  // namespace jdhost

@@ -1,5 +1,7 @@
 #include "jdhost/GridVerbs.h"
 
+#include <algorithm>
+
 #include "module/GridCtrl.h"
 #include "platform/CDialog.h"
 #include "platform/Gbk.h"
@@ -10,13 +12,20 @@ namespace jdhost {
 namespace {
 
 std::optional<int> CellIndex(const std::string& word) {
-    if (const auto n = HashNumber(word)) {
-        if (*n > INT32_MAX) return std::nullopt;
-        return static_cast<int>(*n);
-    }
+    if (const auto n = RowIndex(word)) return n;
     const auto n = ParseInt(word);
     if (!n || *n < 0) return std::nullopt;
     return n;
+}
+
+// Why a ROW or COL word is refused: too large for an index, or no number at all.
+std::string CellIndexProblem(const std::string& what, const std::string& word) {
+    const std::string digits = word.size() > 1 && word[0] == '#' ? word.substr(1) : word;
+    const bool number = !digits.empty() && std::all_of(digits.begin(), digits.end(), [](char c) {
+        return c >= '0' && c <= '9';
+    });
+    if (number) return "the " + what + " index " + word + " is out of range (0 to " + std::to_string(INT32_MAX) + ")";
+    return "the " + what + " \"" + word + "\" is not a number from 0";
 }
 
 std::optional<int> ControlIdOf(const std::string& word) {
@@ -62,8 +71,8 @@ bool IsGridVerb(const std::string& verb) { return verb == "set-cell" || verb == 
 
 std::string CheckGridVerbArguments(const ScriptLine& line) {
     if (!IsGridVerb(line.verb) || line.args.size() != 4) return "";
-    if (!CellIndex(line.args[1])) return "the row \"" + line.args[1] + "\" is not a number from 0";
-    if (!CellIndex(line.args[2])) return "the column \"" + line.args[2] + "\" is not a number from 0";
+    if (!CellIndex(line.args[1])) return CellIndexProblem("row", line.args[1]);
+    if (!CellIndex(line.args[2])) return CellIndexProblem("column", line.args[2]);
     return "";
 }
 

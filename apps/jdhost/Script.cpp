@@ -2,11 +2,10 @@
 
 #include <cctype>
 #include <charconv>
-#include <fstream>
-#include <sstream>
 
 #include "jdhost/GridVerbs.h"
 #include "platform/Gbk.h"
+#include "platform/InputFile.h"
 
 namespace jdhost {
 
@@ -73,6 +72,12 @@ std::vector<std::string> SplitWords(std::string_view line, int lineNumber) {
     return words;
 }
 
+// Adding a verb: a row in this table (name, argument counts, kind, usage);
+// its form checks in CheckArguments when an argument has a fixed form; its
+// branch in the Session's Execute...Verb of its kind (a command verb that
+// needs the module goes through ICommandHost); a line in docs/sessions.md and
+// in the every-verb test of ScriptTest. A family of verbs may keep its table
+// and runner in a file of its own, as the grid verbs do (GridVerbs.h).
 const std::vector<VerbInfo>& Verbs() {
     static const std::vector<VerbInfo> verbs = [] {
     std::vector<VerbInfo> table = {
@@ -97,8 +102,12 @@ const std::vector<VerbInfo>& Verbs() {
         // Message boxes.
         {"answer", 1, 1, VerbKind::Message, "yes|no|ok|cancel"},
         {"expect-message", 1, 2, VerbKind::Message, "TEXT [info|stop|none|question|warning]"},
+        {"expect-no-message", 0, 0, VerbKind::Message, ""},
         // Map verbs.
         {"expect-record", 4, 4, VerbKind::Map, "OBJECT FIELD SUB TEXT"},
+        {"expect-name", 2, 2, VerbKind::Map, "OBJECT TEXT"},
+        {"expect-label", 3, 3, VerbKind::Map, "OBJECT INDEX TEXT"},
+        {"expect-colour", 2, 2, VerbKind::Map, "OBJECT VALUE"},
         {"records", 1, 2, VerbKind::Map, "OBJECT [FIELD]"},
         {"save", 1, 1, VerbKind::Map, "PATH"},
         // Command verbs.
@@ -151,6 +160,41 @@ std::optional<long long> HashNumber(std::string_view word) {
     return value;
 }
 
+std::optional<int> RowIndex(std::string_view word) {
+    const auto n = HashNumber(word);
+    if (!n || *n > INT32_MAX) return std::nullopt;
+    return static_cast<int>(*n);
+}
+
+std::string RowIndexProblem(std::string_view word) {
+    if (word.size() < 2 || word[0] != '#') return "";
+    for (size_t i = 1; i < word.size(); ++i) {
+        if (!IsDigit(word[i])) return "";
+    }
+    if (RowIndex(word)) return "";
+    return "the row index " + std::string(word) + " is out of range (0 to " + std::to_string(INT32_MAX) + ")";
+}
+
+std::optional<long> ParseColour(std::string_view word) {
+    if (word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X')) {
+        if (word.size() > 8) return std::nullopt;
+        // from_chars would take a sign; a colour has none.
+        for (char c : word.substr(2)) {
+            if (!std::isxdigit(static_cast<unsigned char>(c))) return std::nullopt;
+        }
+        long value = 0;
+        const auto [ptr, ec] = std::from_chars(word.data() + 2, word.data() + word.size(), value, 16);
+        if (ec != std::errc() || ptr != word.data() + word.size()) return std::nullopt;
+        return value;
+    }
+    for (char c : word) {
+        if (!IsDigit(c)) return std::nullopt;
+    }
+    const auto value = ParseInt(word);
+    if (!value || *value > 0xFFFFFF) return std::nullopt;
+    return *value;
+}
+
 namespace {
 
 // Control ids are numbers; IDOK and IDCANCEL may be written by name.
@@ -185,6 +229,10 @@ void CheckArguments(const ScriptLine& s, const VerbInfo& verb) {
         if (!IsControlId(a[0])) fail(Quoted(a[0]) + " is not a control id (a number, IDOK or IDCANCEL)");
     }
     const std::string& v = s.verb;
+    // Row indexes: `#N` must name a row a list can have, not wrap to another.
+    if ((v == "select" || v == "dblclick" || v == "rclick" || v == "expect-selected") && a.size() == 2) {
+        if (const std::string problem = RowIndexProblem(a[1]); !problem.empty()) fail(problem);
+    }
     if (IsGridVerb(v)) {
         if (const std::string problem = CheckGridVerbArguments(s); !problem.empty()) fail(problem);
     }
@@ -200,6 +248,13 @@ void CheckArguments(const ScriptLine& s, const VerbInfo& verb) {
         if (!ParseInt(a[1])) fail("the field number " + Quoted(a[1]) + " is not a number");
         const auto sub = ParseInt(a[2]);
         if (!sub || *sub < 0) fail("the sub-index " + Quoted(a[2]) + " is not a number from 0");
+    } else if (v == "expect-label") {
+        const auto index = ParseInt(a[1]);
+        if (!index || *index < 0) fail("the label index " + Quoted(a[1]) + " is not a number from 0");
+    } else if (v == "expect-colour") {
+        if (!ParseColour(a[1])) {
+            fail(Quoted(a[1]) + " is not a colour (a number 0 to 16777215, or 0x and up to six hex digits, 0x00BBGGRR)");
+        }
     } else if (v == "records") {
         if (a.size() == 2 && !ParseInt(a[1])) fail("the field number " + Quoted(a[1]) + " is not a number");
     } else if (v == "ctrl") {
@@ -235,6 +290,11 @@ Script ParseScript(std::string_view text, const std::string& fileName) {
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         ++lineNumber;
         pos = end + 1;
+        // The module's texts end at a NUL, so a word holding one would be cut
+        // short where the script says something else.
+        if (const size_t nul = line.find('\0'); nul != std::string_view::npos) {
+            throw ScriptError(lineNumber, "a NUL byte at " + Column(nul) + " (a script is text; NUL cannot be written)");
+        }
         std::vector<std::string> words = SplitWords(line, lineNumber);
         if (words.empty()) {
             if (end == text.size()) break;
@@ -271,12 +331,9 @@ Script ParseScript(std::string_view text, const std::string& fileName) {
 }
 
 Script LoadScript(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw ScriptError(0, "cannot read the script file");
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    if (in.bad()) throw ScriptError(0, "cannot read the script file");
-    return ParseScript(buffer.str(), path);
+    std::string text, error;
+    if (!ReadInputFile(path, kMaxScriptFileBytes, text, error)) throw ScriptError(0, error);
+    return ParseScript(text, path);
 }
 
 }  // namespace jdhost

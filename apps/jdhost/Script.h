@@ -62,15 +62,25 @@ struct Script {
 };
 
 // Parses a whole script (UTF-8; a byte-order mark and CR line ends are
-// accepted). Checks every verb, its argument count and the form of arguments
+// accepted; a NUL byte is refused with its line and column). Checks every verb, its argument count and the form of arguments
 // that have a fixed form (numbers, 0|1, yes|no|ok, ...). Throws ScriptError.
 Script ParseScript(std::string_view text, const std::string& fileName);
 
-// Reads and parses a file; an unreadable file is a ScriptError at line 0.
+// Reads and parses a file; a file that cannot be read, is no regular file
+// (a folder, a pipe, a device) or is over kMaxScriptFileBytes is a
+// ScriptError at line 0 whose message says which.
 Script LoadScript(const std::string& path);
 
 // "#12" -> 12; nullopt for anything else. Used for object and row references.
 std::optional<long long> HashNumber(std::string_view word);
+// "#12" -> 12 when it fits a row index (0 to INT32_MAX); nullopt otherwise.
+std::optional<int> RowIndex(std::string_view word);
+// For a word of the form `#digits` that RowIndex refuses (too large), what is
+// wrong with it; "" for any other word (a row text, a valid index).
+std::string RowIndexProblem(std::string_view word);
+// A colour as scripts write it: decimal 0 … 16777215 or 0x and one to six
+// hex digits, in the platform's layout 0x00BBGGRR; nullopt for anything else.
+std::optional<long> ParseColour(std::string_view word);
 // A decimal integer (optional sign) that fits in 32 bits; nullopt otherwise.
 std::optional<int> ParseInt(std::string_view word);
 

@@ -1,5 +1,6 @@
 #include "jdhost/Session.h"
 
+#include <cstdio>
 #include <sstream>
 
 #include "host/MapFile.h"
@@ -58,6 +59,13 @@ void Check(const ActionResult& result) {
     if (!result.ok()) Refuse(Utf8(result.error));
 }
 
+// A colour as the transcript's pens and brushes show it, with its decimal value.
+std::string ColourText(long colour) {
+    char text[32];
+    std::snprintf(text, sizeof text, "0x%06lX (%ld)", colour, colour);
+    return text;
+}
+
 std::string Join(const std::vector<CString>& items) {
     std::string out;
     for (size_t i = 0; i < items.size(); ++i) {
@@ -106,6 +114,7 @@ int Session::Run(const Script& script) {
         ModalRunnerScope runner(*this);
         MessageServiceScope messages(*this);
         PlatformObserverScope observer(*this);
+        ModuleOutputScope moduleOutput(*this);
         while (!m_failed && m_next < script.lines.size()) {
             Execute(script.lines[m_next++], nullptr);
         }
@@ -211,8 +220,13 @@ void Session::ExecuteDialogVerb(const ScriptLine& s, CDialog& dialog) {
     const int id = ControlId(a[0]);
     const auto kind = d.Kind(id);
     if (!kind) Refuse("the dialog " + DescribeDialog(dialog) + " has no control " + a[0]);
+    // The parser refuses indexes beyond an int; a script built in code is checked here.
+    auto indexOf = [&](const std::string& word) -> std::optional<int> {
+        if (const std::string problem = RowIndexProblem(word); !problem.empty()) Refuse(problem);
+        return RowIndex(word);
+    };
     auto rowOf = [&](const std::string& word) -> int {
-        if (const auto n = HashNumber(word)) return static_cast<int>(*n);
+        if (const auto n = indexOf(word)) return *n;
         const auto items = d.Items(id);
         if (!items) Refuse("the control " + a[0] + " (" + WindowKindName(*kind) + ") has no rows");
         const CString text = Gbk(word);
@@ -225,7 +239,7 @@ void Session::ExecuteDialogVerb(const ScriptLine& s, CDialog& dialog) {
     if (v == "set") return Check(d.SetText(id, Gbk(a[1])));
     if (v == "type") return Check(d.TypeComboText(id, Gbk(a[1])));
     if (v == "select") {
-        if (const auto n = HashNumber(a[1])) return Check(d.SelectIndex(id, static_cast<int>(*n)));
+        if (const auto n = indexOf(a[1])) return Check(d.SelectIndex(id, *n));
         return Check(d.SelectText(id, Gbk(a[1])));
     }
     if (v == "press") return Check(d.Click(id));
@@ -277,7 +291,7 @@ void Session::ExecuteDialogVerb(const ScriptLine& s, CDialog& dialog) {
             }
             return;
         }
-        if (const auto n = HashNumber(a[1])) {
+        if (const auto n = indexOf(a[1])) {
             const int found = d.SelectedIndex(id).value_or(-1);
             if (found != *n) {
                 Refuse("expected row #" + std::to_string(*n) + " selected, found " +
@@ -300,6 +314,13 @@ void Session::ExecuteMessageVerb(const ScriptLine& s) {
     if (s.verb == "answer") {
         m_answers.push_back({ParseMessageBoxAnswer(s.args[0].c_str()), s.line});
         return;
+    }
+    if (s.verb == "expect-no-message") {
+        if (!m_lastBox) return;
+        const ShownBox box = *m_lastBox;
+        m_lastBox.reset();
+        Refuse(std::string("expected no message box since the last check, found the ") + IconWord(box.type) +
+               " box " + Quote(box.text));
     }
     // expect-message TEXT [icon]
     if (!m_lastBox) Refuse("expected the message " + Quote(s.args[0]) + ", found no message box since the last check");
@@ -356,6 +377,34 @@ void Session::ExecuteMapVerb(const ScriptLine& s) {
         const bool found = PrintRecords(text, *object, field);
         Write(text.str());
         if (!found) Refuse("expected a field " + a[1] + " on " + DescribeObject(*object) + ", found none");
+        return;
+    }
+    if (s.verb == "expect-name") {
+        if (object->name != Gbk(a[1])) {
+            Refuse("expected the name " + Quote(a[1]) + " on #" + std::to_string(object->entityId) + ", found " +
+                   Quote(object->name));
+        }
+        return;
+    }
+    if (s.verb == "expect-label") {
+        const int index = *ParseInt(a[1]);
+        if (static_cast<size_t>(index) >= object->labels.size()) {
+            Refuse("expected " + Quote(a[2]) + " in label " + a[1] + " of " + DescribeObject(*object) + ", found " +
+                   std::to_string(object->labels.size()) + (object->labels.size() == 1 ? " label" : " labels"));
+        }
+        const CString& found = object->labels[static_cast<size_t>(index)].text;
+        if (found != Gbk(a[2])) {
+            Refuse("expected " + Quote(a[2]) + " in label " + a[1] + " of " + DescribeObject(*object) + ", found " +
+                   Quote(found));
+        }
+        return;
+    }
+    if (s.verb == "expect-colour") {
+        const long want = *ParseColour(a[1]);
+        if (object->colour != want) {
+            Refuse("expected the colour " + ColourText(want) + " on " + DescribeObject(*object) + ", found " +
+                   ColourText(object->colour));
+        }
         return;
     }
     // expect-record OBJECT FIELD SUB TEXT
@@ -509,5 +558,7 @@ void Session::OnMenuShown(const PopupMenuRecord& menu) {
 }
 
 void Session::OnDiagnostic(const CString& text) { Write("platform: " + Utf8(text)); }
+
+void Session::OnModuleOutput(const CString& text) { Write("module: " + Utf8(text)); }
 
 }  // namespace jdhost

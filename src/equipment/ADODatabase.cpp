@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <exception>
+#include <string>
 
 #include "equipment/CatalogueText.h"
 #include "equipment/LibraryMessages.h"
@@ -16,6 +17,23 @@ CString FormatCatalogueErrorReport(const char* header, DWORD code, const CString
                   static_cast<unsigned long>(code), meaning ? meaning : "", "SQLite", description.GetString());
     return report;
 }
+
+namespace {
+
+// "file:" URI of a path, with SQLite's immutable flag: '%', '?' and '#' are escaped.
+std::string ImmutableUri(const std::string& path) {
+    std::string uri = "file:";
+    for (const char c : path) {
+        if (c == '%' || c == '?' || c == '#') {
+            uri += CString::Formatted("%%%02X", static_cast<unsigned char>(c)).str();
+        } else {
+            uri += c;
+        }
+    }
+    return uri + "?immutable=1";
+}
+
+}  // namespace
 
 CString QuoteSqlText(const CString& text) {
     CString quoted(text);
@@ -45,6 +63,26 @@ BOOL CADODatabase::Open(const char* connectionString) {
         }
         jdsql::Connection& connection = *m_pConnection;
         // No SQLITE_OPEN_CREATE: a mistyped path must not leave an empty catalogue behind.
+        if (m_bReadOnly) {
+            connection.Open(m_strConnection.str(), SQLITE_OPEN_READONLY | SQLITE_OPEN_FULLMUTEX);
+            try {
+                connection.SetBusyTimeout(kBusyTimeoutMs);
+                // A WAL catalogue needs its shared-memory file; in a folder we may
+                // not write, SQLite cannot make one. Nobody can be writing there
+                // through this folder, so the file is read as unchanging.
+                try {
+                    connection.QueryText("SELECT COUNT(*) FROM sqlite_schema");
+                } catch (const jdsql::SqliteError& error) {
+                    if ((error.code() & 0xFF) != SQLITE_READONLY) throw;
+                    connection.Open(ImmutableUri(m_strConnection.str()),
+                                    SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_FULLMUTEX);
+                }
+            } catch (...) {
+                connection.Close();
+                throw;
+            }
+            return TRUE;
+        }
         connection.Open(m_strConnection.str(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX);
         try {
             connection.SetBusyTimeout(kBusyTimeoutMs);

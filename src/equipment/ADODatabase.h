@@ -36,6 +36,11 @@ public:
     // put in WAL journal mode with a busy timeout, so several hosts can share
     // one catalogue: readers never block, writers wait for each other.
     BOOL Open(const char* connectionString = "");
+    // Read-only connections (set before Open) only read: they open a
+    // catalogue in a folder the user may not write, where the journal mode
+    // cannot be set, and every write on them fails.
+    void SetReadOnly(bool readOnly) { m_bReadOnly = readOnly; }
+    bool IsReadOnly() const { return m_bReadOnly; }
     void Close();
     BOOL IsOpen() const;
 
@@ -68,6 +73,7 @@ private:
     LONG m_nRecordsAffected = 0;
     LONG m_nConnectionTimeout = 0;
     bool m_bComInitialised = false;
+    bool m_bReadOnly = false;
 };
 
 // The text of a query literal: every single quote doubled. The caller puts

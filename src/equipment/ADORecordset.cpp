@@ -15,6 +15,7 @@
 #include "equipment/CatalogueText.h"
 #include "equipment/LibraryMessages.h"
 #include "equipment/SqliteHandles.h"
+#include "platform/DataExchange.h"
 
 namespace {
 
@@ -353,10 +354,10 @@ BOOL CADORecordset::ReadField(const char* column, LONG& value) {
                 return TRUE;
             }
             if (!ParseWholeLong(text, number)) {
-                char* end = nullptr;
+                // Plain decimal notation only: strtod would read "0x1A" as 26.
                 const std::string copy(text);
-                const double real = std::strtod(copy.c_str(), &end);
-                if (end != copy.c_str() + copy.size() || !std::isfinite(real)) {
+                double real = 0.0;
+                if (!ParseExchangeDouble(copy.c_str(), real)) {
                     ReportError(SQLITE_MISMATCH,
                                 where + "the text \"" + jdlib::ForDisplay(text) + "\" is not a number");
                     return FALSE;

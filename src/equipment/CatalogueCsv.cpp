@@ -11,8 +11,10 @@
 
 #include "equipment/ADODatabase.h"
 #include "equipment/CatalogueFile.h"
+#include "equipment/CatalogueText.h"
 #include "equipment/JDBase.h"
 #include "equipment/SqliteHandles.h"
+#include "platform/DataExchange.h"
 #include "platform/Gbk.h"
 #include "platform/Services.h"
 
@@ -40,9 +42,10 @@ private:
 // An open catalogue connection for one operation.
 class OpenCatalogue {
 public:
-    OpenCatalogue() {
+    explicit OpenCatalogue(bool readOnly = false) {
         CollectingMessages messages;
         MessageServiceScope scope(messages);
+        m_database.SetReadOnly(readOnly);
         if (!OpenJDDatabase(&m_database)) {
             CloseJDDatabase(&m_database);
             const std::string path = ResolveCataloguePath();
@@ -127,6 +130,8 @@ struct Bound {
 
 std::string Quote(const std::string& text) { return "\"" + text + "\""; }
 
+constexpr long long kMaxModelId = 2147483647;
+
 Bound Check(const Value& field, const ColumnInfo& column, const std::string& where) {
     Bound bound;
     if (!field) {
@@ -141,7 +146,10 @@ Bound Check(const Value& field, const ColumnInfo& column, const std::string& whe
         const long long value = std::strtoll(text.c_str(), &end, 10);
         if (text.empty() || *end != '\0' || errno == ERANGE || std::isspace(static_cast<unsigned char>(text[0])))
             throw CsvInputError(where + ": " + Quote(text) + " is not a whole number");
-        if (column.name == "ID" && value <= 0) throw CsvInputError(where + ": an ID must be a positive whole number");
+        // Drawings keep model IDs in 32-bit fields: a larger one could never be read back.
+        if (column.name == "ID" && (value <= 0 || value > kMaxModelId))
+            throw CsvInputError(where + ": an ID must be a whole number from 1 to " + std::to_string(kMaxModelId) +
+                                ", not " + text);
         bound.how = Bound::Int;
         bound.integer = value;
         return bound;
@@ -152,20 +160,18 @@ Bound Check(const Value& field, const ColumnInfo& column, const std::string& whe
         bound.integer = text == "1" ? 1 : 0;
         return bound;
     case ValueKind::Real: {
-        char* end = nullptr;
-        const double value = std::strtod(text.c_str(), &end);
-        if (text.empty() || *end != '\0' || !std::isfinite(value) || std::isspace(static_cast<unsigned char>(text[0])))
+        // Plain decimal notation only: "0x10", "nan" and "inf" would pass strtod.
+        double value = 0.0;
+        if (text.empty() || std::isspace(static_cast<unsigned char>(text.front())) ||
+            std::isspace(static_cast<unsigned char>(text.back())) || !ParseExchangeDouble(text.c_str(), value))
             throw CsvInputError(where + ": " + Quote(text) + " is not a number");
         bound.how = Bound::Real;
         bound.real = value;
         return bound;
     }
     case ValueKind::Text: {
-        std::string gbk;
-        size_t offset = 0;
-        if (!TryUtf8ToGbk(text, gbk, &offset))
-            throw CsvInputError(where + ": the text has a character the catalogue cannot hold (byte " +
-                                std::to_string(offset) + ")");
+        const std::string problem = jdlib::CatalogueTextProblemUtf8(text);
+        if (!problem.empty()) throw CsvInputError(where + ": " + problem);
         if (column.notNull && text.empty()) throw CsvInputError(where + ": a value is required");
         bound.how = Bound::Text;
         bound.text = text;
@@ -214,7 +220,9 @@ const char* TableName(Kind kind) {
 std::vector<Kind> AllKinds() { return {Kind::Transformer, Kind::Feeder, Kind::HighVoltage}; }
 
 Table ReadTable(Kind kind, std::optional<long long> id) {
-    OpenCatalogue catalogue;
+    // Listing, showing and exporting only read: a catalogue in a folder the
+    // user may not write (a shared, read-only copy) must still be readable.
+    OpenCatalogue catalogue(true);
     try {
         Table table;
         for (const ColumnInfo& column : Columns(catalogue.connection(), kind)) {

@@ -11,12 +11,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
+#include "equipment/CatalogueText.h"
 #include "equipment/SqliteHandles.h"
 #include "platform/Gbk.h"
+#include "platform/InputFile.h"
 
 #ifndef JD_SOURCE_DIR
 #define JD_SOURCE_DIR ""
@@ -34,12 +34,10 @@ std::string Environment(const char* name) {
 }
 
 std::string ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + path + ": " + std::strerror(errno));
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) throw std::runtime_error("cannot read " + path);
-    return text.str();
+    std::string content;
+    std::string error;
+    if (!ReadInputFile(path, kMaxCsvFileBytes, content, error)) throw std::runtime_error(path + ": " + error);
+    return content;
 }
 
 bool IsIdentifier(const std::string& name) {
@@ -129,12 +127,8 @@ void ImportCsv(jdsql::Connection& connection, const fs::path& file) {
                 insert.BindNull(static_cast<int>(f) + 1);
                 continue;
             }
-            std::string gbk;
-            size_t offset = 0;
-            if (!TryUtf8ToGbk(*field, gbk, &offset)) {
-                throw std::runtime_error(where + ": field " + *header.fields[f] +
-                                         " is not UTF-8 text that GBK can hold (byte " + std::to_string(offset) + ")");
-            }
+            const std::string problem = CatalogueTextProblemUtf8(*field);
+            if (!problem.empty()) throw std::runtime_error(where + ": field " + *header.fields[f] + ": " + problem);
             // Numbers arrive as text; the columns' affinity stores them as numbers.
             insert.BindText(static_cast<int>(f) + 1, *field);
         }
@@ -233,6 +227,16 @@ bool CreateCatalogueFile(const std::string& path, const std::string& seedDirecto
 }
 
 std::vector<CsvRecord> ParseCsv(const std::string& text, const std::string& fileName) {
+    // A file saved as GBK or UTF-16 would otherwise fail much later with a
+    // puzzling message about one field; say what it is, and where.
+    const size_t bad = FirstNonUtf8Byte(text);
+    if (bad != std::string::npos) {
+        const size_t newline = bad == 0 ? std::string::npos : text.rfind('\n', bad - 1);
+        const size_t column = newline == std::string::npos ? bad + 1 : bad - newline;  // counted from 1
+        const long lineNumber = 1 + std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(bad), '\n');
+        throw std::runtime_error(fileName + ": not UTF-8 (line " + std::to_string(lineNumber) + ", byte " +
+                                 std::to_string(column) + "); save the file as UTF-8");
+    }
     std::vector<CsvRecord> records;
     size_t pos = 0;
     int line = 1;

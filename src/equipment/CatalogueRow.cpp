@@ -7,6 +7,7 @@
 #include <exception>
 
 #include "equipment/LibraryMessages.h"
+#include "platform/DataExchange.h"
 
 namespace jdlib {
 
@@ -78,11 +79,10 @@ double ColumnReader::Number(const char* name) {
     case jdsql::StorageClass::Text: {
         // A hand-edited catalogue may hold text here; a number text is fine,
         // anything else must not quietly become 0.
+        // Plain decimal notation only: "0x1A", "nan" and "inf" are no catalogue values.
         const std::string text = m_statement.ColumnText(column);
-        char* end = nullptr;
-        const double number = std::strtod(text.c_str(), &end);
-        while (end && (*end == ' ' || *end == '\t')) ++end;
-        if (!text.empty() && end && *end == '\0') return number;
+        double number = 0.0;
+        if (ParseExchangeDouble(text.c_str(), number)) return number;
         throw jdsql::SqliteError(SQLITE_MISMATCH, m_rowName + ", column " + name + ": \"" + text +
                                                       "\" is not a number");
     }

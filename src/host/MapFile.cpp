@@ -1,8 +1,11 @@
 #include "host/MapFile.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cerrno>
+#include <climits>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -19,6 +22,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/Gbk.h"
+#include "platform/InputFile.h"
 
 namespace host {
 
@@ -159,6 +163,51 @@ size_t FindTooDeep(std::string_view text, size_t limit) {
     return npos;
 }
 
+// The parser takes a NUL byte for the end of the input, so a map followed by
+// a NUL and garbage would pass and a NUL inside the text would read as the
+// text cut short. A NUL is never part of JSON text: say where it is and
+// whether the map had already ended there.
+bool CheckNul(std::string_view text, size_t skip, Problems& problems) {
+    const size_t nul = text.find('\0', skip);
+    if (nul == npos) return true;
+    // Depth 0 with a value seen means the map's closing bracket came before it.
+    size_t depth = 0;
+    bool inText = false;
+    bool valueSeen = false;
+    size_t end = skip;
+    for (size_t i = skip; i < nul; ++i) {
+        const char c = text[i];
+        if (inText) {
+            if (c == '\\') ++i;
+            else if (c == '"') inText = false;
+            if (!inText && depth == 0) end = i + 1;
+            continue;
+        }
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') continue;
+        if (c == '"') {
+            inText = true;
+        } else if (c == '[' || c == '{') {
+            ++depth;
+        } else if ((c == ']' || c == '}') && depth > 0) {
+            --depth;
+        }
+        valueSeen = true;
+        if (depth == 0 && !inText) end = i + 1;
+    }
+    const std::string offset = "byte offset " + std::to_string(nul);
+    if (valueSeen && depth == 0 && !inText) {
+        const size_t rest = text.size() - nul;
+        problems.push_back({LineColumn(text, nul),
+                            "a NUL byte at " + offset + " follows the end of the map (which ends at byte offset " +
+                                std::to_string(end) + "); " + std::to_string(rest) + " byte" + (rest == 1 ? "" : "s") +
+                                " of data that is not part of the map follow from there"});
+    } else {
+        problems.push_back({LineColumn(text, nul), "a NUL byte at " + offset +
+                                                       " inside the map; JSON text cannot hold one (a text writes it as \\u0000)"});
+    }
+    return false;
+}
+
 // The parser stops at the last byte of the token it could not use; a reader
 // looks for the token's first character.
 size_t TokenStart(std::string_view text, size_t offset) {
@@ -215,8 +264,90 @@ std::string ParserMessage(const std::string& what) {
     return message;
 }
 
-// Builds the tree and notes keys that occur twice in one object, which the
-// library would otherwise settle silently by keeping the last.
+// Keys each part of the file defines. Other keys of these parts belong to
+// other programs or later versions and are kept as their text.
+const std::set<std::string, std::less<>> kRootKeys = {"format", "version", "project", "currentColour",
+                                                      "view",   "layers",  "symbols", "objects"};
+const std::set<std::string, std::less<>> kProjectKeys = {"name", "lowVoltage", "highVoltage"};
+const std::set<std::string, std::less<>> kLayerKeys = {"id", "name", "colour"};
+const std::set<std::string, std::less<>> kSymbolKeys = {"id", "name", "extent"};
+const std::set<std::string, std::less<>> kObjectKeys = {
+    "id",     "handle", "type",      "kind",    "name",   "layer", "colour",   "flags",
+    "locked", "line",   "insertion", "outline", "symbol", "size",  "rotation", "from",
+    "to",     "lineProperty", "labels", "fields", "motor", "notes"};
+
+bool IsJsonSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// Follows the parser through text it has already accepted, so that each
+// event can be given the bytes of its token.
+class TokenCursor {
+public:
+    explicit TokenCursor(std::string_view text) : m_text(text) {}
+
+    // The next token; separators (',' and ':') and white space before it are passed over.
+    std::string_view Next() {
+        while (m_pos < m_text.size() && (IsJsonSpace(m_text[m_pos]) || m_text[m_pos] == ',' || m_text[m_pos] == ':')) ++m_pos;
+        const size_t start = m_pos;
+        if (m_pos >= m_text.size()) return {};
+        const char c = m_text[m_pos];
+        if (c == '"') {
+            for (++m_pos; m_pos < m_text.size() && m_text[m_pos] != '"'; ++m_pos) {
+                if (m_text[m_pos] == '\\') ++m_pos;
+            }
+            ++m_pos;
+        } else if (c == '{' || c == '}' || c == '[' || c == ']') {
+            ++m_pos;
+        } else {
+            while (m_pos < m_text.size() && !IsJsonSpace(m_text[m_pos]) && std::strchr(",:]}", m_text[m_pos]) == nullptr) ++m_pos;
+        }
+        m_pos = std::min(m_pos, m_text.size());
+        return m_text.substr(start, m_pos - start);
+    }
+    size_t position() const { return m_pos; }
+
+private:
+    std::string_view m_text;
+    size_t m_pos = 0;
+};
+
+// The text of a value without the white space between its tokens.
+void AppendCompact(std::string_view json, std::string& out) {
+    for (size_t i = 0; i < json.size(); ++i) {
+        const char c = json[i];
+        if (IsJsonSpace(c)) continue;
+        out += c;
+        if (c != '"') continue;
+        for (++i; i < json.size(); ++i) {
+            out += json[i];
+            if (json[i] == '\\' && i + 1 < json.size()) {
+                out += json[++i];
+            } else if (json[i] == '"') {
+                break;
+            }
+        }
+    }
+}
+
+// Receives each item of the lists of layers, symbols and objects as soon as it
+// is complete, so that no tree of the whole file is ever built: only the item
+// at hand and the few small parts of the top level.
+class ListItemSink {
+public:
+    enum List { Layers, Symbols, Objects };
+    virtual void Item(List list, size_t index, const Json& item) = 0;
+
+protected:
+    ~ListItemSink() = default;
+};
+
+// nlohmann's own spelling of a text, as the writer prints every text.
+std::string QuoteJson(const std::string& text) { return Json(text).dump(-1, ' ', false, Json::error_handler_t::replace); }
+
+// Builds the tree of the parts this system reads, notes keys that occur twice
+// in one object (which the library would otherwise settle silently by keeping
+// the last), and keeps the values of unknown keys as their text: a number
+// such as 123456789012345678901 or 1E2 comes back as written, not as the
+// nearest double.
 class TreeBuilder {
 public:
     using number_integer_t = Json::number_integer_t;
@@ -225,25 +356,37 @@ public:
     using string_t = Json::string_t;
     using binary_t = Json::binary_t;
 
-    explicit TreeBuilder(Problems& problems) : m_problems(problems) {}
+    // Unknown keys by the JSON pointer of the object that holds them, as the
+    // text of a JSON object.
+    using KeptTexts = std::unordered_map<std::string, std::string>;
 
-    bool null() { return Put(Json(nullptr)) != nullptr; }
-    bool boolean(bool value) { return Put(Json(value)) != nullptr; }
-    bool number_integer(number_integer_t value) { return Put(Json(value)) != nullptr; }
-    bool number_unsigned(number_unsigned_t value) { return Put(Json(value)) != nullptr; }
-    bool number_float(number_float_t value, const string_t&) { return Put(Json(value)) != nullptr; }
-    bool string(string_t& value) { return Put(Json(std::move(value))) != nullptr; }
+    TreeBuilder(std::string_view text, Problems& problems) : m_text(text), m_cursor(text), m_problems(problems) {}
+
+    bool null() { return Scalar(nullptr); }
+    bool boolean(bool value) { return Scalar(value); }
+    bool number_integer(number_integer_t value) { return Scalar(value); }
+    bool number_unsigned(number_unsigned_t value) { return Scalar(value); }
+    bool number_float(number_float_t value, const string_t&) { return Scalar(value); }
+    bool string(string_t& value) { return Scalar(std::move(value)); }
     bool binary(binary_t&) { return false; }  // text JSON has none
 
-    bool start_object(std::size_t) { return Open(Json::object()); }
-    bool start_array(std::size_t) { return Open(Json::array()); }
+    bool start_object(std::size_t) { return Open(false); }
+    bool start_array(std::size_t) { return Open(true); }
     bool end_object() { return Close(); }
     bool end_array() { return Close(); }
 
     bool key(string_t& name) {
-        const Json& object = *m_stack.back();
-        if (object.contains(name)) {
-            m_problems.push_back({Child(m_paths.back(), name), "the key \"" + name + "\" occurs twice in one object"});
+        m_cursor.Next();
+        Frame& frame = m_frames.back();
+        const bool known = frame.node && (!frame.known || frame.known->count(name) != 0);
+        const bool twice = known ? frame.node->contains(name)
+                                 : std::find(frame.keys.begin(), frame.keys.end(), name) != frame.keys.end();
+        if (twice) m_problems.push_back({Child(frame.path, name), "the key \"" + name + "\" occurs twice in one object"});
+        if (!known) frame.keys.push_back(name);
+        if (frame.node && !known) {
+            // The value is kept as text; nothing of it enters the tree.
+            m_keptOwner = m_frames.size() - 1;
+            m_keptStart = npos;
         }
         m_key = std::move(name);
         return true;
@@ -256,50 +399,152 @@ public:
         return false;
     }
 
+    // Items of the top level's lists go to the sink as they complete.
+    void SetSink(ListItemSink* sink) { m_sink = sink; }
+
     Json& root() { return m_root; }
+    KeptTexts& kept() { return m_kept; }
     bool failed() const { return !m_errorMessage.empty(); }
     std::size_t errorPosition() const { return m_errorPosition; }
     const std::string& errorMessage() const { return m_errorMessage; }
 
 private:
-    // Stores a value in the open container; returns it with its pointer in m_newPath.
-    Json* Put(Json value) {
-        if (m_stack.empty()) {
-            m_root = std::move(value);
-            m_newPath.clear();
-            return &m_root;
-        }
-        Json& parent = *m_stack.back();
-        if (parent.is_array()) {
-            m_newPath = Child(m_paths.back(), parent.size());
-            parent.push_back(std::move(value));
-            return &parent.back();
-        }
-        m_newPath = Child(m_paths.back(), m_key);
-        Json& slot = parent[m_key];
-        slot = std::move(value);
-        return &slot;
+    using KeySet = std::set<std::string, std::less<>>;
+    struct Frame {
+        Json* node = nullptr;          // null inside a kept value
+        std::string path;
+        const KeySet* known = nullptr;  // set where unknown keys are kept
+        bool isArray = false;
+        size_t count = 0;               // values so far, for the pointers of array items
+        std::vector<std::string> keys;  // keys not in the tree, for the check of keys that occur twice
+        std::string kept;               // the kept unknown members, "key":value,...
+        int list = -1;                  // a ListItemSink::List whose items are handed out
+    };
+
+    bool Keeping() const { return m_keptOwner != npos; }
+
+    // The pointer of the value about to start, and the known keys of the
+    // object it would be when it is one.
+    std::string NewPath() const {
+        if (m_frames.empty()) return {};
+        const Frame& parent = m_frames.back();
+        return parent.isArray ? Child(parent.path, parent.count) : Child(parent.path, m_key);
     }
-    bool Open(Json container) {
-        Json* value = Put(std::move(container));
-        m_stack.push_back(value);
-        m_paths.push_back(m_newPath);
-        return true;
+    const KeySet* KnownKeys(bool isArray) const {
+        if (isArray) return nullptr;
+        if (m_frames.empty()) return &kRootKeys;
+        const Frame& parent = m_frames.back();
+        if (parent.path.empty() && !parent.isArray && m_key == "project") return &kProjectKeys;
+        if (parent.isArray && m_frames.size() == 2 && m_frames[0].known == &kRootKeys) {
+            if (parent.path == "/layers") return &kLayerKeys;
+            if (parent.path == "/symbols") return &kSymbolKeys;
+            if (parent.path == "/objects") return &kObjectKeys;
+        }
+        return nullptr;
     }
-    bool Close() {
-        m_stack.pop_back();
-        m_paths.pop_back();
+
+    // Notes where a kept value starts, at its first token.
+    void MarkKeptStart(std::string_view token) {
+        if (Keeping() && m_keptStart == npos) m_keptStart = static_cast<size_t>(token.data() - m_text.data());
+    }
+    // Ends a kept value when the frame that holds it is on top again.
+    void FinishKept() {
+        if (!Keeping() || m_frames.size() != m_keptOwner + 1) return;
+        Frame& owner = m_frames[m_keptOwner];
+        if (!owner.kept.empty()) owner.kept += ',';
+        owner.kept += QuoteJson(owner.keys.back());
+        owner.kept += ':';
+        AppendCompact(m_text.substr(m_keptStart, m_cursor.position() - m_keptStart), owner.kept);
+        m_keptOwner = npos;
+    }
+
+    template <typename Value>
+    bool Scalar(Value&& value) {
+        MarkKeptStart(m_cursor.Next());
+        if (Keeping()) {
+            if (!m_frames.empty()) ++m_frames.back().count;
+            FinishKept();
+            return true;
+        }
+        Put(Json(std::forward<Value>(value)));
+        Deliver();
         return true;
     }
 
+    // Hands a completed item of a top-level list to the sink and lets it go.
+    void Deliver() {
+        if (m_frames.empty() || m_frames.back().list < 0) return;
+        const Frame& list = m_frames.back();
+        m_sink->Item(static_cast<ListItemSink::List>(list.list), list.count - 1, m_item);
+        m_item = Json();
+    }
+
+    // Stores a value in the open container of the tree.
+    Json* Put(Json value) {
+        if (m_frames.empty()) {
+            m_root = std::move(value);
+            return &m_root;
+        }
+        Frame& parent = m_frames.back();
+        ++parent.count;
+        if (parent.list >= 0) {
+            m_item = std::move(value);
+            return &m_item;
+        }
+        Json& node = *parent.node;
+        if (node.is_array()) {
+            node.push_back(std::move(value));
+            return &node.back();
+        }
+        Json& slot = node[m_key];
+        slot = std::move(value);
+        return &slot;
+    }
+    bool Open(bool isArray) {
+        MarkKeptStart(m_cursor.Next());
+        Frame frame;
+        frame.path = NewPath();
+        frame.isArray = isArray;
+        if (Keeping()) {
+            ++m_frames.back().count;
+        } else {
+            frame.known = KnownKeys(isArray);
+            if (isArray && m_sink && m_frames.size() == 1 && m_frames[0].known == &kRootKeys) {
+                if (m_key == "layers") frame.list = ListItemSink::Layers;
+                if (m_key == "symbols") frame.list = ListItemSink::Symbols;
+                if (m_key == "objects") frame.list = ListItemSink::Objects;
+            }
+            frame.node = Put(isArray ? Json::array() : Json::object());
+        }
+        m_frames.push_back(std::move(frame));
+        return true;
+    }
+    bool Close() {
+        m_cursor.Next();
+        Frame& frame = m_frames.back();
+        if (!frame.kept.empty()) m_kept[frame.path] = "{" + frame.kept + "}";
+        m_frames.pop_back();
+        if (Keeping()) {
+            FinishKept();
+        } else {
+            Deliver();
+        }
+        return true;
+    }
+
+    std::string_view m_text;
+    TokenCursor m_cursor;
     Problems& m_problems;
     Json m_root;
     // Open containers. A container only gains siblings after it is closed, so
-    // these pointers stay valid while they are on the stack.
-    std::vector<Json*> m_stack;
-    std::vector<std::string> m_paths;
+    // the tree pointers stay valid while they are on the stack.
+    std::vector<Frame> m_frames;
     std::string m_key;
-    std::string m_newPath;
+    size_t m_keptOwner = npos;  // frame whose unknown key's value is being passed over
+    size_t m_keptStart = npos;  // offset of that value's first token
+    KeptTexts m_kept;
+    ListItemSink* m_sink = nullptr;
+    Json m_item;  // the list item being built
     std::size_t m_errorPosition = 0;
     std::string m_errorMessage;
 };
@@ -359,17 +604,30 @@ struct ObjectSource {
     bool symbolValid = false;
 };
 
-class MapReader {
+class MapReader final : public ListItemSink {
 public:
-    explicit MapReader(Problems& problems) : m_problems(problems) {}
+    MapReader(Problems& problems, TreeBuilder::KeptTexts& kept, MapDocument& document)
+        : m_problems(problems), m_kept(kept), m_document(document) {}
 
-    void Read(const Json& root, MapDocument& document) {
+    // Problems of list items are held apart until Read, so that they are
+    // reported in the order of the top level's keys as before.
+    void Item(List list, size_t index, const Json& item) override {
+        m_target = &m_listProblems[list];
+        switch (list) {
+            case Layers: ReadLayer(item, index, m_document.layers()); break;
+            case Symbols: ReadSymbol(item, index, m_document.symbols()); break;
+            case Objects: ReadObject(item, index, m_objects, m_sources); break;
+        }
+        m_target = &m_problems;
+    }
+
+    // The top level, once the whole text is parsed; the lists' items were read as they came.
+    void Read(const Json& root) {
+        MapDocument& document = m_document;
         if (!root.is_object()) {
             Problem("", "a map file holds a JSON object, found " + Found(root));
             return;
         }
-        static const std::set<std::string> known = {"format", "version", "project", "currentColour",
-                                                    "view",   "layers",  "symbols", "objects"};
         const std::string where;
         if (const Json* format = Require(root, where, "format")) {
             std::string text;
@@ -395,30 +653,28 @@ public:
             if (Integer(*colour, "/currentColour", -1, kMaxColour, value)) document.setCurrentColour(static_cast<LONG>(value));
         }
         if (const Json* view = Optional(root, "view")) ReadView(*view, "/view", document.view());
-        if (const Json* layers = Require(root, where, "layers")) {
-            m_layersKnown = ReadLayers(*layers, "/layers", document.layers());
-        }
-        if (const Json* symbols = Optional(root, "symbols")) {
-            m_symbolsKnown = ReadSymbols(*symbols, "/symbols", document.symbols());
-        }
-        std::vector<MapObject> objects;
-        std::vector<ObjectSource> sources;
-        if (const Json* list = Require(root, where, "objects")) ReadObjects(*list, "/objects", objects, sources);
-        document.extraJson() = Unknown(root, known);
-        CheckReferences(document, objects, sources);
+        if (const Json* layers = Require(root, where, "layers")) m_layersKnown = ExpectArray(*layers, "/layers");
+        TakeListProblems(Layers);
+        if (const Json* symbols = Optional(root, "symbols")) m_symbolsKnown = ExpectArray(*symbols, "/symbols");
+        TakeListProblems(Symbols);
+        if (const Json* list = Require(root, where, "objects")) ExpectArray(*list, "/objects");
+        TakeListProblems(Objects);
+        document.extraJson() = Kept(where);
+        CheckReferences(document, m_objects, m_sources);
         if (m_problems.empty()) {
-            for (MapObject& object : objects) {
-                try {
-                    document.AddObject(std::move(object));
-                } catch (const std::invalid_argument& error) {  // excluded by the checks above
-                    Problem("/objects", error.what());
-                }
-            }
+            // The checks above are those AddObject makes: ids and handles from 1, each once.
+            document.objects() = std::move(m_objects);
+            document.Reindex();
         }
     }
 
 private:
-    void Problem(const std::string& where, std::string message) { m_problems.push_back({where, std::move(message)}); }
+    void Problem(const std::string& where, std::string message) { m_target->push_back({where, std::move(message)}); }
+    void TakeListProblems(List list) {
+        Problems& held = m_listProblems[list];
+        m_problems.insert(m_problems.end(), std::make_move_iterator(held.begin()), std::make_move_iterator(held.end()));
+        held.clear();
+    }
 
     static const Json* Optional(const Json& object, const char* key) {
         const auto it = object.find(key);
@@ -440,13 +696,13 @@ private:
         return false;
     }
 
-    // Unknown keys become the verbatim JSON kept beside the known members.
-    static std::string Unknown(const Json& object, const std::set<std::string>& known) {
-        Json extra = Json::object();
-        for (auto it = object.begin(); it != object.end(); ++it) {
-            if (!known.count(it.key())) extra[it.key()] = it.value();
-        }
-        return extra.empty() ? std::string() : extra.dump();
+    // The unknown keys of the object at that place, as the tree builder kept them.
+    std::string Kept(const std::string& where) {
+        const auto it = m_kept.find(where);
+        if (it == m_kept.end()) return {};
+        std::string text = std::move(it->second);
+        m_kept.erase(it);
+        return text;
     }
     // Where unknown keys have nowhere to be kept, they are reported rather than lost.
     void RejectUnknown(const Json& object, const std::string& where, const std::set<std::string>& known) {
@@ -588,7 +844,7 @@ private:
         if (const Json* name = Optional(value, "name")) Text(*name, Child(where, "name"), project.name);
         if (const Json* low = Optional(value, "lowVoltage")) Long(*low, Child(where, "lowVoltage"), project.lowVoltage, 0);
         if (const Json* high = Optional(value, "highVoltage")) Long(*high, Child(where, "highVoltage"), project.highVoltage, 0);
-        project.extraJson = Unknown(value, {"name", "lowVoltage", "highVoltage"});
+        project.extraJson = Kept(where);
     }
 
     void ReadView(const Json& value, const std::string& where, MapView& view) {
@@ -604,62 +860,54 @@ private:
     }
 
     // False when the list itself is unusable, so that references to it are not checked.
-    bool ReadLayers(const Json& value, const std::string& where, std::vector<Layer>& layers) {
-        if (!ExpectArray(value, where)) return false;
-        std::unordered_map<LONG, size_t> seen;
-        for (size_t i = 0; i < value.size(); ++i) {
-            const std::string at = Child(where, i);
-            const Json& item = value[i];
-            if (!ExpectObject(item, at)) continue;
-            Layer layer;
-            const Json* id = Require(item, at, "id");
-            const bool idOk = id && Long(*id, Child(at, "id"), layer.id, 0);
-            if (const Json* name = Require(item, at, "name")) Text(*name, Child(at, "name"), layer.name);
-            if (const Json* colour = Require(item, at, "colour")) Long(*colour, Child(at, "colour"), layer.colour, 0, kMaxColour);
-            layer.extraJson = Unknown(item, {"id", "name", "colour"});
-            if (idOk) {
-                const auto [it, added] = seen.emplace(layer.id, i);
-                if (!added) {
-                    Problem(Child(at, "id"), "layer id " + std::to_string(layer.id) + " is already used by " +
-                                                 Child(where, it->second));
-                }
+    void ReadLayer(const Json& item, size_t i, std::vector<Layer>& layers) {
+        const std::string where = "/layers";
+        std::unordered_map<LONG, size_t>& seen = m_layerIds;
+        const std::string at = Child(where, i);
+        if (!ExpectObject(item, at)) return;
+        Layer layer;
+        const Json* id = Require(item, at, "id");
+        const bool idOk = id && Long(*id, Child(at, "id"), layer.id, 0);
+        if (const Json* name = Require(item, at, "name")) Text(*name, Child(at, "name"), layer.name);
+        if (const Json* colour = Require(item, at, "colour")) Long(*colour, Child(at, "colour"), layer.colour, 0, kMaxColour);
+        layer.extraJson = Kept(at);
+        if (idOk) {
+            const auto [it, added] = seen.emplace(layer.id, i);
+            if (!added) {
+                Problem(Child(at, "id"), "layer id " + std::to_string(layer.id) + " is already used by " +
+                                             Child(where, it->second));
             }
-            layers.push_back(std::move(layer));
         }
-        return true;
+        layers.push_back(std::move(layer));
     }
 
-    bool ReadSymbols(const Json& value, const std::string& where, std::vector<SymbolDefinition>& symbols) {
-        if (!ExpectArray(value, where)) return false;
-        std::unordered_map<LONG, size_t> seen;
-        for (size_t i = 0; i < value.size(); ++i) {
-            const std::string at = Child(where, i);
-            const Json& item = value[i];
-            if (!ExpectObject(item, at)) continue;
-            SymbolDefinition symbol;
-            const Json* id = Require(item, at, "id");
-            const bool idOk = id && Long(*id, Child(at, "id"), symbol.id, 0);
-            if (const Json* name = Require(item, at, "name")) Text(*name, Child(at, "name"), symbol.name);
-            if (const Json* extent = Require(item, at, "extent")) {
-                double box[4] = {0, 0, 0, 0};
-                if (Numbers(*extent, Child(at, "extent"), 4, "an extent [x0, y0, x1, y1]", box)) {
-                    symbol.x0 = box[0];
-                    symbol.y0 = box[1];
-                    symbol.x1 = box[2];
-                    symbol.y1 = box[3];
-                }
+    void ReadSymbol(const Json& item, size_t i, std::vector<SymbolDefinition>& symbols) {
+        const std::string where = "/symbols";
+        std::unordered_map<LONG, size_t>& seen = m_symbolIds;
+        const std::string at = Child(where, i);
+        if (!ExpectObject(item, at)) return;
+        SymbolDefinition symbol;
+        const Json* id = Require(item, at, "id");
+        const bool idOk = id && Long(*id, Child(at, "id"), symbol.id, 0);
+        if (const Json* name = Require(item, at, "name")) Text(*name, Child(at, "name"), symbol.name);
+        if (const Json* extent = Require(item, at, "extent")) {
+            double box[4] = {0, 0, 0, 0};
+            if (Numbers(*extent, Child(at, "extent"), 4, "an extent [x0, y0, x1, y1]", box)) {
+                symbol.x0 = box[0];
+                symbol.y0 = box[1];
+                symbol.x1 = box[2];
+                symbol.y1 = box[3];
             }
-            symbol.extraJson = Unknown(item, {"id", "name", "extent"});
-            if (idOk) {
-                const auto [it, added] = seen.emplace(symbol.id, i);
-                if (!added) {
-                    Problem(Child(at, "id"), "symbol id " + std::to_string(symbol.id) + " is already used by " +
-                                                 Child(where, it->second));
-                }
-            }
-            symbols.push_back(std::move(symbol));
         }
-        return true;
+        symbol.extraJson = Kept(at);
+        if (idOk) {
+            const auto [it, added] = seen.emplace(symbol.id, i);
+            if (!added) {
+                Problem(Child(at, "id"), "symbol id " + std::to_string(symbol.id) + " is already used by " +
+                                             Child(where, it->second));
+            }
+        }
+        symbols.push_back(std::move(symbol));
     }
 
     void ReadFields(const Json& value, const std::string& where, std::map<LONG, AttributeRow>& fields) {
@@ -735,97 +983,87 @@ private:
         Long(value, where, out, 1);
     }
 
-    void ReadObjects(const Json& value, const std::string& where, std::vector<MapObject>& objects,
-                     std::vector<ObjectSource>& sources) {
-        if (!ExpectArray(value, where)) return;
-        static const std::set<std::string> known = {
-            "id",     "handle", "type",     "kind", "name",     "layer", "colour",       "flags",
-            "locked", "line",   "insertion", "outline", "symbol", "size", "rotation",    "from",
-            "to",     "lineProperty", "labels", "fields", "motor", "notes"};
-        objects.reserve(value.size());
-        sources.reserve(value.size());
-        for (size_t i = 0; i < value.size(); ++i) {
-            const std::string at = Child(where, i);
-            const Json& item = value[i];
-            MapObject object;
-            ObjectSource source;
-            source.where = at;
-            if (!ExpectObject(item, at)) {
-                objects.push_back(std::move(object));
-                sources.push_back(std::move(source));
-                continue;
-            }
-            if (const Json* id = Require(item, at, "id")) {
-                if (id->is_number() && id->get<double>() == 0.0) {
-                    Problem(Child(at, "id"), "entity id 0 names no object; entity ids start at 1");
-                } else {
-                    source.idValid = Long(*id, Child(at, "id"), object.entityId, 1);
-                }
-            }
-            if (const Json* handle = Require(item, at, "handle")) {
-                if (handle->is_number() && handle->get<double>() == 0.0) {
-                    Problem(Child(at, "handle"), "handle 0 names no object; handles start at 1");
-                } else {
-                    source.handleValid = Long(*handle, Child(at, "handle"), object.handle, 1);
-                }
-            }
-            if (const Json* type = Require(item, at, "type")) Long(*type, Child(at, "type"), object.entityType, 0);
-            if (const Json* kind = Require(item, at, "kind")) Text(*kind, Child(at, "kind"), object.kind, kMaxNameBytes, "kind name");
-            if (const Json* name = Optional(item, "name")) Text(*name, Child(at, "name"), object.name, kMaxNameBytes, "name");
-            if (const Json* layer = Require(item, at, "layer")) source.layerValid = Long(*layer, Child(at, "layer"), object.layer, 0);
-            if (const Json* colour = Optional(item, "colour")) Long(*colour, Child(at, "colour"), object.colour, 0, kMaxColour);
-            if (const Json* flags = Optional(item, "flags")) {
-                long long wide = 0;
-                if (Integer(*flags, Child(at, "flags"), 0, kDwordMax, wide)) object.flags = static_cast<DWORD>(wide);
-            }
-            if (const Json* locked = Optional(item, "locked")) Boolean(*locked, Child(at, "locked"), object.settingLocked);
-            object.isLine = object.entityType == EntityType::Line;
-            if (const Json* line = Optional(item, "line")) Boolean(*line, Child(at, "line"), object.isLine);
-            if (const Json* insertion = Optional(item, "insertion")) Point(*insertion, Child(at, "insertion"), object.insertion);
-            if (const Json* outline = Optional(item, "outline")) {
-                if (ExpectArray(*outline, Child(at, "outline"))) {
-                    object.outline.resize(outline->size());
-                    for (size_t k = 0; k < outline->size(); ++k) {
-                        Point((*outline)[k], Child(Child(at, "outline"), k), object.outline[k]);
-                    }
-                }
-            }
-            if (const Json* symbol = Optional(item, "symbol"); symbol && !symbol->is_null()) {
-                source.symbolValid = Long(*symbol, Child(at, "symbol"), object.symbol, 0);
-            }
-            if (const Json* size = Optional(item, "size")) {
-                double wh[2] = {0, 0};
-                if (Numbers(*size, Child(at, "size"), 2, "a size [width, height]", wh)) {
-                    object.width = wh[0];
-                    object.height = wh[1];
-                }
-            }
-            if (const Json* rotation = Optional(item, "rotation")) Number(*rotation, Child(at, "rotation"), object.rotation);
-            for (const char* end : {"from", "to"}) {
-                const Json* endValue = Optional(item, end);
-                if (!endValue) continue;
-                const bool from = std::strcmp(end, "from") == 0;
-                if (!object.isLine) {
-                    if (!endValue->is_null()) {
-                        Problem(Child(at, end), std::string("\"") + end +
-                                                    "\" belongs to lines only (type 1, or \"line\": true)");
-                    }
-                    continue;
-                }
-                LineEnd(*endValue, Child(at, end), from ? object.fromEntity : object.toEntity);
-            }
-            if (const Json* property = Optional(item, "lineProperty")) Long(*property, Child(at, "lineProperty"), object.lineProperty);
-            if (const Json* labels = Optional(item, "labels")) ReadLabels(*labels, Child(at, "labels"), object.labels);
-            if (const Json* fields = Optional(item, "fields")) ReadFields(*fields, Child(at, "fields"), object.fields);
-            if (const Json* motor = Optional(item, "motor"); motor && !motor->is_null()) {
-                object.motor.emplace();
-                ReadMotor(*motor, Child(at, "motor"), *object.motor);
-            }
-            if (const Json* notes = Optional(item, "notes")) ReadNotes(*notes, Child(at, "notes"), object.notes);
-            object.extraJson = Unknown(item, known);
+    void ReadObject(const Json& item, size_t i, std::vector<MapObject>& objects, std::vector<ObjectSource>& sources) {
+        const std::string where = "/objects";
+        const std::string at = Child(where, i);
+        MapObject object;
+        ObjectSource source;
+        source.where = at;
+        if (!ExpectObject(item, at)) {
             objects.push_back(std::move(object));
             sources.push_back(std::move(source));
+            return;
         }
+        if (const Json* id = Require(item, at, "id")) {
+            if (id->is_number() && id->get<double>() == 0.0) {
+                Problem(Child(at, "id"), "entity id 0 names no object; entity ids start at 1");
+            } else {
+                source.idValid = Long(*id, Child(at, "id"), object.entityId, 1);
+            }
+        }
+        if (const Json* handle = Require(item, at, "handle")) {
+            if (handle->is_number() && handle->get<double>() == 0.0) {
+                Problem(Child(at, "handle"), "handle 0 names no object; handles start at 1");
+            } else {
+                source.handleValid = Long(*handle, Child(at, "handle"), object.handle, 1);
+            }
+        }
+        if (const Json* type = Require(item, at, "type")) Long(*type, Child(at, "type"), object.entityType, 0);
+        if (const Json* kind = Require(item, at, "kind")) Text(*kind, Child(at, "kind"), object.kind, kMaxNameBytes, "kind name");
+        if (const Json* name = Optional(item, "name")) Text(*name, Child(at, "name"), object.name, kMaxNameBytes, "name");
+        if (const Json* layer = Require(item, at, "layer")) source.layerValid = Long(*layer, Child(at, "layer"), object.layer, 0);
+        if (const Json* colour = Optional(item, "colour")) Long(*colour, Child(at, "colour"), object.colour, 0, kMaxColour);
+        if (const Json* flags = Optional(item, "flags")) {
+            long long wide = 0;
+            if (Integer(*flags, Child(at, "flags"), 0, kDwordMax, wide)) object.flags = static_cast<DWORD>(wide);
+        }
+        if (const Json* locked = Optional(item, "locked")) Boolean(*locked, Child(at, "locked"), object.settingLocked);
+        object.isLine = object.entityType == EntityType::Line;
+        if (const Json* line = Optional(item, "line")) Boolean(*line, Child(at, "line"), object.isLine);
+        if (const Json* insertion = Optional(item, "insertion")) Point(*insertion, Child(at, "insertion"), object.insertion);
+        if (const Json* outline = Optional(item, "outline")) {
+            if (ExpectArray(*outline, Child(at, "outline"))) {
+                object.outline.resize(outline->size());
+                for (size_t k = 0; k < outline->size(); ++k) {
+                    Point((*outline)[k], Child(Child(at, "outline"), k), object.outline[k]);
+                }
+            }
+        }
+        if (const Json* symbol = Optional(item, "symbol"); symbol && !symbol->is_null()) {
+            source.symbolValid = Long(*symbol, Child(at, "symbol"), object.symbol, 0);
+        }
+        if (const Json* size = Optional(item, "size")) {
+            double wh[2] = {0, 0};
+            if (Numbers(*size, Child(at, "size"), 2, "a size [width, height]", wh)) {
+                object.width = wh[0];
+                object.height = wh[1];
+            }
+        }
+        if (const Json* rotation = Optional(item, "rotation")) Number(*rotation, Child(at, "rotation"), object.rotation);
+        for (const char* end : {"from", "to"}) {
+            const Json* endValue = Optional(item, end);
+            if (!endValue) continue;
+            const bool from = std::strcmp(end, "from") == 0;
+            if (!object.isLine) {
+                if (!endValue->is_null()) {
+                    Problem(Child(at, end), std::string("\"") + end +
+                                                "\" belongs to lines only (type 1, or \"line\": true)");
+                }
+                continue;
+            }
+            LineEnd(*endValue, Child(at, end), from ? object.fromEntity : object.toEntity);
+        }
+        if (const Json* property = Optional(item, "lineProperty")) Long(*property, Child(at, "lineProperty"), object.lineProperty);
+        if (const Json* labels = Optional(item, "labels")) ReadLabels(*labels, Child(at, "labels"), object.labels);
+        if (const Json* fields = Optional(item, "fields")) ReadFields(*fields, Child(at, "fields"), object.fields);
+        if (const Json* motor = Optional(item, "motor"); motor && !motor->is_null()) {
+            object.motor.emplace();
+            ReadMotor(*motor, Child(at, "motor"), *object.motor);
+        }
+        if (const Json* notes = Optional(item, "notes")) ReadNotes(*notes, Child(at, "notes"), object.notes);
+        object.extraJson = Kept(at);
+        objects.push_back(std::move(object));
+        sources.push_back(std::move(source));
     }
 
     // Checks between objects, layers and symbols: unique ids and handles, and
@@ -887,199 +1125,298 @@ private:
     }
 
     Problems& m_problems;
+    TreeBuilder::KeptTexts& m_kept;
+    MapDocument& m_document;
+    Problems* m_target = &m_problems;
+    Problems m_listProblems[3];
+    std::vector<MapObject> m_objects;
+    std::vector<ObjectSource> m_sources;
+    std::unordered_map<LONG, size_t> m_layerIds;   // first layer of each id
+    std::unordered_map<LONG, size_t> m_symbolIds;  // first symbol of each id
     bool m_layersKnown = false;
     bool m_symbolsKnown = true;  // no list means no definitions, which is a valid map
 };
 
 // ---- Writing ----------------------------------------------------------------
 
-class MapWriter {
-public:
-    explicit MapWriter(Problems& problems) : m_problems(problems) {}
+void AppendUtf8(unsigned long codePoint, std::string& out) {
+    if (codePoint < 0x80) {
+        out += static_cast<char>(codePoint);
+    } else if (codePoint < 0x800) {
+        out += static_cast<char>(0xC0 | (codePoint >> 6));
+        out += static_cast<char>(0x80 | (codePoint & 0x3F));
+    } else if (codePoint < 0x10000) {
+        out += static_cast<char>(0xE0 | (codePoint >> 12));
+        out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (codePoint & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (codePoint >> 18));
+        out += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (codePoint & 0x3F));
+    }
+}
 
-    Json Write(const MapDocument& document) {
-        Json root = Json::object();
-        root["format"] = kFormatName;
-        root["version"] = kFormatVersion;
-        const ProjectSettings& project = document.project();
-        Json projectJson = Json::object();
-        projectJson["name"] = Text(project.name, "/project/name");
-        projectJson["lowVoltage"] = project.lowVoltage;
-        projectJson["highVoltage"] = project.highVoltage;
-        AddExtra(projectJson, project.extraJson, "/project");
-        root["project"] = std::move(projectJson);
-        root["currentColour"] = document.currentColour();
-        root["view"] = {{"originX", Number(document.view().originX, "/view/originX")},
-                        {"originY", Number(document.view().originY, "/view/originY")},
-                        {"scale", Number(document.view().scale, "/view/scale")}};
-        Json layers = Json::array();
-        for (size_t i = 0; i < document.layers().size(); ++i) {
-            const Layer& layer = document.layers()[i];
-            const std::string at = Child("/layers", i);
-            Json item = Json::object();
-            item["id"] = layer.id;
-            item["name"] = Text(layer.name, Child(at, "name"));
-            item["colour"] = layer.colour;
-            AddExtra(item, layer.extraJson, at);
-            layers.push_back(std::move(item));
-        }
-        root["layers"] = std::move(layers);
-        Json symbols = Json::array();
-        for (size_t i = 0; i < document.symbols().size(); ++i) {
-            const SymbolDefinition& symbol = document.symbols()[i];
-            const std::string at = Child("/symbols", i);
-            Json item = Json::object();
-            item["id"] = symbol.id;
-            item["name"] = Text(symbol.name, Child(at, "name"));
-            item["extent"] = {Number(symbol.x0, at), Number(symbol.y0, at), Number(symbol.x1, at), Number(symbol.y1, at)};
-            AddExtra(item, symbol.extraJson, at);
-            symbols.push_back(std::move(item));
-        }
-        root["symbols"] = std::move(symbols);
-        Json objects = Json::array();
-        for (size_t i = 0; i < document.objects().size(); ++i) {
-            objects.push_back(WriteObject(document.objects()[i], Child("/objects", i)));
-        }
-        root["objects"] = std::move(objects);
-        AddExtra(root, document.extraJson(), "");
-        return root;
+// Reads the kept text of unknown keys as strictly as the loader reads a map,
+// so that nothing is written that would not load back, into a tree whose
+// plain values are binary values holding their text as it was read. The
+// printer writes those texts unchanged.
+class KeptReader {
+public:
+    // depth: the nesting of the object the keys belong to, counted as the loader counts it.
+    KeptReader(std::string_view text, size_t depth) : m_text(text), m_depth(depth) {}
+
+    bool Read(Json& out, std::string& failure) {
+        if (m_text.find('\0') != npos) return Fail(failure, "hold a NUL byte");
+        if (!IsValidUtf8(m_text)) return Fail(failure, "are not UTF-8 text");
+        SkipSpace();
+        if (m_pos >= m_text.size() || m_text[m_pos] != '{') return Fail(failure, "are not a JSON object");
+        if (!Value(out, m_depth - 1)) return Fail(failure, m_failure);
+        SkipSpace();
+        if (m_pos != m_text.size()) return Fail(failure, "are followed by more text at byte " + std::to_string(m_pos));
+        return true;
     }
 
 private:
-    // Keys at their default value are left out, except the ones that say
-    // what an object is; a line always shows both its ends.
-    Json WriteObject(const MapObject& object, const std::string& at) {
-        Json item = Json::object();
-        item["id"] = object.entityId;
-        item["handle"] = object.handle;
-        item["type"] = object.entityType;
-        item["kind"] = Text(object.kind, Child(at, "kind"));
-        item["name"] = Text(object.name, Child(at, "name"));
-        item["layer"] = object.layer;
-        item["colour"] = object.colour;
-        if (object.flags != 0) item["flags"] = object.flags;
-        if (object.settingLocked) item["locked"] = true;
-        if (object.isLine != (object.entityType == EntityType::Line)) item["line"] = object.isLine;
-        if (!(object.insertion == Point3{})) item["insertion"] = Point(object.insertion, Child(at, "insertion"));
-        if (!object.outline.empty()) {
-            Json outline = Json::array();
-            for (const Point3& point : object.outline) outline.push_back(Point(point, Child(at, "outline")));
-            item["outline"] = std::move(outline);
+    bool Fail(std::string& failure, const std::string& why) {
+        failure = "the kept unknown keys " + why;
+        return false;
+    }
+    bool Bad(const std::string& why) {
+        m_failure = why;
+        return false;
+    }
+    bool Bad() { return Bad("are not valid JSON at byte " + std::to_string(m_pos) + " of their text"); }
+    void SkipSpace() {
+        while (m_pos < m_text.size() && IsJsonSpace(m_text[m_pos])) ++m_pos;
+    }
+    bool Take(char c) {
+        SkipSpace();
+        if (m_pos < m_text.size() && m_text[m_pos] == c) {
+            ++m_pos;
+            return true;
         }
-        if (object.symbol >= 0) item["symbol"] = object.symbol;
-        if (object.width != 0.0 || object.height != 0.0) {
-            item["size"] = {Number(object.width, Child(at, "size")), Number(object.height, Child(at, "size"))};
-        }
-        if (object.rotation != 0.0) item["rotation"] = Number(object.rotation, Child(at, "rotation"));
-        if (object.isLine) {
-            item["from"] = object.fromEntity == 0 ? Json(nullptr) : Json(object.fromEntity);
-            item["to"] = object.toEntity == 0 ? Json(nullptr) : Json(object.toEntity);
-        } else if (object.fromEntity != 0 || object.toEntity != 0) {
-            m_problems.push_back({at, "an object that is not a line has line ends; they would not load back"});
-        }
-        if (object.lineProperty != 0) item["lineProperty"] = object.lineProperty;
-        if (!object.labels.empty()) {
-            Json labels = Json::array();
-            for (size_t k = 0; k < object.labels.size(); ++k) {
-                const Label& label = object.labels[k];
-                labels.push_back({{"text", Text(label.text, Child(Child(at, "labels"), k))},
-                                  {"style", label.style},
-                                  {"placement", label.placement}});
-            }
-            item["labels"] = std::move(labels);
-        }
-        if (!object.fields.empty()) {
-            Json fields = Json::object();
-            for (const auto& [number, row] : object.fields) {
-                const std::string fieldAt = Child(Child(at, "fields"), std::to_string(number));
-                if (number < 0) m_problems.push_back({fieldAt, "a negative field number would not load back"});
-                Json values = Json::array();
-                for (size_t sub = 0; sub < row.size(); ++sub) values.push_back(Text(row[sub], Child(fieldAt, sub)));
-                fields[std::to_string(number)] = std::move(values);
-            }
-            item["fields"] = std::move(fields);
-        }
-        if (object.motor) {
-            const MotorData& motor = *object.motor;
-            const std::string motorAt = Child(at, "motor");
-            item["motor"] = {{"ratedPowerKW", Number(motor.ratedPowerKW, motorAt)},
-                             {"ratedCurrentA", Number(motor.ratedCurrentA, motorAt)},
-                             {"ratedVoltageV", Number(motor.ratedVoltageV, motorAt)},
-                             {"startCurrentA", Number(motor.startCurrentA, motorAt)},
-                             {"powerFactor", Number(motor.powerFactor, motorAt)},
-                             {"running", motor.running},
-                             {"groupStart", motor.groupStart}};
-        }
-        if (!object.notes.empty()) {
-            Json notes = Json::object();
-            for (const auto& [key, text] : object.notes) {
-                if (!IsValidUtf8(key)) m_problems.push_back({Child(at, "notes"), "a note key is not UTF-8 text"});
-                notes[key] = Text(text, Child(Child(at, "notes"), key));
-            }
-            item["notes"] = std::move(notes);
-        }
-        AddExtra(item, object.extraJson, at);
-        return item;
+        return false;
     }
 
-    // Whole numbers are written without a decimal point, so 100.0 reads "100"
-    // and comes back as the same double.
-    Json Number(double value, const std::string& where) {
-        if (!std::isfinite(value)) {
-            m_problems.push_back({where, "the value is not a finite number and cannot be written"});
-            return Json(nullptr);
-        }
-        if (std::floor(value) == value && std::fabs(value) < 9007199254740992.0) {
-            return Json(static_cast<long long>(value));
-        }
-        return Json(value);
-    }
-    Json Point(const Point3& point, const std::string& where) {
-        return Json::array({Number(point.x, where), Number(point.y, where), Number(point.z, where)});
-    }
-
-    // GBK to UTF-8; bytes that are not GBK become U+FFFD and are reported, so
-    // that a save refuses to write them while a serialisation for display works.
-    std::string Text(const CString& gbk, const std::string& where) {
-        if (IsAscii(gbk.view())) return gbk.str();
-        std::string utf8;
-        if (TryGbkToUtf8(gbk.view(), utf8)) return utf8;
-        m_problems.push_back({where, "the text is not valid GBK"});
-        std::string result;
-        std::string_view rest = gbk.view();
-        while (!rest.empty()) {
-            size_t offset = 0;
-            std::string part;
-            if (TryGbkToUtf8(rest, part, &offset)) {
-                result += part;
-                break;
+    bool Value(Json& out, size_t depth) {
+        SkipSpace();
+        if (m_pos >= m_text.size()) return Bad();
+        const char c = m_text[m_pos];
+        if (c == '{' || c == '[') {
+            if (depth + 1 > kMaxDepth) {
+                return Bad("are nested deeper than " + std::to_string(kMaxDepth) + " levels in the file");
             }
-            std::string good;
-            if (TryGbkToUtf8(rest.substr(0, offset), good)) result += good;
-            result += "\xEF\xBF\xBD";
-            rest.remove_prefix(std::min(rest.size(), offset + 1));
+            ++m_pos;
+            const bool isObject = c == '{';
+            out = isObject ? Json::object() : Json::array();
+            if (Take(isObject ? '}' : ']')) return true;
+            do {
+                Json item;
+                if (isObject) {
+                    SkipSpace();
+                    std::string key;
+                    if (!String(&key)) return Bad();
+                    if (out.contains(key)) return Bad("hold the key \"" + key + "\" twice in one object");
+                    if (!Take(':')) return Bad();
+                    if (!Value(item, depth + 1)) return false;
+                    out[key] = std::move(item);
+                } else {
+                    if (!Value(item, depth + 1)) return false;
+                    out.push_back(std::move(item));
+                }
+            } while (Take(','));
+            return Take(isObject ? '}' : ']') || Bad();
         }
-        return result;
+        const size_t start = m_pos;
+        bool ok = false;
+        if (c == '"') {
+            ok = String(nullptr);
+        } else if (c == '-' || (c >= '0' && c <= '9')) {
+            ok = Number();
+        } else {
+            for (const std::string_view word : {"true", "false", "null"}) {
+                if (m_text.substr(m_pos, word.size()) == word) {
+                    m_pos += word.size();
+                    ok = true;
+                    break;
+                }
+            }
+        }
+        if (!ok) return m_failure.empty() ? Bad() : false;
+        out = Json::binary(std::vector<std::uint8_t>(m_text.begin() + static_cast<std::ptrdiff_t>(start),
+                                                     m_text.begin() + static_cast<std::ptrdiff_t>(m_pos)));
+        return true;
     }
 
-    void AddExtra(Json& item, const std::string& extraJson, const std::string& where) {
-        if (extraJson.empty()) return;
-        Json extra = Json::parse(extraJson, nullptr, false);
-        if (extra.is_discarded() || !extra.is_object()) {
-            m_problems.push_back({where, "the kept unknown keys are not a JSON object"});
-            return;
+    bool Digits() {
+        const size_t start = m_pos;
+        while (m_pos < m_text.size() && m_text[m_pos] >= '0' && m_text[m_pos] <= '9') ++m_pos;
+        return m_pos > start;
+    }
+    // -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)?, within the range of a double.
+    bool Number() {
+        const size_t start = m_pos;
+        if (m_text[m_pos] == '-') ++m_pos;
+        if (m_pos < m_text.size() && m_text[m_pos] == '0') {
+            ++m_pos;
+        } else if (!Digits()) {
+            return false;
         }
-        for (auto it = extra.begin(); it != extra.end(); ++it) {
-            if (item.contains(it.key())) {
-                m_problems.push_back({Child(where, it.key()), "a kept unknown key has the name of a known key"});
+        if (m_pos < m_text.size() && m_text[m_pos] == '.') {
+            ++m_pos;
+            if (!Digits()) return false;
+        }
+        if (m_pos < m_text.size() && (m_text[m_pos] == 'e' || m_text[m_pos] == 'E')) {
+            ++m_pos;
+            if (m_pos < m_text.size() && (m_text[m_pos] == '+' || m_text[m_pos] == '-')) ++m_pos;
+            if (!Digits()) return false;
+        }
+        const std::string number(m_text.substr(start, m_pos - start));
+        if (!std::isfinite(std::strtod(number.c_str(), nullptr))) {
+            return Bad("hold the number " + number + ", beyond the range the loader reads");
+        }
+        return true;
+    }
+    unsigned Hex4() {
+        unsigned value = 0;
+        for (int k = 0; k < 4; ++k, ++m_pos) {
+            if (m_pos >= m_text.size()) return 0x110000;
+            const char h = m_text[m_pos];
+            value <<= 4;
+            if (h >= '0' && h <= '9') value |= static_cast<unsigned>(h - '0');
+            else if (h >= 'a' && h <= 'f') value |= static_cast<unsigned>(h - 'a' + 10);
+            else if (h >= 'A' && h <= 'F') value |= static_cast<unsigned>(h - 'A' + 10);
+            else return 0x110000;
+        }
+        return value;
+    }
+    // A text with its escapes checked, unescaped into out when given.
+    bool String(std::string* out) {
+        if (m_pos >= m_text.size() || m_text[m_pos] != '"') return false;
+        for (++m_pos; m_pos < m_text.size(); ++m_pos) {
+            const char c = m_text[m_pos];
+            if (c == '"') {
+                ++m_pos;
+                return true;
+            }
+            if (static_cast<unsigned char>(c) < 0x20) return false;
+            if (c != '\\') {
+                if (out) *out += c;
                 continue;
             }
-            item[it.key()] = it.value();
+            if (++m_pos >= m_text.size()) return false;
+            const char e = m_text[m_pos];
+            const char* simple = std::strchr("\"\\/bfnrt", e);
+            if (e != '\0' && simple) {
+                if (out) *out += "\"\\/\b\f\n\r\t"[simple - "\"\\/bfnrt"];
+                continue;
+            }
+            if (e != 'u') return false;
+            ++m_pos;
+            unsigned long codePoint = Hex4();
+            if (codePoint > 0xFFFF || (codePoint >= 0xDC00 && codePoint <= 0xDFFF)) return false;
+            if (codePoint >= 0xD800 && codePoint <= 0xDBFF) {
+                if (m_text.substr(m_pos, 2) != "\\u") return false;
+                m_pos += 2;
+                const unsigned low = Hex4();
+                if (low < 0xDC00 || low > 0xDFFF) return false;
+                codePoint = 0x10000 + ((codePoint - 0xD800) << 10) + (low - 0xDC00);
+            }
+            --m_pos;
+            if (out) AppendUtf8(codePoint, *out);
         }
+        return false;
     }
 
-    Problems& m_problems;
+    std::string_view m_text;
+    size_t m_depth;
+    size_t m_pos = 0;
+    std::string m_failure;
 };
+
+
+// The loader's rules on values and references between them, checked on a
+// document before it is written: a map that is saved always loads. Texts,
+// numbers and kept keys are checked as they are written.
+void CheckLoadable(const MapDocument& document, Problems& problems) {
+    const auto range = [&](const std::string& where, const char* what, long long value, long long min, long long max) {
+        if (value < min || value > max) {
+            problems.push_back({where, std::string(what) + " " + std::to_string(value) + " is outside " +
+                                           std::to_string(min) + ".." + std::to_string(max) + " and would not load back"});
+        }
+    };
+    range("/currentColour", "the colour", document.currentColour(), -1, kMaxColour);
+    range("/project/lowVoltage", "the voltage", document.project().lowVoltage, 0, kLongMax);
+    range("/project/highVoltage", "the voltage", document.project().highVoltage, 0, kLongMax);
+    if (std::isfinite(document.view().scale) && !(document.view().scale > 0.0)) {
+        problems.push_back({"/view/scale", "the scale must be greater than 0 to load back"});
+    }
+    std::unordered_map<LONG, size_t> layers;
+    for (size_t i = 0; i < document.layers().size(); ++i) {
+        const Layer& layer = document.layers()[i];
+        const std::string at = Child("/layers", i);
+        range(Child(at, "id"), "the layer id", layer.id, 0, kLongMax);
+        range(Child(at, "colour"), "the colour", layer.colour, 0, kMaxColour);
+        if (const auto [it, added] = layers.emplace(layer.id, i); !added) {
+            problems.push_back({Child(at, "id"), "layer id " + std::to_string(layer.id) + " is already used by " +
+                                                     Child("/layers", it->second)});
+        }
+    }
+    std::unordered_map<LONG, size_t> symbols;
+    for (size_t i = 0; i < document.symbols().size(); ++i) {
+        const SymbolDefinition& symbol = document.symbols()[i];
+        const std::string at = Child("/symbols", i);
+        range(Child(at, "id"), "the symbol id", symbol.id, 0, kLongMax);
+        if (const auto [it, added] = symbols.emplace(symbol.id, i); !added) {
+            problems.push_back({Child(at, "id"), "symbol id " + std::to_string(symbol.id) + " is already used by " +
+                                                     Child("/symbols", it->second)});
+        }
+    }
+    const std::vector<MapObject>& objects = document.objects();
+    std::unordered_map<LONG, size_t> byId;
+    std::unordered_map<LONG, size_t> byHandle;
+    byId.reserve(objects.size());
+    byHandle.reserve(objects.size());
+    for (size_t i = 0; i < objects.size(); ++i) {
+        const MapObject& object = objects[i];
+        const std::string at = Child("/objects", i);
+        range(Child(at, "id"), "entity id", object.entityId, 1, kLongMax);
+        range(Child(at, "handle"), "handle", object.handle, 1, kLongMax);
+        if (const auto [it, added] = byId.emplace(object.entityId, i); !added) {
+            problems.push_back({Child(at, "id"), "entity id " + std::to_string(object.entityId) + " is already used by " +
+                                                     Child("/objects", it->second)});
+        }
+        if (const auto [it, added] = byHandle.emplace(object.handle, i); !added) {
+            problems.push_back({Child(at, "handle"), "handle " + std::to_string(object.handle) + " is already used by " +
+                                                         Child("/objects", it->second)});
+        }
+        range(Child(at, "type"), "the entity type", object.entityType, 0, kLongMax);
+        range(Child(at, "colour"), "the colour", object.colour, 0, kMaxColour);
+        if (object.layer < 0 || !layers.count(object.layer)) {
+            problems.push_back({Child(at, "layer"), "no layer has id " + std::to_string(object.layer)});
+        }
+        if (object.symbol >= 0 && !symbols.count(object.symbol)) {
+            problems.push_back({Child(at, "symbol"), "no symbol definition has id " + std::to_string(object.symbol)});
+        }
+    }
+    for (size_t i = 0; i < objects.size(); ++i) {
+        const MapObject& object = objects[i];
+        if (!object.isLine) continue;
+        for (const bool from : {true, false}) {
+            const LONG end = from ? object.fromEntity : object.toEntity;
+            if (end == 0) continue;
+            const std::string at = Child(Child("/objects", i), from ? "from" : "to");
+            const auto it = byId.find(end);
+            if (end < 0 || it == byId.end()) {
+                problems.push_back({at, "no object has entity id " + std::to_string(end)});
+            } else if (objects[it->second].isLine) {
+                problems.push_back({at, "entity " + std::to_string(end) + " (" + Child("/objects", it->second) +
+                                            ") is a line; a line starts and ends at symbols or points"});
+            }
+        }
+    }
+}
 
 bool IsFlat(const Json& value) {
     return std::none_of(value.begin(), value.end(), [](const Json& v) { return v.is_structured(); });
@@ -1089,7 +1426,11 @@ bool IsFlat(const Json& value) {
 // records read better that way and a change still shows as one changed line),
 // and so do small objects of plain values in a list, such as layers and labels.
 void Print(const Json& value, size_t indent, std::string& out, bool inList = false) {
-    const auto scalar = [](const Json& v) { return v.dump(-1, ' ', false, Json::error_handler_t::replace); };
+    // Binary values are the kept texts of unknown values, written as they were read.
+    const auto scalar = [](const Json& v) {
+        if (v.is_binary()) return std::string(v.get_binary().begin(), v.get_binary().end());
+        return v.dump(-1, ' ', false, Json::error_handler_t::replace);
+    };
     if (value.is_object()) {
         if (value.empty()) {
             out += "{}";
@@ -1143,12 +1484,494 @@ void Print(const Json& value, size_t indent, std::string& out, bool inList = fal
     }
 }
 
+// A place in the written text, spelled out only when there is a problem to report.
+struct Place {
+    const std::string& base;
+    std::string_view first = {};
+    std::string_view second = {};
+    size_t index = npos;
+    std::string str() const {
+        std::string where = base;
+        if (!first.empty()) where = Child(where, first);
+        if (!second.empty()) where = Child(where, second);
+        if (index != npos) where = Child(where, index);
+        return where;
+    }
+};
+
+bool NeedsEscape(unsigned char c) { return c < 0x20 || c == '"' || c == '\\'; }
+
+// A text in quotes, escaped as the library escapes it when it prints (so that
+// a saved map reads as it always has): the two that must be, the short forms
+// of control characters, \u00XX for the rest of them, UTF-8 as it is.
+void AppendQuoted(std::string_view utf8, std::string& out) {
+    if (!IsValidUtf8(utf8)) {  // only texts that are reported and refused; printed as the library would
+        out += QuoteJson(std::string(utf8));
+        return;
+    }
+    out += '"';
+    size_t plain = 0;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        if (!NeedsEscape(c)) continue;
+        out.append(utf8.data() + plain, i - plain);
+        plain = i + 1;
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\b': out += "\\b"; break;
+            case '\f': out += "\\f"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default: {
+                char code[8];
+                std::snprintf(code, sizeof code, "\\u%04x", c);
+                out += code;
+            }
+        }
+    }
+    out.append(utf8.data() + plain, utf8.size() - plain);
+    out += '"';
+}
+
+template <typename Integer>
+void AppendInteger(Integer value, std::string& out) {
+    char digits[24];
+    const auto result = std::to_chars(digits, digits + sizeof digits, value);
+    out.append(digits, result.ptr);
+}
+
+// Writes a document straight into text, in the layout the map format keeps:
+// two-space indent, one key per line, arrays of plain values on one line, and
+// small objects of plain values in a list on one line. Nothing of the file is
+// built in memory but the text itself.
+class MapWriter {
+public:
+    MapWriter(Problems& problems, std::string& out) : m_problems(problems), m_out(out) {}
+
+    void Write(const MapDocument& document) {
+        CheckLoadable(document, m_problems);
+        bool first = true;
+        m_out += "{\n";
+        Key(2, "format", first);
+        m_out += "\"jdmap\"";
+        Key(2, "version", first);
+        AppendInteger(kFormatVersion, m_out);
+        WriteProject(document.project(), first);
+        Key(2, "currentColour", first);
+        AppendInteger(document.currentColour(), m_out);
+        Key(2, "view", first);
+        {
+            static const std::string at = "/view";
+            bool inner = true;
+            m_out += "{\n";
+            Key(4, "originX", inner);
+            Number(document.view().originX, {at, "originX"});
+            Key(4, "originY", inner);
+            Number(document.view().originY, {at, "originY"});
+            Key(4, "scale", inner);
+            Number(document.view().scale, {at, "scale"});
+            Close(2, '}');
+        }
+        Key(2, "layers", first);
+        if (document.layers().empty()) {
+            m_out += "[]";
+        } else {
+            m_out += "[\n";
+            for (size_t i = 0; i < document.layers().size(); ++i) {
+                if (i) m_out += ",\n";
+                WriteLayer(document.layers()[i], Child("/layers", i));
+            }
+            Close(2, ']');
+        }
+        Key(2, "symbols", first);
+        if (document.symbols().empty()) {
+            m_out += "[]";
+        } else {
+            m_out += "[\n";
+            for (size_t i = 0; i < document.symbols().size(); ++i) {
+                if (i) m_out += ",\n";
+                WriteSymbol(document.symbols()[i], Child("/symbols", i));
+            }
+            Close(2, ']');
+        }
+        Key(2, "objects", first);
+        if (document.objects().empty()) {
+            m_out += "[]";
+        } else {
+            m_out += "[\n";
+            std::string at = "/objects/";
+            const size_t stem = at.size();
+            for (size_t i = 0; i < document.objects().size(); ++i) {
+                if (i) m_out += ",\n";
+                at.resize(stem);
+                AppendInteger(i, at);
+                WriteObject(document.objects()[i], at);
+            }
+            Close(2, ']');
+        }
+        static const std::string root;
+        WriteKept(document.extraJson(), root, 1, kRootKeys, 2, first);
+        m_out += "\n}\n";
+    }
+
+private:
+    // Starts a member of an object laid out one key per line.
+    void Key(size_t indent, std::string_view key, bool& first) {
+        if (!first) m_out += ",\n";
+        first = false;
+        m_out.append(indent, ' ');
+        m_out += '"';
+        m_out += key;  // the format's own keys need no escapes
+        m_out += "\": ";
+    }
+    void Close(size_t indent, char bracket) {
+        m_out += '\n';
+        m_out.append(indent, ' ');
+        m_out += bracket;
+    }
+
+    void WriteProject(const ProjectSettings& project, bool& first) {
+        static const std::string at = "/project";
+        Key(2, "project", first);
+        m_out += "{\n";
+        bool inner = true;
+        Key(4, "name", inner);
+        Text(project.name, {at, "name"});
+        Key(4, "lowVoltage", inner);
+        AppendInteger(project.lowVoltage, m_out);
+        Key(4, "highVoltage", inner);
+        AppendInteger(project.highVoltage, m_out);
+        WriteKept(project.extraJson, at, 2, kProjectKeys, 4, inner);
+        Close(2, '}');
+    }
+
+    // A layer of three plain values (and at most one plain kept value) stays on one line.
+    void WriteLayer(const Layer& layer, const std::string& at) {
+        Json kept;
+        const bool hasKept = ReadKept(layer.extraJson, at, 3, kLayerKeys, kept);
+        const bool oneLine = !hasKept || (kept.size() <= 1 && IsFlat(kept));
+        m_out.append(4, ' ');
+        if (oneLine) {
+            m_out += "{\"id\": ";
+            AppendInteger(layer.id, m_out);
+            m_out += ", \"name\": ";
+            Text(layer.name, {at, "name"});
+            m_out += ", \"colour\": ";
+            AppendInteger(layer.colour, m_out);
+            if (hasKept) {
+                for (auto it = kept.begin(); it != kept.end(); ++it) {
+                    m_out += ", ";
+                    AppendQuoted(it.key(), m_out);
+                    m_out += ": ";
+                    Print(it.value(), 4, m_out);
+                }
+            }
+            m_out += '}';
+            return;
+        }
+        bool first = true;
+        m_out += "{\n";
+        Key(6, "id", first);
+        AppendInteger(layer.id, m_out);
+        Key(6, "name", first);
+        Text(layer.name, {at, "name"});
+        Key(6, "colour", first);
+        AppendInteger(layer.colour, m_out);
+        PrintKept(kept, 6, first);
+        Close(4, '}');
+    }
+
+    void WriteSymbol(const SymbolDefinition& symbol, const std::string& at) {
+        bool first = true;
+        m_out.append(4, ' ');
+        m_out += "{\n";
+        Key(6, "id", first);
+        AppendInteger(symbol.id, m_out);
+        Key(6, "name", first);
+        Text(symbol.name, {at, "name"});
+        Key(6, "extent", first);
+        m_out += '[';
+        Number(symbol.x0, {at});
+        m_out += ", ";
+        Number(symbol.y0, {at});
+        m_out += ", ";
+        Number(symbol.x1, {at});
+        m_out += ", ";
+        Number(symbol.y1, {at});
+        m_out += ']';
+        WriteKept(symbol.extraJson, at, 3, kSymbolKeys, 6, first);
+        Close(4, '}');
+    }
+
+    // Keys at their default value are left out, except the ones that say
+    // what an object is; a line always shows both its ends.
+    void WriteObject(const MapObject& object, const std::string& at) {
+        bool first = true;
+        m_out.append(4, ' ');
+        m_out += "{\n";
+        Key(6, "id", first);
+        AppendInteger(object.entityId, m_out);
+        Key(6, "handle", first);
+        AppendInteger(object.handle, m_out);
+        Key(6, "type", first);
+        AppendInteger(object.entityType, m_out);
+        Key(6, "kind", first);
+        Text(object.kind, {at, "kind"}, kMaxNameBytes, "kind name");
+        Key(6, "name", first);
+        Text(object.name, {at, "name"}, kMaxNameBytes, "name");
+        Key(6, "layer", first);
+        AppendInteger(object.layer, m_out);
+        Key(6, "colour", first);
+        AppendInteger(object.colour, m_out);
+        if (object.flags != 0) {
+            Key(6, "flags", first);
+            AppendInteger(object.flags, m_out);
+        }
+        if (object.settingLocked) {
+            Key(6, "locked", first);
+            m_out += "true";
+        }
+        if (object.isLine != (object.entityType == EntityType::Line)) {
+            Key(6, "line", first);
+            m_out += object.isLine ? "true" : "false";
+        }
+        if (!(object.insertion == Point3{})) {
+            Key(6, "insertion", first);
+            Point(object.insertion, {at, "insertion"});
+        }
+        if (!object.outline.empty()) {
+            Key(6, "outline", first);
+            m_out += "[\n";
+            for (size_t k = 0; k < object.outline.size(); ++k) {
+                if (k) m_out += ",\n";
+                m_out.append(8, ' ');
+                Point(object.outline[k], {at, "outline"});
+            }
+            Close(6, ']');
+        }
+        if (object.symbol >= 0) {
+            Key(6, "symbol", first);
+            AppendInteger(object.symbol, m_out);
+        }
+        if (object.width != 0.0 || object.height != 0.0) {
+            Key(6, "size", first);
+            m_out += '[';
+            Number(object.width, {at, "size"});
+            m_out += ", ";
+            Number(object.height, {at, "size"});
+            m_out += ']';
+        }
+        if (object.rotation != 0.0) {
+            Key(6, "rotation", first);
+            Number(object.rotation, {at, "rotation"});
+        }
+        if (object.isLine) {
+            Key(6, "from", first);
+            LineEnd(object.fromEntity);
+            Key(6, "to", first);
+            LineEnd(object.toEntity);
+        } else if (object.fromEntity != 0 || object.toEntity != 0) {
+            m_problems.push_back({at, "an object that is not a line has line ends; they would not load back"});
+        }
+        if (object.lineProperty != 0) {
+            Key(6, "lineProperty", first);
+            AppendInteger(object.lineProperty, m_out);
+        }
+        if (!object.labels.empty()) {
+            Key(6, "labels", first);
+            m_out += "[\n";
+            for (size_t k = 0; k < object.labels.size(); ++k) {
+                const Label& label = object.labels[k];
+                if (k) m_out += ",\n";
+                m_out.append(8, ' ');
+                m_out += "{\"text\": ";
+                Text(label.text, {at, "labels", {}, k});
+                m_out += ", \"style\": ";
+                AppendInteger(label.style, m_out);
+                m_out += ", \"placement\": ";
+                AppendInteger(label.placement, m_out);
+                m_out += '}';
+            }
+            Close(6, ']');
+        }
+        if (!object.fields.empty()) {
+            Key(6, "fields", first);
+            m_out += "{\n";
+            bool firstField = true;
+            for (const auto& [number, row] : object.fields) {
+                char digits[16];
+                const std::string_view name(digits, static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, number).ptr - digits));
+                if (number < 0) m_problems.push_back({Place{at, "fields", name}.str(), "a negative field number would not load back"});
+                Key(8, name, firstField);
+                m_out += '[';
+                for (size_t sub = 0; sub < row.size(); ++sub) {
+                    if (sub) m_out += ", ";
+                    Text(row[sub], {at, "fields", name, sub});
+                }
+                m_out += ']';
+            }
+            Close(6, '}');
+        }
+        if (object.motor) {
+            const MotorData& motor = *object.motor;
+            Key(6, "motor", first);
+            m_out += "{\n";
+            bool inner = true;
+            const std::pair<const char*, double> numbers[] = {{"ratedPowerKW", motor.ratedPowerKW},
+                                                              {"ratedCurrentA", motor.ratedCurrentA},
+                                                              {"ratedVoltageV", motor.ratedVoltageV},
+                                                              {"startCurrentA", motor.startCurrentA},
+                                                              {"powerFactor", motor.powerFactor}};
+            for (const auto& [key, value] : numbers) {
+                Key(8, key, inner);
+                Number(value, {at, "motor"});
+            }
+            Key(8, "running", inner);
+            m_out += motor.running ? "true" : "false";
+            Key(8, "groupStart", inner);
+            m_out += motor.groupStart ? "true" : "false";
+            Close(6, '}');
+        }
+        if (!object.notes.empty()) {
+            Key(6, "notes", first);
+            m_out += "{\n";
+            bool firstNote = true;
+            for (const auto& [key, text] : object.notes) {
+                if (!IsValidUtf8(key)) m_problems.push_back({Child(at, "notes"), "a note key is not UTF-8 text"});
+                if (!firstNote) m_out += ",\n";
+                firstNote = false;
+                m_out.append(8, ' ');
+                AppendQuoted(key, m_out);
+                m_out += ": ";
+                Text(text, {at, "notes", key});
+            }
+            Close(6, '}');
+        }
+        WriteKept(object.extraJson, at, 3, kObjectKeys, 6, first);
+        Close(4, '}');
+    }
+
+    void LineEnd(LONG entity) {
+        if (entity == 0) {
+            m_out += "null";
+        } else {
+            AppendInteger(entity, m_out);
+        }
+    }
+
+    // Whole numbers are written without a decimal point, so 100.0 reads "100"
+    // and comes back as the same double.
+    void Number(double value, const Place& where) {
+        if (!std::isfinite(value)) {
+            m_problems.push_back({where.str(), "the value is not a finite number and cannot be written"});
+            m_out += "null";
+        } else if (std::floor(value) == value && std::fabs(value) < 9007199254740992.0) {
+            AppendInteger(static_cast<long long>(value), m_out);
+        } else {
+            m_out += Json(value).dump();
+        }
+    }
+    void Point(const Point3& point, const Place& where) {
+        m_out += '[';
+        Number(point.x, where);
+        m_out += ", ";
+        Number(point.y, where);
+        m_out += ", ";
+        Number(point.z, where);
+        m_out += ']';
+    }
+
+    // GBK to UTF-8. A text the loader would refuse (a NUL, a name over its
+    // limit, bytes that do not come back as themselves) is reported, so that a
+    // save refuses to write it while a serialisation for display still works
+    // (bytes that are not GBK show as U+FFFD).
+    void Text(const CString& gbk, const Place& where, size_t maxBytes = 0, const char* what = "text") {
+        const std::string_view bytes = gbk.view();
+        if (bytes.find('\0') != npos) {
+            m_problems.push_back({where.str(), std::string("the ") + what + " contains a NUL byte, which map texts cannot hold"});
+        }
+        if (maxBytes != 0 && bytes.size() > maxBytes) {
+            m_problems.push_back({where.str(), std::string("the ") + what + " is " + std::to_string(bytes.size()) +
+                                                   " GBK bytes long; at most " + std::to_string(maxBytes) + " fit"});
+        }
+        if (IsAscii(bytes)) {
+            AppendQuoted(bytes, m_out);
+            return;
+        }
+        if (TryGbkToUtf8(bytes, m_utf8)) {
+            if (!TryUtf8ToGbk(m_utf8, m_gbk) || m_gbk != bytes) {
+                m_problems.push_back({where.str(), std::string("the ") + what + " would not load back as the same GBK bytes"});
+            }
+            AppendQuoted(m_utf8, m_out);
+            return;
+        }
+        m_problems.push_back({where.str(), "the text is not valid GBK"});
+        std::string result;
+        std::string_view rest = bytes;
+        while (!rest.empty()) {
+            size_t offset = 0;
+            std::string part;
+            if (TryGbkToUtf8(rest, part, &offset)) {
+                result += part;
+                break;
+            }
+            std::string good;
+            if (TryGbkToUtf8(rest.substr(0, offset), good)) result += good;
+            result += "\xEF\xBF\xBD";
+            rest.remove_prefix(std::min(rest.size(), offset + 1));
+        }
+        AppendQuoted(result, m_out);
+    }
+
+    // The kept unknown keys, read as strictly as the loader reads them; false
+    // when there are none or they cannot be written (reported).
+    bool ReadKept(const std::string& text, const std::string& where, size_t depth,
+                  const std::set<std::string, std::less<>>& known, Json& kept) {
+        if (text.empty()) return false;
+        std::string failure;
+        if (!KeptReader(text, depth).Read(kept, failure)) {
+            m_problems.push_back({where, failure});
+            return false;
+        }
+        for (auto it = kept.begin(); it != kept.end();) {
+            if (known.count(it.key())) {
+                m_problems.push_back({Child(where, it.key()), "a kept unknown key has the name of a known key"});
+                it = kept.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        return !kept.empty();
+    }
+    void PrintKept(const Json& kept, size_t indent, bool& first) {
+        for (auto it = kept.begin(); it != kept.end(); ++it) {
+            if (!first) m_out += ",\n";
+            first = false;
+            m_out.append(indent, ' ');
+            AppendQuoted(it.key(), m_out);
+            m_out += ": ";
+            Print(it.value(), indent, m_out);
+        }
+    }
+    void WriteKept(const std::string& text, const std::string& where, size_t depth,
+                   const std::set<std::string, std::less<>>& known, size_t indent, bool& first) {
+        Json kept;
+        if (ReadKept(text, where, depth, known, kept)) PrintKept(kept, indent, first);
+    }
+
+    Problems& m_problems;
+    std::string& m_out;
+    std::string m_utf8;  // conversion buffers, reused
+    std::string m_gbk;
+};
+
 std::string Serialize(const MapDocument& document, Problems& problems) {
-    MapWriter writer(problems);
-    const Json root = writer.Write(document);
     std::string text;
-    Print(root, 0, text);
-    text += "\n";
+    // Roughly what a map takes per object, so that the text grows without copying much.
+    text.reserve(4096 + document.objects().size() * 512);
+    MapWriter(problems, text).Write(document);
     return text;
 }
 
@@ -1168,6 +1991,99 @@ bool WriteAll(int fd, const std::string& text, int& error) {
     return true;
 }
 
+// ---- Saving -----------------------------------------------------------------
+
+constexpr const char* kTemporarySuffix = ".tmp";
+constexpr int kMaxLinkHops = 40;  // as the kernel's own limit on symbolic links in a path
+
+// The file a save replaces. A symbolic link is followed to the file it names,
+// so that the link stays and the real file gets the map; a target that is not
+// a regular file, or that the user may not write, is refused as a desktop
+// save refuses it, rather than silently replaced.
+bool ResolveSaveTarget(const std::string& path, std::string& resolved, std::string& error) {
+    std::filesystem::path current(path);
+    for (int hop = 0;; ++hop) {
+        if (current.filename().empty()) {
+            error = "\"" + current.string() + "\" names a folder, not a file";
+            return false;
+        }
+        struct stat info {};
+        if (::lstat(current.c_str(), &info) != 0) {
+            if (errno == ENOENT) break;  // a new file, perhaps named by a dangling link
+            error = SystemError("cannot look at \"" + current.string() + "\"", errno);
+            return false;
+        }
+        if (!S_ISLNK(info.st_mode)) {
+            if (!S_ISREG(info.st_mode)) {
+                error = "\"" + current.string() + "\" " + NotARegularFile(info.st_mode) + "; a map is saved only into a file";
+                return false;
+            }
+            if (::access(current.c_str(), W_OK) != 0) {
+                error = SystemError("\"" + current.string() + "\" may not be written by you", errno);
+                return false;
+            }
+            break;
+        }
+        if (hop == kMaxLinkHops) {
+            error = "\"" + path + "\" leads through more than " + std::to_string(kMaxLinkHops) + " symbolic links";
+            return false;
+        }
+        std::string target(static_cast<size_t>(info.st_size > 0 ? info.st_size : 255) + 1, '\0');
+        const ssize_t length = ::readlink(current.c_str(), target.data(), target.size());
+        if (length < 0) {
+            error = SystemError("cannot read the symbolic link \"" + current.string() + "\"", errno);
+            return false;
+        }
+        target.resize(static_cast<size_t>(length));
+        const std::filesystem::path next(target);
+        current = next.is_absolute() || !current.has_parent_path() ? next : current.parent_path() / next;
+    }
+    resolved = current.string();
+    return true;
+}
+
+// "." + the target's name (cut, where needed, so that the temporary's name
+// stays within the folder's name length limit) + "~". A pid, an attempt
+// number and ".tmp" follow.
+std::string TemporaryPrefix(const std::filesystem::path& folder, const std::string& name) {
+    long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    if (limit <= 0) limit = NAME_MAX;
+    // "~", up to ten digits of pid, "-", up to two of attempt, ".tmp", and the leading ".".
+    const size_t room = static_cast<size_t>(limit) > 19 ? static_cast<size_t>(limit) - 19 : 1;
+    size_t cut = std::min(name.size(), room);
+    while (cut > 0 && cut < name.size() && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;  // whole characters
+    return "." + name.substr(0, cut) + "~";
+}
+
+bool AllDigits(std::string_view text) {
+    return !text.empty() && text.size() <= 10 &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// A save that is killed leaves its temporary behind. The next save of the
+// same file removes those whose process is gone, so that an interrupted save
+// of a large map does not hold its disk space for ever. Temporaries of live
+// processes (a save running now) are left alone.
+void RemoveStaleTemporaries(const std::filesystem::path& folder, const std::string& prefix) {
+    std::error_code failed;
+    for (std::filesystem::directory_iterator it(folder, failed), end; !failed && it != end; it.increment(failed)) {
+        const std::string name = it->path().filename().string();
+        const size_t suffix = std::strlen(kTemporarySuffix);
+        if (name.size() <= prefix.size() + suffix || name.compare(0, prefix.size(), prefix) != 0 ||
+            name.compare(name.size() - suffix, suffix, kTemporarySuffix) != 0) {
+            continue;
+        }
+        const std::string_view middle = std::string_view(name).substr(prefix.size(), name.size() - prefix.size() - suffix);
+        const size_t dash = middle.find('-');
+        if (dash == npos || !AllDigits(middle.substr(0, dash)) || !AllDigits(middle.substr(dash + 1))) continue;
+        const long long pid = std::stoll(std::string(middle.substr(0, dash)));
+        if (pid <= 0 || pid > std::numeric_limits<pid_t>::max()) continue;
+        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;  // alive, or not ours to judge
+        struct stat info {};
+        if (::lstat(it->path().c_str(), &info) == 0 && S_ISREG(info.st_mode)) ::unlink(it->path().c_str());
+    }
+}
+
 }  // namespace
 
 std::string MapLoadResult::Describe(const std::string& fileName) const {
@@ -1185,13 +2101,17 @@ MapLoadResult ParseMap(const std::string& jsonText, MapDocument& document) {
     Problems& problems = result.problems;
     if (!CheckUtf8(jsonText, problems)) return result;
     const size_t skip = HasBom(jsonText) ? 3 : 0;
+    if (!CheckNul(jsonText, skip, problems)) return result;
     const std::string_view body = std::string_view(jsonText).substr(skip);
     if (const size_t deep = FindTooDeep(body, kMaxDepth); deep != npos) {
         problems.push_back({LineColumn(jsonText, skip + deep),
                             "nested deeper than " + std::to_string(kMaxDepth) + " levels; no map needs that many"});
         return result;
     }
-    TreeBuilder builder(problems);
+    MapDocument loaded;
+    TreeBuilder builder(body, problems);
+    MapReader reader(problems, builder.kept(), loaded);
+    builder.SetSink(&reader);
     const bool parsed = Json::sax_parse(body, &builder, nlohmann::detail::input_format_t::json, true, false);
     if (!parsed && !builder.failed()) {
         problems.push_back({"", "the text could not be read as JSON"});
@@ -1201,9 +2121,7 @@ MapLoadResult ParseMap(const std::string& jsonText, MapDocument& document) {
         problems.push_back({LineColumn(jsonText, skip + TokenStart(body, builder.errorPosition())), builder.errorMessage()});
         return result;
     }
-    MapDocument loaded;
-    MapReader reader(problems);
-    reader.Read(builder.root(), loaded);
+    reader.Read(builder.root());
     if (!problems.empty()) return result;
     document = std::move(loaded);
     document.setModified(false);
@@ -1213,32 +2131,14 @@ MapLoadResult ParseMap(const std::string& jsonText, MapDocument& document) {
 
 MapLoadResult LoadMapFile(const std::string& path, MapDocument& document) {
     MapLoadResult result;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        result.problems.push_back({"", SystemError("cannot open the file", errno)});
-        return result;
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-        ::close(fd);
-        result.problems.push_back({"", "this is a folder, not a map file"});
-        return result;
-    }
     std::string text;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n == 0) break;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            const int error = errno;
-            ::close(fd);
-            result.problems.push_back({"", SystemError("cannot read the file", error)});
-            return result;
-        }
-        text.append(buffer, static_cast<size_t>(n));
+    std::string error;
+    // Folders, pipes, devices and files far beyond any real map are refused
+    // before a byte is read, so that /dev/zero cannot exhaust the memory.
+    if (!ReadInputFile(path, kMaxMapFileBytes, text, error)) {
+        result.problems.push_back({"", "the map file " + error});
+        return result;
     }
-    ::close(fd);
     return ParseMap(text, document);
 }
 
@@ -1255,20 +2155,23 @@ bool SaveMapFile(const std::string& path, const MapDocument& document, std::stri
         for (const MapFileProblem& problem : problems) error += "\n" + problem.where + ": " + problem.message;
         return false;
     }
-    const std::filesystem::path target(path);
-    if (target.filename().empty()) {
-        error = "\"" + path + "\" names a folder, not a file";
+    if (text.size() > kMaxMapFileBytes) {
+        error = "the map would be " + std::to_string(text.size()) + " bytes, over the " +
+                std::to_string(kMaxMapFileBytes) + "-byte limit of map files, and would not load back";
         return false;
     }
+    std::string resolved;
+    if (!ResolveSaveTarget(path, resolved, error)) return false;
+    const std::filesystem::path target(resolved);
     const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+    const std::string prefix = TemporaryPrefix(folder, target.filename().string());
+    RemoveStaleTemporaries(folder, prefix);
     // The temporary sits beside the target so that the rename stays within one
     // file system and is atomic.
     std::string temporary;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = (folder / ("." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
-                               std::to_string(attempt)))
-                        .string();
+        temporary = (folder / (prefix + std::to_string(::getpid()) + "-" + std::to_string(attempt) + kTemporarySuffix)).string();
         fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) {
             error = SystemError("cannot create a temporary file in \"" + folder.string() + "\"", errno);
@@ -1285,10 +2188,14 @@ bool SaveMapFile(const std::string& path, const MapDocument& document, std::stri
         error = SystemError(what, code);
         return false;
     };
-    // A saved map keeps the permissions of the file it replaces.
+    // A saved map keeps the permissions and, where we may, the owner of the
+    // file it replaces.
     struct stat existing {};
-    if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+    if (::stat(resolved.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
         ::fchmod(fd, existing.st_mode & 07777);
+        if (::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
+            // Only a privileged user may give a file away; the new file is then ours.
+        }
     }
     int code = 0;
     if (!WriteAll(fd, text, code)) return fail("cannot write \"" + temporary + "\"", code);
@@ -1296,7 +2203,7 @@ bool SaveMapFile(const std::string& path, const MapDocument& document, std::stri
     const int closed = ::close(fd);
     fd = -1;
     if (closed != 0) return fail("cannot close \"" + temporary + "\"", errno);
-    if (::rename(temporary.c_str(), path.c_str()) != 0) return fail("cannot replace \"" + path + "\"", errno);
+    if (::rename(temporary.c_str(), resolved.c_str()) != 0) return fail("cannot replace \"" + resolved + "\"", errno);
     // Make the rename itself durable; the new file is in place either way.
     const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderFd >= 0) {

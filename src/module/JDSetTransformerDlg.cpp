@@ -394,7 +394,8 @@ void CJDSetTransformerDlg::FillModelList() {
         records->FirstRecord();
         for (DWORD i = 0; i < count; ++i) {
             LONG id = 0;
-            records->ReadField("ID", id);
+            // 0 marks an ID that could not be read; OK refuses such a row.
+            if (!records->ReadField("ID", id) || id <= 0) id = 0;
             m_modelIds.Add(static_cast<DWORD>(id));
             CString model;
             records->ReadField("Model", model);
@@ -505,6 +506,14 @@ void CJDSetTransformerDlg::ShowModelDetails(int row) {
     details.m_nTypeIndex = m_typeCombo.GetCurSel();
     if (details.DoModal() != IDOK) return;
     m_dCapacity = details.m_dCapacity;
+    // OK labels the symbol with the row's text: a renamed model must show its new name.
+    CString shown;
+    m_modelList.GetText(row, shown);
+    if (shown != details.m_strModel) {
+        m_modelList.DeleteString(static_cast<UINT>(row));
+        m_modelList.InsertString(row, details.m_strModel);
+        m_modelList.SetCurSel(row);
+    }
     UpdateData(FALSE);
     AppendVoltageWhenAbsent(m_hvCombo, details.m_strHvText);
     AppendVoltageWhenAbsent(m_lvCombo, details.m_strLvText);
@@ -545,6 +554,13 @@ void CJDSetTransformerDlg::AppendVoltageWhenAbsent(CComboBox& combo, const CStri
 
 void CJDSetTransformerDlg::OnOK() {
     if (!UpdateData(TRUE)) return;
+    // A model row whose catalogue ID could not be read (kept as 0) must not
+    // become a zeroed record 163: stop before the name or anything is written.
+    if (IsModelRow(SelectedRow()) && m_modelIds[SelectedRow()] == 0) {
+        MessageBox(FromUtf8("所选型号的编号无法从设备目录中读出，不能使用这个型号，请检查设备目录!"), nullptr,
+                   MB_ICONSTOP);
+        return;
+    }
     if (!CheckName()) return;
 
     CStringArray labels;

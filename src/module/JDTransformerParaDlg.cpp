@@ -1,7 +1,10 @@
 #include "module/JDTransformerParaDlg.h"
 
 #include <cstdlib>
+#include <string>
+#include <string_view>
 
+#include "equipment/CatalogueText.h"
 #include "equipment/JDBase.h"
 #include "equipment/Transformer.h"
 #include "module/MyListBox.h"
@@ -16,7 +19,34 @@ constexpr int kDefaultCapacityItem = 2;
 
 }  // namespace
 
-double LeadingNumber(const CString& text) { return std::strtod(text.GetString(), nullptr); }
+double LeadingNumber(const CString& text) {
+    // The longest prefix in plain decimal notation, [sign]digits[.digits][exponent]:
+    // strtod would also read "0x1A" as 26 and pass "nan" and "inf" on to the catalogue.
+    const std::string_view s = text.view();
+    auto isDigit = [&](size_t i) { return i < s.size() && s[i] >= '0' && s[i] <= '9'; };
+    size_t i = 0;
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+    const size_t start = i;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    size_t digits = 0;
+    for (; isDigit(i); ++i) ++digits;
+    if (i < s.size() && s[i] == '.') {
+        size_t j = i + 1;
+        for (; isDigit(j); ++j) ++digits;
+        if (digits > 0) i = j;
+    }
+    if (digits == 0) return 0.0;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        size_t j = i + 1;
+        if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;
+        if (isDigit(j)) {
+            while (isDigit(j)) ++j;
+            i = j;
+        }
+    }
+    double value = 0.0;
+    return ParseExchangeDouble(std::string(s.substr(start, i - start)).c_str(), value) ? value : 0.0;
+}
 
 bool ComboHasItem(CComboBox& combo, const CString& text) {
     const int count = combo.GetCount();
@@ -80,10 +110,16 @@ BOOL CJDTransformerParaDlg::OnInitDialog() {
         // shows the model under its own current selections.
         CTransformer model;
         LoadCatalogueModel(JD_KIND_TRANSFORMER, &model, static_cast<DWORD>(m_nModelId));
-        CString capacity;
-        capacity.Format("%0.0f", model.GetCapacity());
+        // A capacity the list lacks (640 kVA, 1600.5 kVA) is shown as the
+        // combo's text, so that OK stores what the user sees, not item 2.
+        const CString capacity = FormatExchangeDouble(model.GetCapacity());
         const int item = m_capacityCombo.FindStringExact(-1, capacity);
-        if (item != CB_ERR) m_capacityCombo.SetCurSel(item);
+        if (item != CB_ERR) {
+            m_capacityCombo.SetCurSel(item);
+        } else {
+            m_capacityCombo.SetCurSel(-1);
+            m_capacityCombo.SetWindowText(capacity);
+        }
         m_strModel = model.GetModel();
         m_dHvCurrent = model.GetHCurrent();
         m_dLvCurrent = model.GetLCurrent();
@@ -108,6 +144,20 @@ void CJDTransformerParaDlg::OnOK() {
 
     CString type;
     m_typeCombo.GetWindowText(type);
+    // Every text goes to the catalogue and from there onto maps: one a map
+    // field cannot hold is refused here, with the dialog kept open.
+    const struct {
+        const char* label;
+        const CString& text;
+    } texts[] = {{"型号", m_strModel}, {"类型", type}, {"联结组别", m_strLinkGroup}};
+    for (const auto& field : texts) {
+        if (!jdlib::CatalogueTextProblemGbk(field.text.view()).empty()) {
+            AfxMessageBox(FromUtf8("“") + FromUtf8(field.label) +
+                              FromUtf8("”中含有设备目录不能保存的字符（空字符或GBK以外的字符），请修改!"),
+                          MB_ICONINFORMATION);
+            return;
+        }
+    }
     CString capacity;
     m_capacityCombo.GetWindowText(capacity);
     m_dCapacity = LeadingNumber(capacity);

@@ -53,7 +53,8 @@ private:
     static void AppendLibraryList(char* heapText, CComboBox& combo);
 };
 
-// The number at the start of a text, 0 when it does not start with one (the
+// The number at the start of a text in plain decimal notation
+// ([sign]digits[.digits][exponent]), 0 when it does not start with one (the
 // detail dialog saves what was typed without further checks).
 JDMODULE_API double LeadingNumber(const CString& text);
 // True when one of the combo box's items equals the text exactly.

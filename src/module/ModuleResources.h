@@ -79,3 +79,43 @@ inline constexpr int IDC_PARA_LINK_GROUP = 5022;       // edit "连接组："
 
 // ---- Template 5006: stock view ("查看变压器的库存") ------------------------------
 inline constexpr int IDC_STOCK_GRID = 3028;            // grid control
+
+// ---- Template 12012: Set High-Voltage Switch dialog ("设置高压开关") ----------------
+inline constexpr UINT IDD_SET_HIGH_VOLTAGE_SWITCH = 12012;
+inline constexpr int IDC_HVS_NAME = 5000;                // read-only edit "名称："
+inline constexpr int IDC_HVS_BREAKING_CAPACITY = 5001;   // read-only edit "开断容量:" … "KVA"
+inline constexpr int IDC_HVS_MODEL_LIST = 5005;          // list box "型号列表："
+inline constexpr int IDC_HVS_DETAILS = 5007;             // button "详细参数>>>"
+inline constexpr int IDC_HVS_STOCK = 5043;               // button "查看库存"
+inline constexpr int IDC_HVS_BY_STEP = 5051;             // check box beside "选定档位值:"
+inline constexpr int IDC_HVS_VOLTAGE = 12001;            // drop list "额定电压：" … "V"
+inline constexpr int IDC_HVS_RATED_CURRENT = 12003;      // read-only edit "额定电流:" … "A"
+inline constexpr int IDC_HVS_CHECK_SENSITIVITY = 12030;  // button "校验灵敏度"
+inline constexpr int IDC_HVS_SETTING_CALC = 12031;       // read-only edit "短路整定计算值:" … "A"
+inline constexpr int IDC_HVS_USER_CURRENT = 12033;       // edit "用户整定电流："
+inline constexpr int IDC_HVS_SHORT_POINT = 12060;        // drop list "校验短路点:"
+inline constexpr int IDC_HVS_TERMINAL_SET = 12094;       // edit "整定端子值："
+inline constexpr int IDC_HVS_CHOSEN_STEP = 12095;        // edit "选定档位值:"
+inline constexpr int IDC_HVS_TERMINAL_CALC = 12096;      // read-only edit "计算端子值："
+inline constexpr int IDC_HVS_OVERLOAD_CALC = 12097;      // read-only edit "过载整定计算值:" … "A"
+inline constexpr int IDC_HVS_MULTIPLE_CALC = 12098;      // read-only edit "短路整定计算倍数:"
+inline constexpr int IDC_HVS_USER_MULTIPLE = 12099;      // edit "用户选择整定倍数:"
+inline constexpr int IDC_HVS_USER_OVERLOAD = 12100;      // edit "用户选择过载整定值:"
+inline constexpr int IDC_HVS_DEMAND_COEF = 12124;        // edit "需用系数:"
+inline constexpr int IDC_HVS_STEP_CALC = 12125;          // disabled edit "过载整定计算档位:"
+
+// ---- Template 12014: high-voltage switch detail dialog ("高压开关详细参数") ---------
+inline constexpr UINT IDD_HIGH_VOLTAGE_SWITCH_PARA = 12014;
+inline constexpr int IDC_HVS_PARA_CAPACITY = 5001;        // edit "断流容量：" … "MVA"
+inline constexpr int IDC_HVS_PARA_MODEL = 5005;           // edit "型号："
+inline constexpr int IDC_HVS_PARA_ELECTROMAGNETIC = 5041; // radio "电磁式保护" (group "保护方式")
+inline constexpr int IDC_HVS_PARA_ELECTRONIC = 5042;      // radio "电子式保护"
+inline constexpr int IDC_HVS_PARA_VOLTAGE = 12001;        // combo with edit field "额定电压：" … "V"
+inline constexpr int IDC_HVS_PARA_CURRENT = 12003;        // edit "额定电流：" … "A"
+inline constexpr int IDC_HVS_PARA_MAX_VOLTAGE = 12054;    // edit "最高工作电压：" … "V"
+inline constexpr int IDC_HVS_PARA_CUT_CURRENT = 12055;    // edit "额定断开电流：" … "A"
+inline constexpr int IDC_HVS_PARA_MAX_CURRENT = 12056;    // edit "极限通过峰值电流：" … "A"
+inline constexpr int IDC_HVS_PARA_VALID_CURRENT = 12057;  // edit "极限通过有效值电流：" … "A"
+inline constexpr int IDC_HVS_PARA_S_CURRENT = 12058;      // edit "热稳定电流：" … "A"
+inline constexpr int IDC_HVS_PARA_LONG_MULTIPLE = 16075;  // edit "长时整定电流倍数："
+inline constexpr int IDC_HVS_PARA_SHORT_MULTIPLE = 16076; // edit "短时整定电流倍数："

@@ -1,10 +1,12 @@
 #include "module/Stock.h"
 
+#include "equipment/CatalogueText.h"
 #include "equipment/JDBase.h"
 #include "equipment/OtherDevices.h"
 #include "module/MyListBox.h"
 #include "platform/DataExchange.h"
 #include "platform/Gbk.h"
+#include "platform/Services.h"
 
 namespace {
 
@@ -67,6 +69,8 @@ void CStock::SetUpGrid() {
     for (int c = 0; c < kColumnCount; ++c) {
         m_grid.SetItemText(0, c, FromUtf8(kColumns[c].header));
         m_grid.SetItemFormat(0, c, kHeaderFormat);
+        // The headers name the columns; only the data row (key included) is the user's.
+        m_grid.SetItemState(0, c, m_grid.GetItemState(0, c) | GVIS_READONLY);
     }
 }
 
@@ -85,6 +89,16 @@ BOOL CStock::OnInitDialog() {
 void CStock::OnOK() {
     // The key is what column 0 shows now, so an edited key is stored under
     // the new key rather than m_strModel.
+    // The stock texts reach the catalogue and from there the map: a text a map
+    // field cannot hold is refused before anything is stored.
+    for (int c = 0; c < kColumnCount; ++c) {
+        if (!jdlib::CatalogueTextProblemGbk(m_grid.GetItemText(kDataRow, c).view()).empty()) {
+            AfxMessageBox(FromUtf8("“") + FromUtf8(kColumns[c].header) +
+                              FromUtf8("”中含有设备目录不能保存的字符（空字符或GBK以外的字符），请修改!"),
+                          MB_ICONINFORMATION);
+            return;
+        }
+    }
     CElectricMotor record;
     const CString key = m_grid.GetItemText(kDataRow, kKeyColumn);
     for (int c = 0; c < kColumnCount; ++c) SetStockColumnText(record, c, m_grid.GetItemText(kDataRow, c));

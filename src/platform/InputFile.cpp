@@ -22,13 +22,17 @@ std::string SizeText(std::uintmax_t bytes) {
     return text;
 }
 
-const char* KindOf(mode_t mode) {
+}  // namespace
+
+const char* NotARegularFile(unsigned mode) {
     if (S_ISDIR(mode)) return "is a folder, not a file";
     if (S_ISFIFO(mode)) return "is a pipe (FIFO), not a file";
     if (S_ISCHR(mode) || S_ISBLK(mode)) return "is a device, not a file";
     if (S_ISSOCK(mode)) return "is a socket, not a file";
     return "is not a regular file";
 }
+
+namespace {
 
 class Descriptor {
 public:
@@ -53,7 +57,7 @@ bool ReadInputFile(const std::string& path, std::uintmax_t maxBytes, std::string
         return false;
     }
     if (!S_ISREG(before.st_mode)) {
-        error = KindOf(before.st_mode);
+        error = NotARegularFile(before.st_mode);
         return false;
     }
     // O_NONBLOCK keeps a FIFO swapped in between the check and the open from
@@ -69,7 +73,7 @@ bool ReadInputFile(const std::string& path, std::uintmax_t maxBytes, std::string
         return false;
     }
     if (!S_ISREG(opened.st_mode)) {
-        error = KindOf(opened.st_mode);
+        error = NotARegularFile(opened.st_mode);
         return false;
     }
     const auto size = static_cast<std::uintmax_t>(opened.st_size);

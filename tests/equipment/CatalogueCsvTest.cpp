@@ -1,6 +1,11 @@
 // The catalogue tables as CSV: export and import round trips, upserts by ID,
 // and bad files refused whole with the row, line and column named.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
 
 #include "CatalogueFixture.h"
 #include "equipment/CatalogueCsv.h"
@@ -116,7 +121,7 @@ TEST_F(CatalogueCsvTest, BadFilesAreRefusedWithWhatIsWrong) {
         {"ID,RCurrent\n1,100\n", "the column Model is required"},
         {"ID,Model,RCurrent\n1,X\n", "bad.csv:2: row 1: 2 fields, the header has 3"},
         {"Model,IsThemalProtect\nX,yes\n", "row 1, column IsThemalProtect: \"yes\" is not 0 or 1"},
-        {"ID,Model\n-3,X\n", "row 1, column ID: an ID must be a positive whole number"},
+        {"ID,Model\n-3,X\n", "row 1, column ID: an ID must be a whole number from 1 to 2147483647, not -3"},
         {"ID,Model\n1.5,X\n", "row 1, column ID: \"1.5\" is not a whole number"},
         {"ID,Model\n7,X\n7,Y\n", "row 2, column ID: the ID 7 occurs twice"},
         {"Model,RCurrent\n,100\n", "row 1, column Model: a value is required"},
@@ -129,6 +134,88 @@ TEST_F(CatalogueCsvTest, BadFilesAreRefusedWithWhatIsWrong) {
         EXPECT_TRUE(Contains(message, c.expected)) << "csv:\n" << c.csv << "message: " << message;
     }
     EXPECT_EQ(Export(Kind::Feeder), before);
+}
+
+// Values that a lax reader would take but that no catalogue may hold: IDs a
+// drawing's 32-bit field cannot keep, numbers strtod reads but nobody writes,
+// and texts a map field cannot hold. Each names its row and column.
+TEST_F(CatalogueCsvTest, OutOfRangeIdsOddNumbersAndUnstorableTextsAreRefused) {
+    const std::string before = Export(Kind::Transformer);
+    struct Case {
+        std::string csv;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {"ID,Model\n3000000000,X\n", "bad.csv:2: row 1, column ID: an ID must be a whole number from 1 to 2147483647"},
+        {"ID,Model\n2147483648,X\n", "row 1, column ID: an ID must be a whole number from 1 to 2147483647"},
+        {"ID,Model\n9223372036854775807,X\n", "row 1, column ID: an ID must be a whole number"},
+        {"Model,Capacity\nX,0x10\n", "bad.csv:2: row 1, column Capacity: \"0x10\" is not a number"},
+        {"Model,Capacity\nX,630\nY,nan\n", "bad.csv:3: row 2, column Capacity: \"nan\" is not a number"},
+        {"Model,HVoltage\nX,inf\n", "row 1, column HVoltage: \"inf\" is not a number"},
+        {"Model,HVoltage\nX,-Infinity\n", "row 1, column HVoltage: \"-Infinity\" is not a number"},
+        {"Model,HVoltage\nX,1e999\n", "row 1, column HVoltage: \"1e999\" is not a number"},
+        {std::string("Model,Type\nX,A") + '\0' + "B\n", "row 1, column Type: the text holds a NUL character (byte 1)"},
+        {std::string("Model\n\"K") + '\0' + "\"\n", "row 1, column Model: the text holds a NUL character"},
+        // U+1F600 is UTF-8 but has no GBK form.
+        {"Model,LinkGroup\nX,caf\xF0\x9F\x98\x80\n", "row 1, column LinkGroup: the text has a character the catalogue "
+                                             "cannot hold in GBK (byte 3)"},
+    };
+    for (const Case& c : cases) {
+        const std::string message = ImportError(Kind::Transformer, c.csv);
+        EXPECT_TRUE(Contains(message, c.expected)) << "csv:\n" << c.csv << "message: " << message;
+    }
+    EXPECT_EQ(Export(Kind::Transformer), before);
+    // The largest ID a drawing can keep is still taken.
+    EXPECT_EQ(ImportError(Kind::Transformer, "ID,Model,Capacity\n2147483647,X,1.5e3\n"), "");
+    EXPECT_EQ(jdcat::ReadTable(Kind::Transformer, 2147483647).rows.size(), 1u);
+}
+
+TEST_F(CatalogueCsvTest, AFileInAnotherEncodingIsNamedWithLineAndByte) {
+    // "型号" in GBK is D0 CD BA C5; the first bad byte is the lead D0 at the
+    // start of line 2 (byte 1), after the UTF-8 header line.
+    const std::string gbk = "Model,Type\nKBSG,\xD0\xCD\xBA\xC5\n";
+    EXPECT_TRUE(Contains(ImportError(Kind::Transformer, gbk), "bad.csv: not UTF-8 (line 2, byte 6)"))
+        << ImportError(Kind::Transformer, gbk);
+    // UTF-16 little-endian with its byte order mark FF FE: byte 1 of line 1.
+    const std::string utf16("\xFF\xFEM\0o\0d\0e\0l\0\n\0", 14);
+    EXPECT_TRUE(Contains(ImportError(Kind::Transformer, utf16), "bad.csv: not UTF-8 (line 1, byte 1)"))
+        << ImportError(Kind::Transformer, utf16);
+    // An overlong form of "/" (C0 AF) is malformed UTF-8 too.
+    EXPECT_TRUE(Contains(ImportError(Kind::Transformer, "Model\nA\xC0\xAF\n"), "not UTF-8 (line 2, byte 2)"));
+}
+
+// Drops to an unprivileged user when run as root (as CI does), since root
+// writes into read-only folders anyway.
+void BecomeUnprivileged() {
+    if (geteuid() == 0 && setgid(65534) == 0 && setuid(65534) != 0) std::_Exit(3);
+}
+
+TEST_F(CatalogueCsvTest, ACatalogueInAReadOnlyFolderCanStillBeListedShownAndExported) {
+    const std::string folder = *m_dir / "shared";
+    std::filesystem::create_directory(folder);
+    const std::string path = folder + "/catalogue.db";
+    ASSERT_TRUE(jdlib::CreateCatalogueFile(path, SeedDirectory()));
+    const std::string expected = Export(Kind::Transformer);  // from the writable per-test catalogue: same seed
+    ASSERT_EQ(chmod(m_dir->path().c_str(), 0755), 0);
+    ASSERT_EQ(chmod(path.c_str(), 0644), 0);
+    ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
+    SetCataloguePath(path.c_str());
+    EXPECT_EXIT(
+        {
+            BecomeUnprivileged();
+            const bool listed = jdcat::ReadTable(Kind::Transformer).rows.size() == 90;
+            const bool shown = jdcat::ReadTable(Kind::HighVoltage, 3).rows.size() == 1;
+            const bool exported = Export(Kind::Transformer) == expected;
+            bool importRefused = false;
+            try {
+                jdcat::ImportCsv(Kind::Transformer, "Model\nX\n", "f.csv", false);
+            } catch (const jdcat::CatalogueError&) {
+                importRefused = true;
+            }
+            std::_Exit(listed && shown && exported && importRefused ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+    chmod(folder.c_str(), 0755);
 }
 
 TEST_F(CatalogueCsvTest, ReadingOneRowAndAnUnopenableCatalogue) {

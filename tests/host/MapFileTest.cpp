@@ -14,11 +14,14 @@
 #include <vector>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <nlohmann/json.hpp>
 
 #include "host/MapDocument.h"
 #include "platform/Gbk.h"
+#include "platform/InputFile.h"
 
 namespace host {
 namespace {
@@ -243,6 +246,68 @@ TEST_F(SampleMine, KeepsKeysAndRecordsOfOtherModulesThroughSaveAndLoad) {
     EXPECT_EQ(Json::parse(reloaded.layers()[0].extraJson)["lineType"], "continuous");
     EXPECT_EQ(Json::parse(reloaded.FindSymbol(103)->extraJson)["library"], "供电符号库");
     EXPECT_NE(reloaded.FindByName(FromUtf8("主变压器")), nullptr);
+}
+
+// Unknown keys were kept through a double: 123456789012345678901 came back
+// as 1.2345678901234568e+20 and 1E2 as 100.0. Their texts now come back as
+// written, in every place unknown keys are kept and at any depth.
+TEST(MapFileUnknownKeys, KeepTheTextOfOddNumbersThroughSaveAndLoad) {
+    const std::string text = R"({
+  "format": "jdmap", "version": 1,
+  "project": {"name": "P", "budget": 1.50, "share": -0},
+  "layers": [{"id": 1, "name": "L", "colour": 0, "weight": 0.250}],
+  "symbols": [{"id": 5, "name": "S", "extent": [0, 0, 1, 1], "scaleHint": 1E2}],
+  "objects": [
+    {"id": 1, "handle": 11, "type": 2, "kind": "K", "layer": 1,
+     "future": [1E2, -0, -0.0, {"deep": [1.0e+00, 1e-7, 0.10]}],
+     "serial": 123456789012345678901,
+     "note": "caf\u00e9 \/ \"x\""}
+  ],
+  "drawing": {"big": 123456789012345678901234567890, "exp": 2E+3, "tiny": 4.9e-324,
+              "list": [[-0], {"a": 1.0e+00}], "flags": [true, false, null]}
+})";
+    MapDocument doc;
+    const MapLoadResult result = ParseMap(text, doc);
+    ASSERT_TRUE(result.ok) << ListProblems(result);
+    // The kept texts, token for token, without the white space between tokens.
+    EXPECT_EQ(doc.project().extraJson, R"({"budget":1.50,"share":-0})");
+    EXPECT_EQ(doc.layers()[0].extraJson, R"({"weight":0.250})");
+    EXPECT_EQ(doc.symbols()[0].extraJson, R"({"scaleHint":1E2})");
+    EXPECT_EQ(doc.objects()[0].extraJson,
+              R"({"future":[1E2,-0,-0.0,{"deep":[1.0e+00,1e-7,0.10]}],"serial":123456789012345678901,)"
+              R"("note":"caf\u00e9 \/ \"x\""})");
+    EXPECT_EQ(doc.extraJson(), R"({"drawing":{"big":123456789012345678901234567890,"exp":2E+3,"tiny":4.9e-324,)"
+                               R"("list":[[-0],{"a":1.0e+00}],"flags":[true,false,null]}})");
+
+    const std::string saved = SerializeMap(doc);
+    for (const char* written : {R"("budget": 1.50)", R"("share": -0)", R"("weight": 0.250)", R"("scaleHint": 1E2)",
+                                R"("future": [)", R"("deep": [1.0e+00, 1e-7, 0.10])", R"("serial": 123456789012345678901)",
+                                R"("note": "caf\u00e9 \/ \"x\"")", R"("big": 123456789012345678901234567890)",
+                                R"("exp": 2E+3)", R"("tiny": 4.9e-324)", R"([-0])", R"({"a": 1.0e+00})",
+                                R"("flags": [true, false, null])"}) {
+        EXPECT_NE(saved.find(written), std::string::npos) << written << " in\n" << saved;
+    }
+    MapDocument reloaded;
+    const MapLoadResult again = ParseMap(saved, reloaded);
+    ASSERT_TRUE(again.ok) << ListProblems(again);
+    EXPECT_EQ(reloaded, doc);
+    EXPECT_EQ(SerializeMap(reloaded), saved);
+}
+
+// Unknown values are passed over rather than read, but a key that occurs
+// twice is still found at any depth.
+TEST(MapFileUnknownKeys, StillReportKeysThatOccurTwice) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {R"({"format": "jdmap", "x": 1, "x": 2})", "/x"},
+        {R"({"format": "jdmap", "x": [0, {"a": 1, "a": 2}]})", "/x/1/a"},
+        {R"({"objects": [{"id": 1, "future": {"b": {}, "b": []}}]})", "/objects/0/future/b"},
+    };
+    for (const auto& [text, where] : cases) {
+        MapDocument doc;
+        const MapLoadResult result = ParseMap(text, doc);
+        EXPECT_FALSE(result.ok) << text;
+        EXPECT_TRUE(HasProblem(result, where, "occurs twice")) << text << ":\n" << ListProblems(result);
+    }
 }
 
 // ---- Layout of the written text -----------------------------------------------
@@ -488,8 +553,8 @@ TEST(MapFileBadInput, AcceptsANameOfExactly31Bytes) {
 struct TextCase {
     const char* name;
     std::string text;
-    const char* where;
-    const char* message;
+    std::string where;
+    std::string message;
 };
 
 TEST(MapFileBadInput, PlacesTextErrorsByLineAndColumn) {
@@ -510,6 +575,30 @@ TEST(MapFileBadInput, PlacesTextErrorsByLineAndColumn) {
         const MapLoadResult result = ParseMap(bad.text, doc);
         EXPECT_FALSE(result.ok) << bad.name;
         EXPECT_TRUE(HasProblem(result, bad.where, bad.message)) << bad.name << ":\n" << ListProblems(result);
+    }
+}
+
+// The parser took a NUL for the end of the input: a map followed by a NUL and
+// garbage passed, and a NUL inside the text read as "unexpected end of input".
+TEST(MapFileBadInput, NamesANulByteByItsOffsetAndWhetherTheMapHadEnded) {
+    const std::string small = ReadText(SourcePath("examples/small.json"));
+    const size_t lines = static_cast<size_t>(std::count(small.begin(), small.end(), '\n'));
+    const std::string after = "line " + std::to_string(lines + 1) + ", column 1";
+    const std::vector<TextCase> cases = {
+        {"NUL and garbage after the map", small + std::string("\0garbage", 8), after,
+         "a NUL byte at byte offset " + std::to_string(small.size()) + " follows the end of the map"},
+        {"the rest counted", small + std::string("\0garbage", 8), after, "8 bytes of data that is not part of the map"},
+        {"NUL between tokens", std::string("{\"format\": \0\"jdmap\"}", 20), "line 1, column 12", "a NUL byte at byte offset 11 inside the map"},
+        {"NUL inside a text", std::string("{\n\"format\": \"jd\0map\"}", 22), "line 2, column 14", "byte offset 15 inside the map"},
+        // The offset counts the byte-order mark; the column does not.
+        {"after a byte-order mark", std::string("\xEF\xBB\xBF[1,\0]", 8), "line 1, column 4", "byte offset 6 inside"},
+    };
+    for (const TextCase& bad : cases) {
+        MapDocument doc;
+        const MapLoadResult result = ParseMap(bad.text, doc);
+        EXPECT_FALSE(result.ok) << bad.name;
+        EXPECT_TRUE(HasProblem(result, bad.where, bad.message)) << bad.name << ":\n" << ListProblems(result);
+        EXPECT_EQ(ListProblems(result).find("end of input"), std::string::npos) << bad.name;
     }
 }
 
@@ -594,14 +683,40 @@ TEST(MapFileLoad, ReportsAFileThatCannotBeReadAndDescribesProblemsOnePerLine) {
     const MapLoadResult missing = LoadMapFile(SourcePath("examples/no-such-map.json"), doc);
     EXPECT_FALSE(missing.ok);
     ASSERT_EQ(missing.problems.size(), 1u);
-    EXPECT_NE(missing.problems[0].message.find("cannot open"), std::string::npos);
+    EXPECT_NE(missing.problems[0].message.find("cannot be read"), std::string::npos);
     EXPECT_EQ(missing.Describe("m.json"), "m.json: " + missing.problems[0].message + "\n");
 
-    const MapLoadResult folder = LoadMapFile(SourcePath("examples"), doc);
-    EXPECT_FALSE(folder.ok);
     MapLoadResult two;
     two.problems = {{"/a", "first"}, {"line 2, column 3", "second"}};
     EXPECT_EQ(two.Describe("f.json"), "f.json: /a: first\nf.json: line 2, column 3: second\n");
+}
+
+// Reading /dev/zero as a map ran out of memory and a FIFO hung the reader:
+// each of these is refused by what it is, before anything is read.
+TEST(MapFileLoad, RefusesFoldersPipesDevicesAndOversizedFilesByWhatTheyAre) {
+    TempFolder folder;
+    const std::string fifo = (folder.path() / "pipe.json").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // A sparse file one byte over the limit takes no room on disk.
+    const std::string huge = (folder.path() / "huge.json").string();
+    { std::ofstream(huge) << "{"; }
+    fs::resize_file(huge, kMaxMapFileBytes + 1);
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {SourcePath("examples"), "the map file is a folder, not a file"},
+        {fifo, "the map file is a pipe (FIFO), not a file"},
+        {"/dev/zero", "the map file is a device, not a file"},
+        {huge, "the map file is 2.0 GiB, over the 2.0 GiB limit"},
+    };
+    for (const auto& [path, message] : cases) {
+        MapDocument doc;
+        ASSERT_TRUE(ParseMap(ReadText(SourcePath("examples/small.json")), doc).ok);
+        const MapDocument before = doc;
+        const MapLoadResult result = LoadMapFile(path, doc);
+        EXPECT_FALSE(result.ok) << path;
+        ASSERT_EQ(result.problems.size(), 1u) << path;
+        EXPECT_EQ(result.problems[0].message.rfind(message, 0), 0u) << path << ": " << result.problems[0].message;
+        EXPECT_EQ(doc, before) << path;
+    }
 }
 
 // ---- Saving -------------------------------------------------------------------
@@ -636,16 +751,121 @@ TEST_F(MapFileSave, ReplacesAnExistingFileKeepingItsPermissions) {
     EXPECT_EQ(reloaded, doc);
 }
 
-TEST_F(MapFileSave, RemovesItsTemporaryWhenTheRenameFails) {
-    const fs::path target = folder.path() / "map.json";
-    fs::create_directory(target);  // a folder where the file should go
-    fs::path inside = target / "keep";
-    { std::ofstream(inside) << "x"; }
+// Saving onto a symbolic link replaced the link with a file, and a FIFO,
+// a device or a folder was silently replaced (or the rename failed late).
+TEST_F(MapFileSave, FollowsSymbolicLinksToTheRealFile) {
+    fs::create_directory(folder.path() / "real");
+    const fs::path real = folder.path() / "real" / "map.json";
+    { std::ofstream(real) << "old"; }
+    fs::create_symlink("real/map.json", folder.path() / "first.json");  // relative to the link's folder
+    fs::create_symlink(folder.path() / "first.json", folder.path() / "second.json");
+    fs::create_symlink("real/new.json", folder.path() / "dangling.json");
     std::string error;
-    EXPECT_FALSE(SaveMapFile(target.string(), doc, error));
-    EXPECT_NE(error.find("cannot replace"), std::string::npos) << error;
+    ASSERT_TRUE(SaveMapFile((folder.path() / "second.json").string(), doc, error)) << error;
+    EXPECT_TRUE(fs::is_symlink(folder.path() / "first.json"));
+    EXPECT_TRUE(fs::is_symlink(folder.path() / "second.json"));
+    EXPECT_EQ(ReadText(real.string()), SerializeMap(doc));
+    // A link to a file not yet there makes that file, as a first save would.
+    ASSERT_TRUE(SaveMapFile((folder.path() / "dangling.json").string(), doc, error)) << error;
+    EXPECT_TRUE(fs::is_symlink(folder.path() / "dangling.json"));
+    EXPECT_EQ(ReadText((folder.path() / "real" / "new.json").string()), SerializeMap(doc));
+    EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"dangling.json", "first.json", "real", "second.json"}));
+    // A loop of links ends in a message, not a hang.
+    fs::create_symlink("loop-b", folder.path() / "loop-a");
+    fs::create_symlink("loop-a", folder.path() / "loop-b");
+    EXPECT_FALSE(SaveMapFile((folder.path() / "loop-a").string(), doc, error));
+    EXPECT_NE(error.find("symbolic links"), std::string::npos) << error;
+}
+
+TEST_F(MapFileSave, RefusesTargetsThatAreNotRegularFiles) {
+    const fs::path fifo = folder.path() / "pipe.json";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const fs::path sub = folder.path() / "map.json";
+    fs::create_directory(sub);
+    fs::create_symlink(fifo, folder.path() / "to-pipe.json");
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {fifo.string(), "is a pipe (FIFO), not a file"},
+        {(folder.path() / "to-pipe.json").string(), "is a pipe (FIFO), not a file"},
+        {"/dev/null", "is a device, not a file"},
+        {sub.string(), "is a folder, not a file"},
+        {(folder.path() / "").string(), "names a folder"},
+    };
+    for (const auto& [path, message] : cases) {
+        std::string error;
+        EXPECT_FALSE(SaveMapFile(path, doc, error)) << path;
+        EXPECT_NE(error.find(message), std::string::npos) << path << ": " << error;
+    }
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    EXPECT_TRUE(fs::is_directory(sub));
+    EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"map.json", "pipe.json", "to-pipe.json"}));
+}
+
+// As root every file is writable, so the refusal is tried by an ordinary
+// user in a child process; the folder is open to all, so only the file's
+// own permissions stand in the way.
+TEST_F(MapFileSave, RefusesAFileTheUserMayNotWrite) {
+    const fs::path path = folder.path() / "map.json";
+    { std::ofstream(path) << "read-only"; }
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    ASSERT_EQ(::chmod(folder.path().c_str(), 0777), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(3);
+        std::string error;
+        const bool saved = SaveMapFile(path.string(), doc, error);
+        ::_exit(saved ? 1 : error.find("may not be written by you") != std::string::npos ? 0 : 2);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the file was replaced; 2: another message; 3: no ordinary user";
+    EXPECT_EQ(ReadText(path.string()), "read-only");
     EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"map.json"}));
-    EXPECT_TRUE(fs::exists(inside));
+}
+
+// The temporary was the name plus ".tmp-PID-N", so a name of NAME_MAX bytes
+// could not be saved at all.
+TEST_F(MapFileSave, SavesUnderANameOfTheLongestLegalLength) {
+    const long limit = ::pathconf(folder.path().c_str(), _PC_NAME_MAX);
+    ASSERT_GT(limit, 20);
+    for (const std::string& name : {std::string(static_cast<size_t>(limit), 'm'),
+                                    // Three-byte characters: the cut must not split one.
+                                    [&] {
+                                        std::string n;
+                                        while (n.size() + 3 <= static_cast<size_t>(limit)) n += "图";
+                                        return n;
+                                    }()}) {
+        const fs::path path = folder.path() / name;
+        std::string error;
+        ASSERT_TRUE(SaveMapFile(path.string(), doc, error)) << error;
+        EXPECT_EQ(ReadText(path.string()), SerializeMap(doc));
+        EXPECT_EQ(folder.Entries(), (std::vector<std::string>{name}));
+        fs::remove(path);
+    }
+}
+
+// A save killed between creating its temporary and renaming it left a file as
+// large as the map behind for ever. The next save of that file removes the
+// temporaries of processes that are gone and leaves those of live ones.
+TEST_F(MapFileSave, RemovesTemporariesThatKilledSavesLeftBehind) {
+    const pid_t gone = ::fork();
+    ASSERT_GE(gone, 0);
+    if (gone == 0) ::_exit(0);
+    ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+    const std::string dead = ".map.json~" + std::to_string(gone) + "-0.tmp";
+    const std::string deadAgain = ".map.json~" + std::to_string(gone) + "-7.tmp";
+    const std::string live = ".map.json~" + std::to_string(::getppid()) + "-0.tmp";
+    const std::string otherFile = ".other.json~" + std::to_string(gone) + "-0.tmp";
+    const std::string notOurs = ".map.json~" + std::to_string(gone) + ".tmp";
+    for (const std::string& name : {dead, deadAgain, live, otherFile, notOurs}) {
+        std::ofstream(folder.path() / name) << std::string(4096, 'x');
+    }
+    std::string error;
+    ASSERT_TRUE(SaveMapFile((folder.path() / "map.json").string(), doc, error)) << error;
+    std::vector<std::string> expected = {live, otherFile, notOurs, "map.json"};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(folder.Entries(), expected);
 }
 
 TEST_F(MapFileSave, RefusesADocumentThatWouldNotLoadBackAndKeepsTheOldFile) {
@@ -660,6 +880,105 @@ TEST_F(MapFileSave, RefusesADocumentThatWouldNotLoadBackAndKeepsTheOldFile) {
     EXPECT_NE(error.find("/objects/0/name"), std::string::npos) << error;
     EXPECT_EQ(ReadText(path), before);
     EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"map.json"}));
+}
+
+// A catalogue text with a NUL was saved into a map the loader then refused.
+// Every refusal of the loader, tried through the writer: the save is refused
+// before anything is written, the message names the place, and the text the
+// writer would have produced is indeed one the loader refuses.
+struct WriterCase {
+    const char* name;
+    std::function<void(MapDocument&)> change;
+    const char* where;
+    const char* message;
+    // False where the writer would drop the offending part rather than write
+    // it, so that only the writer's own check can be tested.
+    bool reachesTheLoader = true;
+};
+
+TEST_F(MapFileSave, RefusesEveryTextAndValueItsLoaderWouldRefuse) {
+    const auto object = [](MapDocument& d, size_t i) -> MapObject& { return d.objects()[i]; };
+    const std::vector<WriterCase> cases = {
+        {"NUL in a name", [&](MapDocument& d) { object(d, 1).name = CString(std::string("a\0b", 3)); }, "/objects/1/name", "NUL"},
+        {"NUL in a record", [&](MapDocument& d) { object(d, 0).fields[163][2] = CString(std::string("\0", 1)); }, "/objects/0/fields/163/2", "NUL"},
+        {"NUL in a label", [&](MapDocument& d) { object(d, 1).labels = {{CString(std::string("x\0", 2)), 0, 0}}; }, "/objects/1/labels/0", "NUL"},
+        {"NUL in a note", [&](MapDocument& d) { object(d, 1).notes["k"] = CString(std::string("\0", 1)); }, "/objects/1/notes/k", "NUL"},
+        {"NUL in the project name", [&](MapDocument& d) { d.project().name = CString(std::string("p\0", 2)); }, "/project/name", "NUL"},
+        {"NUL in a layer name", [&](MapDocument& d) { d.layers()[0].name = CString(std::string("\0", 1)); }, "/layers/0/name", "NUL"},
+        {"half a GBK character", [&](MapDocument& d) { object(d, 0).name = CString("\x81"); }, "/objects/0/name", "not valid GBK"},
+        {"name of 32 bytes", [&](MapDocument& d) { object(d, 0).name = CString(std::string(32, 'n')); }, "/objects/0/name", "32 GBK bytes long; at most 31"},
+        {"kind of 32 bytes", [&](MapDocument& d) { object(d, 0).kind = CString(std::string(32, 'k')); }, "/objects/0/kind", "kind name is 32"},
+        {"entity id 0", [&](MapDocument& d) { object(d, 3).entityId = 0; }, "/objects/3/id", "entity id 0 is outside 1.."},
+        {"negative handle", [&](MapDocument& d) { object(d, 3).handle = -4; }, "/objects/3/handle", "outside 1.."},
+        {"entity id twice", [&](MapDocument& d) { object(d, 3).entityId = 2; }, "/objects/3/id", "already used by /objects/1"},
+        {"handle twice", [&](MapDocument& d) { object(d, 3).handle = 101; }, "/objects/3/handle", "already used by /objects/2"},
+        {"negative type", [&](MapDocument& d) { object(d, 1).entityType = -2; }, "/objects/1/type", "outside 0.."},
+        {"colour beyond 24 bits", [&](MapDocument& d) { object(d, 1).colour = 0x1000000; }, "/objects/1/colour", "outside 0..16777215"},
+        {"current colour", [&](MapDocument& d) { d.setCurrentColour(-2); }, "/currentColour", "outside -1..16777215"},
+        {"negative voltage", [&](MapDocument& d) { d.project().highVoltage = -6000; }, "/project/highVoltage", "outside 0.."},
+        {"layer colour", [&](MapDocument& d) { d.layers()[0].colour = -1; }, "/layers/0/colour", "outside 0.."},
+        {"layer id twice", [&](MapDocument& d) { d.layers().push_back(d.layers()[0]); }, "/layers/1/id", "already used by /layers/0"},
+        {"unknown layer", [&](MapDocument& d) { object(d, 1).layer = 9; }, "/objects/1/layer", "no layer has id 9"},
+        {"unknown symbol", [&](MapDocument& d) { object(d, 1).symbol = 5; }, "/objects/1/symbol", "no symbol definition has id 5"},
+        {"symbol id twice",
+         [&](MapDocument& d) {
+             d.symbols().push_back({5, "S", 0, 0, 1, 1, {}});
+             d.symbols().push_back({5, "T", 0, 0, 1, 1, {}});
+         },
+         "/symbols/1/id", "already used by /symbols/0"},
+        {"line end naming nothing", [&](MapDocument& d) { object(d, 2).toEntity = 99; }, "/objects/2/to", "no object has entity id 99"},
+        {"line end at a line", [&](MapDocument& d) { object(d, 2).fromEntity = 3; }, "/objects/2/from", "is a line"},
+        {"line ends on a symbol", [&](MapDocument& d) { object(d, 1).fromEntity = 1; }, "/objects/1", "not a line has line ends", false},
+        {"not a number", [&](MapDocument& d) { object(d, 1).rotation = std::nan(""); }, "/objects/1/rotation", "not a finite number"},
+        {"infinite motor power", [&](MapDocument& d) { object(d, 1).motor->ratedPowerKW = HUGE_VAL; }, "/objects/1/motor", "not a finite number"},
+        {"scale of zero", [&](MapDocument& d) { d.view().scale = 0; }, "/view/scale", "greater than 0"},
+        {"negative field number", [&](MapDocument& d) { object(d, 0).fields[-1] = {}; }, "/objects/0/fields/-1", "negative field number"},
+        {"note key not UTF-8", [&](MapDocument& d) { object(d, 1).notes["\xFF"] = "x"; }, "/objects/1/notes", "not UTF-8", false},
+        {"kept keys not JSON", [&](MapDocument& d) { object(d, 1).extraJson = "{\"a\": tru}"; }, "/objects/1", "not valid JSON", false},
+        {"kept keys not an object", [&](MapDocument& d) { d.extraJson() = "[1]"; }, "", "not a JSON object", false},
+        {"kept key of a known name", [&](MapDocument& d) { d.layers()[0].extraJson = "{\"colour\": 1}"; }, "/layers/0/colour", "name of a known key", false},
+        {"kept key twice", [&](MapDocument& d) { d.project().extraJson = "{\"a\": {\"b\": 1, \"\\u0062\": 2}}"; }, "/project", "\"b\" twice", false},
+        {"kept number beyond a double", [&](MapDocument& d) { object(d, 0).extraJson = "{\"big\": 1e999}"; }, "/objects/0", "1e999", false},
+        {"kept lone surrogate", [&](MapDocument& d) { object(d, 0).extraJson = "{\"s\": \"\\ud800\"}"; }, "/objects/0", "not valid JSON", false},
+        {"kept control character", [&](MapDocument& d) { object(d, 0).extraJson = "{\"s\": \"a\tb\"}"; }, "/objects/0", "not valid JSON", false},
+        {"kept NUL byte", [&](MapDocument& d) { d.extraJson() = std::string("{}\0x", 4); }, "", "NUL", false},
+        {"kept invalid UTF-8", [&](MapDocument& d) { d.extraJson() = "{\"s\": \"\xC3(\"}"; }, "", "not UTF-8", false},
+        {"kept value after the object", [&](MapDocument& d) { d.extraJson() = "{} {}"; }, "", "followed by more text", false},
+        // The loader refuses files nested deeper than 64 levels; an object's keys sit at level 3.
+        {"kept keys nested too deep", [&](MapDocument& d) { object(d, 0).extraJson = "{\"x\":" + std::string(62, '[') + std::string(62, ']') + "}"; }, "/objects/0", "deeper than 64", false},
+    };
+    const std::string path = (folder.path() / "map.json").string();
+    std::string error;
+    ASSERT_TRUE(SaveMapFile(path, doc, error)) << error;
+    const std::string before = ReadText(path);
+    for (const WriterCase& bad : cases) {
+        MapDocument changed = doc;
+        bad.change(changed);
+        error.clear();
+        EXPECT_FALSE(SaveMapFile(path, changed, error)) << bad.name;
+        const std::string expected = std::string("\n") + bad.where + ": ";
+        const size_t at = error.find(expected);
+        EXPECT_NE(at, std::string::npos) << bad.name << ": " << error;
+        if (at != std::string::npos) {
+            EXPECT_NE(error.find(bad.message, at), std::string::npos) << bad.name << ": " << error;
+        }
+        MapDocument reloaded;
+        if (bad.reachesTheLoader) {
+            EXPECT_FALSE(ParseMap(SerializeMap(changed), reloaded).ok) << bad.name << ": the loader accepts what was refused";
+        }
+        EXPECT_EQ(ReadText(path), before) << bad.name;
+        EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"map.json"})) << bad.name;
+    }
+    // The limits themselves are loadable: 31 bytes, the deepest nesting, colour 0xFFFFFF.
+    MapDocument edge = doc;
+    edge.objects()[0].name = CString(std::string(31, 'n'));
+    edge.objects()[0].extraJson = "{\"x\":" + std::string(61, '[') + std::string(61, ']') + "}";
+    edge.objects()[1].colour = 0xFFFFFF;
+    ASSERT_TRUE(SaveMapFile(path, edge, error)) << error;
+    MapDocument reloaded;
+    const MapLoadResult result = LoadMapFile(path, reloaded);
+    ASSERT_TRUE(result.ok) << ListProblems(result);
+    EXPECT_EQ(reloaded, edge);
 }
 
 }  // namespace

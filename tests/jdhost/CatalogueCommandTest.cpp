@@ -145,17 +145,64 @@ TEST_F(CatalogueCommandTest, BadUsageAndMissingFiles) {
     EXPECT_EQ(Run({"list", "--frobnicate"}).code, jdhost::kExitBadInput);
     const Result noFile = Run({"import", "hv", (m_dir / "none.csv").string()});
     EXPECT_EQ(noFile.code, jdhost::kExitBadInput);
-    EXPECT_TRUE(Contains(noFile.err, "none.csv: cannot read")) << noFile.err;
+    EXPECT_TRUE(Contains(noFile.err, "none.csv: cannot be read")) << noFile.err;
     const Result help = Run({"--help"});
     EXPECT_EQ(help.code, jdhost::kExitDone);
-    EXPECT_TRUE(Contains(help.out, "import KIND FILE.csv"));
+    EXPECT_TRUE(Contains(help.out, "import KIND FILE [--replace]")) << help.out;
 }
 
-TEST_F(CatalogueCommandTest, ANamedCatalogueMustExist) {
-    const Result r = Run({"--catalogue", (m_dir / "nowhere.db").string(), "list"});
+TEST_F(CatalogueCommandTest, ANamedCatalogueMustExistAndInitMakesOne) {
+    const std::string named = (m_dir / "nowhere.db").string();
+    Result r = Run({"--catalogue", named, "list"});
+    EXPECT_EQ(r.code, jdhost::kExitBadInput);
+    EXPECT_TRUE(Contains(r.err, "the catalogue " + named + " (named by --catalogue) does not exist")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "jdhost catalogue init " + named)) << r.err;
+    EXPECT_FALSE(fs::exists(named));
+    // The environment names a catalogue as explicitly as the option does.
+    setenv("JDHOST_CATALOGUE", named.c_str(), 1);
+    r = Run({"show", "hv", "1"});
+    EXPECT_EQ(r.code, jdhost::kExitBadInput);
+    EXPECT_TRUE(Contains(r.err, "(named by JDHOST_CATALOGUE)")) << r.err;
+    unsetenv("JDHOST_CATALOGUE");
+
+    r = Run({"init", named});
+    ASSERT_EQ(r.code, jdhost::kExitDone) << r.err;
+    EXPECT_TRUE(Contains(r.out, "created the catalogue " + named)) << r.out;
+    // The new catalogue holds the seed: as many models as the per-user one made on first use.
+    r = Run({"list", "--catalogue", named});
+    ASSERT_EQ(r.code, jdhost::kExitDone) << r.err;
+    EXPECT_EQ(r.out, Run({"list"}).out);
+    EXPECT_TRUE(Contains(r.out, "transformer (Para_Transformer): 90 models\n")) << r.out;
+
+    // init never replaces anything.
+    const std::string before = ReadText(named);
+    r = Run({"init", named});
+    EXPECT_EQ(r.code, jdhost::kExitBadInput);
+    EXPECT_TRUE(Contains(r.err, "exists already")) << r.err;
+    EXPECT_EQ(ReadText(named), before);
+    // A folder that cannot be made (its parent is a file): the operation failed, and says where.
+    WriteText(m_dir / "plain", "x");
+    r = Run({"init", (m_dir / "plain" / "x.db").string()});
     EXPECT_EQ(r.code, jdhost::kExitFailed);
-    EXPECT_TRUE(Contains(r.err, "nowhere.db")) << r.err;
-    EXPECT_FALSE(fs::exists(m_dir / "nowhere.db"));
+    EXPECT_TRUE(Contains(r.err, "cannot create " + (m_dir / "plain" / "x.db").string())) << r.err;
+}
+
+TEST_F(CatalogueCommandTest, OptionsAreAcceptedWhereTheHelpShowsThem) {
+    // --replace after the file, --catalogue after the action: both as documented.
+    const std::string named = (m_dir / "named.db").string();
+    ASSERT_EQ(Run({"init", named}).code, jdhost::kExitDone);
+    WriteText(m_dir / "one.csv", "Model,Voltage,RCurrent\nKBZ-1,1140,100\n");
+    std::ostringstream out, err;
+    const int code = jdhost::RunCli({"catalogue", "import", "feeder", (m_dir / "one.csv").string(), "--replace",
+                                     "--catalogue", named},
+                                    out, err);
+    ASSERT_EQ(code, jdhost::kExitDone) << err.str();
+    EXPECT_EQ(out.str(), "imported feeder models from " + (m_dir / "one.csv").string() +
+                             ": 1 added, 0 replaced, 14 removed first\n");
+    const Result listed = Run({"list", "feeder", "--catalogue=" + named});
+    EXPECT_TRUE(Contains(listed.out, "feeder (Para_AutomaticSwitch): 1 model\n")) << listed.out;
+    // The per-user catalogue was not touched.
+    EXPECT_TRUE(Contains(Run({"list", "feeder"}).out, "14 models"));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // code on good and bad input.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -104,11 +105,46 @@ TEST(CliUsage, HelpAndBadUsage) {
     EXPECT_TRUE(Contains(r.err, "unknown option --verbose")) << r.err;
     r = Cli({"info", "a.json", "--catalogue"});
     EXPECT_EQ(r.code, 2);
-    EXPECT_TRUE(Contains(r.err, "the option --catalogue needs a value")) << r.err;
-    EXPECT_EQ(Cli({"info", "a.json", "b.json"}).code, 2);
+    EXPECT_TRUE(Contains(r.err, "--catalogue")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "Try 'jdhost info --help'")) << r.err;
+    r = Cli({"--module", "", "info"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(Contains(r.err, "needs a non-empty value")) << r.err;
+    r = Cli({"info", "a.json", "b.json"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(Contains(r.err, "unexpected argument \"b.json\"")) << r.err;
     EXPECT_EQ(Cli({"records", "a.json"}).code, 2);
     EXPECT_EQ(Cli({"run", "a.json"}).code, 2);
     EXPECT_EQ(Cli({"info", "a.json", "--save", "b.json"}).code, 2);
+    r = Cli({"catalogue"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(Contains(r.err, "jdhost catalogue: an action is needed")) << r.err;
+    r = Cli({"catalogue", "remove", "hv", "1"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(Contains(r.err, "unknown action remove")) << r.err;
+    EXPECT_EQ(Cli({"catalogue", "list", "--replace"}).code, 2);  // --replace belongs to import
+}
+
+TEST(CliUsage, EverySubcommandHasItsOwnHelp) {
+    const CliResult top = Cli({"-h"});
+    EXPECT_EQ(top.code, 0);
+    // The top-level help is a synopsis of every subcommand and says the limits.
+    for (const char* synopsis : {"info [MAP]", "validate MAP...", "records MAP OBJECT [FIELD]",
+                                 "run MAP SCRIPT [--save OUT]", "catalogue ACTION ...", "64 MiB"}) {
+        EXPECT_TRUE(Contains(top.out, synopsis)) << synopsis << "\n" << top.out;
+    }
+    const CliResult catalogue = Cli({"catalogue", "--help"});
+    EXPECT_EQ(catalogue.code, 0);
+    EXPECT_TRUE(Contains(catalogue.out, "usage: jdhost catalogue")) << catalogue.out;
+    EXPECT_TRUE(Contains(catalogue.out, "import KIND FILE [--replace]")) << catalogue.out;
+    EXPECT_TRUE(Contains(catalogue.out, "init PATH")) << catalogue.out;
+    EXPECT_FALSE(Contains(catalogue.out, "validate")) << catalogue.out;
+    const CliResult import = Cli({"--catalogue", "x.db", "catalogue", "import", "--help"});
+    EXPECT_EQ(import.code, 0);
+    EXPECT_TRUE(Contains(import.out, "usage: jdhost catalogue import [OPTIONS] KIND FILE")) << import.out;
+    EXPECT_TRUE(Contains(import.out, "--replace")) << import.out;
+    const CliResult run = Cli({"run", "--help"});
+    EXPECT_TRUE(Contains(run.out, "--save OUT")) << run.out;
 }
 
 TEST_F(CliTest, InfoCountsKindsLinesFieldsAndVoltages) {
@@ -136,12 +172,37 @@ TEST_F(CliTest, ValidateReportsEachFileAndEveryProblem) {
     const std::string broken = Write("broken.json", "{\n  \"objects\": [\n");
     CliResult r = Cli({"validate", m_map});
     EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.out, m_map + ": OK\n");
+    // The fixture's two transformers carry field 151 only: the command would
+    // keep none of its coefficients or its model on them. A warning, not an error.
+    const std::string nothingStored = ": the set-transformer command stores nothing there\n";
+    EXPECT_EQ(r.out, m_map + ": OK\n" + m_map + ": warning: #1 1#变压器 (移动变电站) has no field 158, 163" +
+                         nothingStored + m_map + ": warning: #2 2#变压器 (矿用变压器) has no field 158, 163" +
+                         nothingStored);
     r = Cli({"validate", m_map, broken, (m_dir / "missing.json").string()});
     EXPECT_EQ(r.code, 2);
     EXPECT_TRUE(Contains(r.out, m_map + ": OK\n")) << r.out;
     EXPECT_TRUE(Contains(r.out, broken + ": ")) << r.out;
     EXPECT_TRUE(Contains(r.out, (m_dir / "missing.json").string() + ": ")) << r.out;
+}
+
+TEST_F(CliTest, ValidateWarnsOnlyOfTransformersLackingAStoredField) {
+    host::MapDocument map = testdlg::MakeTestMap();
+    for (host::MapObject& object : map.objects()) {
+        if (object.entityId == 1) {
+            // Empty records are enough: the fields exist, so OK fills them.
+            object.fields[158] = {};
+            object.fields[163] = {};
+        } else if (object.entityId == 2) {
+            object.fields.erase(151);
+        }
+    }
+    // A motor without any of the fields is no concern of the command.
+    const std::string path = Write("partial.json", host::SerializeMap(map));
+    const CliResult r = Cli({"validate", path});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, path + ": OK\n" + path +
+                         ": warning: #2 2#变压器 (矿用变压器) has no field 151, 158, 163: the set-transformer command "
+                         "stores nothing there\n");
 }
 
 TEST_F(CliTest, RecordsByNameAndByIdPrintEverySubIndex) {
@@ -191,13 +252,50 @@ TEST_F(CliTest, RunSavesOnlyOnSuccessAndNeverOverwritesTheInput) {
 
     r = Cli({"run", m_map, (m_dir / "none.jds").string()});
     EXPECT_EQ(r.code, 2);
-    EXPECT_EQ(r.err, (m_dir / "none.jds").string() + ": cannot read the script file\n");
+    EXPECT_EQ(r.err, (m_dir / "none.jds").string() + ": cannot be read: No such file or directory\n");
 
     const std::string brokenMap = Write("broken.json", "not json");
     r = Cli({"run", brokenMap, good});
     EXPECT_EQ(r.code, 2);
     EXPECT_TRUE(Contains(r.err, brokenMap + ": ")) << r.err;
     EXPECT_EQ(Read(m_map), original);
+}
+
+TEST_F(CliTest, FoldersPipesDevicesAndOversizedFilesAreRefusedAsInput) {
+    const std::string out = (m_dir / "out.json").string();
+    const std::string folder = (m_dir / "scripts").string();
+    fs::create_directory(folder);
+    const std::string fifo = (m_dir / "pipe.jds").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // A sparse file one byte over the script limit: refused by its size, unread.
+    const std::string huge = (m_dir / "huge.jds").string();
+    std::ofstream(huge).put('\n');
+    fs::resize_file(huge, (64u << 20) + 1);
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {folder, "is a folder, not a file"},
+        {fifo, "is a pipe (FIFO), not a file"},
+        {"/dev/zero", "is a device, not a file"},
+        {huge, "is 64.0 MiB, over the 64.0 MiB limit"},
+    };
+    for (const auto& [script, what] : cases) {
+        // Before, a folder ran as an empty script and the map was saved.
+        const CliResult r = Cli({"run", m_map, script, "--save", out});
+        EXPECT_EQ(r.code, 2) << script;
+        EXPECT_TRUE(Contains(r.err, script + ": " + what)) << r.err;
+        EXPECT_EQ(r.out, "") << script;
+        EXPECT_FALSE(fs::exists(out)) << script;
+    }
+    for (const std::string& csv : {folder, fifo, std::string("/dev/zero")}) {
+        const CliResult r = Cli({"catalogue", "import", "hv", csv});
+        EXPECT_EQ(r.code, 2) << csv;
+        EXPECT_TRUE(Contains(r.err, csv + ": is a")) << r.err;
+        EXPECT_TRUE(Contains(r.err, "nothing was imported")) << r.err;
+    }
+    const std::string nul = Write("nul.jds", std::string("records #1\nexpect-record #1 151 0 1#") + '\0' + "x\n");
+    const CliResult r = Cli({"run", m_map, nul});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err, nul + ": line 2: a NUL byte at column 26 (a script is text; NUL cannot be written)\n");
+    EXPECT_EQ(r.out, "");
 }
 
 TEST(CliExamples, TheSampleMapsValidateAndTheExampleScriptPasses) {

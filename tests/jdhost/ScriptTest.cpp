@@ -2,6 +2,8 @@
 // before anything runs.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "jdhost/Script.h"
 
 using jdhost::ParseScript;
@@ -87,9 +89,10 @@ TEST(ParseScript, EveryVerbOfTheTableParsesWithItsArguments) {
         "expect-enabled 5007 0\nexpect-visible 5007 1\nexpect-items 5023 \"a|b\"\nexpect-selected 5023 a\n"
         "expect-message \"x y\" info\ndump\nexpect-record #3 151 0 x\nrecords #3\nrecords 1#变压器 151\n"
         "save out.json\nlaunch\npick #3 1#变压器\nctrl down\nclick\nkey esc\nkey 27\nrepaint\nexpect-prompt p\n"
-        "set-cell 3028 1 0 KBSGZY-500/6\nexpect-cell 3028 #1 #0 KBSGZY-500/6\n";
+        "set-cell 3028 1 0 KBSGZY-500/6\nexpect-cell 3028 #1 #0 KBSGZY-500/6\n"
+        "expect-no-message\nexpect-name #3 1#变压器\nexpect-label #3 0 KBSG-200/6/0.69\nexpect-colour #3 0x00FF00\n";
     const auto script = ParseScript(text, "all.jds");
-    EXPECT_EQ(script.lines.size(), 33u);
+    EXPECT_EQ(script.lines.size(), 37u);
     // Every verb of the table occurs above, so the documentation cannot list one that does not parse.
     for (const auto& verb : jdhost::Verbs()) {
         bool seen = false;
@@ -123,6 +126,25 @@ TEST(ParseScript, ArgumentsOfFixedFormAreChecked) {
     EXPECT_NE(ParseError("press 50-29\n"), "");
     EXPECT_NE(ParseError("press IDC_LOAD_TYPE\n"), "");
     EXPECT_EQ(ParseError("press IDOK\n"), "");
+    EXPECT_NE(ParseError("expect-label #3 -1 x\n"), "");
+    EXPECT_NE(ParseError("expect-label #3 first x\n"), "");
+    EXPECT_NE(ParseError("expect-no-message now\n"), "");
+    // Colours: decimal up to 0xFFFFFF, or 0x and at most six hex digits.
+    EXPECT_EQ(ParseError("expect-colour #3 16777215\n"), "");
+    EXPECT_EQ(ParseError("expect-colour #3 0x96f0\n"), "");
+    for (const char* bad : {"red", "16777216", "-1", "0x", "0x1000000", "0xGG", "+5", "1e3"}) {
+        EXPECT_NE(ParseError(std::string("expect-colour #3 ") + bad + "\n").find("is not a colour"), std::string::npos)
+            << bad;
+    }
+    // Cell indexes: too large is said as such, not as "no number".
+    EXPECT_EQ(ParseError("set-cell 3028 #4294967296 0 x\n"),
+              "line 1: set-cell: the row index #4294967296 is out of range (0 to 2147483647) (usage: set-cell ID ROW "
+              "COL TEXT)");
+    EXPECT_EQ(ParseError("expect-cell 3028 1 99999999999 x\n"),
+              "line 1: expect-cell: the column index 99999999999 is out of range (0 to 2147483647) (usage: "
+              "expect-cell ID ROW COL TEXT)");
+    EXPECT_NE(ParseError("set-cell 3028 one 0 x\n").find("the row \"one\" is not a number from 0"), std::string::npos);
+    EXPECT_EQ(ParseError("select 5005 #2147483647\n"), "");  // the largest index parses; the run checks the rows
     EXPECT_EQ(ParseError("expect-enabled 5007 0\n"), "");
     EXPECT_EQ(ParseError("expect-message hi\n"), "");
     // Texts the module cannot hold (not GBK) are refused before the run.
@@ -138,8 +160,39 @@ TEST(ParseScript, AnUnreadableFileIsAnErrorWithoutALine) {
         FAIL() << "no error for a missing file";
     } catch (const ScriptError& e) {
         EXPECT_EQ(e.line(), 0);
-        EXPECT_STREQ(e.what(), "cannot read the script file");
+        EXPECT_STREQ(e.what(), "cannot be read: No such file or directory");
     }
+    // A folder and a device are no scripts: refused before anything is read
+    // (a folder used to read as an empty script, /dev/zero ran out of memory).
+    for (const auto& [path, what] : {std::pair<const char*, const char*>{"/tmp", "is a folder, not a file"},
+                                     {"/dev/zero", "is a device, not a file"}}) {
+        try {
+            jdhost::LoadScript(path);
+            ADD_FAILURE() << path << " was read as a script";
+        } catch (const ScriptError& e) {
+            EXPECT_EQ(e.line(), 0);
+            EXPECT_STREQ(e.what(), what) << path;
+        }
+    }
+}
+
+TEST(ParseScript, ANulByteIsRefusedWithItsLineNotCut) {
+    // Before, "set 5000 ab\0cd" set the edit to "ab": the rest was silently dropped.
+    int line = 0;
+    const std::string text = std::string("ok\nset 5000 ab") + '\0' + "cd\n";
+    EXPECT_EQ(ParseError(text, &line), "line 2: a NUL byte at column 12 (a script is text; NUL cannot be written)");
+    EXPECT_EQ(line, 2);
+    // In a comment too: the line as a whole is no text.
+    EXPECT_NE(ParseError(std::string("# note") + '\0' + "\n"), "");
+}
+
+TEST(ParseColour, DecimalOrHexInTheLayoutOfTheMap) {
+    EXPECT_EQ(jdhost::ParseColour("255"), 255);
+    EXPECT_EQ(jdhost::ParseColour("0xFF"), 255);
+    EXPECT_EQ(jdhost::ParseColour("0x0000ff"), 255);
+    EXPECT_EQ(jdhost::ParseColour("0x96F0"), 0x96F0);  // 38640
+    EXPECT_EQ(jdhost::ParseColour("0"), 0);
+    EXPECT_FALSE(jdhost::ParseColour("0x-1"));
 }
 
 TEST(HashNumber, OnlyHashFollowedByDigitsIsANumber) {

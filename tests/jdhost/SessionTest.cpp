@@ -27,14 +27,14 @@ struct Outcome {
 
 // Runs `text` as the script "t.jds" on `map`, with the test dialog's command
 // host unless `withHost` is false.
-Outcome RunScript(const std::string& text, host::MapDocument& map, bool withHost = true) {
+Outcome RunParsed(const jdhost::Script& script, host::MapDocument& map, bool withHost = true) {
     testdlg::RegisterTestResources();
     std::ostringstream out;
     jdhost::Session session(map, out);
     TestCommandHost commandHost(map, session);
     if (withHost) session.SetCommandHost(&commandHost);
     Outcome o;
-    o.code = session.Run(jdhost::ParseScript(text, "t.jds"));
+    o.code = session.Run(script);
     o.transcript = out.str();
     o.failure = session.failure();
     o.calls = commandHost.calls;
@@ -42,6 +42,10 @@ Outcome RunScript(const std::string& text, host::MapDocument& map, bool withHost
     // Whatever happened, no dialog may be left open for the next test.
     EXPECT_TRUE(GetOpenDialogs().empty());
     return o;
+}
+
+Outcome RunScript(const std::string& text, host::MapDocument& map, bool withHost = true) {
+    return RunParsed(jdhost::ParseScript(text, "t.jds"), map, withHost);
 }
 
 Outcome RunScript(const std::string& text, bool withHost = true) {
@@ -335,6 +339,28 @@ TEST(SessionFailures, FailedExpectationsSayWhatWasExpectedAndFound) {
     EXPECT_EQ(o.failure, "t.jds: line 4: expect-dialog: expected the dialog \"说明\", found 7000 \"测试对话框\"");
 }
 
+TEST(SessionFailures, ARowIndexBeyondAnIntIsRefusedNotWrappedToAnotherRow) {
+    // The parser refuses it, naming the line...
+    for (const char* verb : {"select 7002", "dblclick 7004", "rclick 7004", "expect-selected 7002"}) {
+        try {
+            jdhost::ParseScript(kOpen + verb + " #4294967297\n", "t.jds");
+            ADD_FAILURE() << verb << " #4294967297 was accepted";
+        } catch (const jdhost::ScriptError& e) {
+            EXPECT_EQ(e.line(), 4);
+            EXPECT_TRUE(Contains(e.what(), "the row index #4294967297 is out of range (0 to 2147483647)")) << e.what();
+        }
+    }
+    // ...and the engine refuses it in a script built without the parser:
+    // 4294967297 as a 32-bit int is 1, a row the combo has, which used to be selected.
+    jdhost::Script script = jdhost::ParseScript(kOpen + "select 7002 #1\n", "t.jds");
+    script.lines.back().args[1] = "#4294967297";
+    host::MapDocument map = testdlg::MakeTestMap();
+    const Outcome o = RunParsed(script, map);
+    EXPECT_EQ(o.code, jdhost::kExitFailed);
+    EXPECT_EQ(o.failure, "t.jds: line 4: select: the row index #4294967297 is out of range (0 to 2147483647)");
+    EXPECT_FALSE(Contains(o.transcript, "closed: OK"));
+}
+
 TEST(SessionMapVerbs, RecordExpectationsAndUnknownObjectsFailWithTheObjectNamed) {
     Outcome o = RunScript("expect-record #1 151 0 x\n", false);
     EXPECT_EQ(o.failure,
@@ -355,6 +381,47 @@ TEST(SessionMapVerbs, RecordExpectationsAndUnknownObjectsFailWithTheObjectNamed)
     o = RunScript("expect-record #2 151 1 动力变压器\nrecords M1\n", false);
     EXPECT_EQ(o.code, jdhost::kExitDone) << o.failure;
     EXPECT_EQ(o.transcript, "#3 M1 (电动机)\n(no attribute records)\n");
+}
+
+TEST(SessionMapVerbs, NameLabelAndColourExpectations) {
+    host::MapDocument map = testdlg::MakeTestMap();
+    host::MapObject* transformer = map.FindByEntity(1);
+    ASSERT_NE(transformer, nullptr);
+    transformer->labels = {{FromUtf8("KBSG-200/6/0.69"), 0, 0}, {FromUtf8("200 kVA"), 0, 0}};
+    transformer->colour = 0x0000FF;
+    Outcome o = RunScript("expect-name #1 1#变压器\nexpect-label #1 0 KBSG-200/6/0.69\nexpect-label 1#变压器 1 \"200 kVA\"\n"
+                          "expect-colour #1 255\nexpect-colour #1 0xff\nexpect-colour #1 0x0000FF\n",
+                          map, false);
+    EXPECT_EQ(o.code, jdhost::kExitDone) << o.failure;
+    const std::vector<std::pair<std::string, std::string>> failures = {
+        {"expect-name #1 2#变压器", "expect-name: expected the name \"2#变压器\" on #1, found \"1#变压器\""},
+        {"expect-label #1 1 \"200kVA\"",
+         "expect-label: expected \"200kVA\" in label 1 of #1 1#变压器 (移动变电站), found \"200 kVA\""},
+        {"expect-label #1 2 x", "expect-label: expected \"x\" in label 2 of #1 1#变压器 (移动变电站), found 2 labels"},
+        {"expect-label M1 0 x", "expect-label: expected \"x\" in label 0 of #3 M1 (电动机), found 0 labels"},
+        {"expect-colour #1 0x00FF00",
+         "expect-colour: expected the colour 0x00FF00 (65280) on #1 1#变压器 (移动变电站), found 0x0000FF (255)"},
+        {"expect-colour nobody 0", "expect-colour: no object is named \"nobody\""},
+    };
+    for (const auto& [line, message] : failures) {
+        o = RunScript(line + "\n", map, false);
+        EXPECT_EQ(o.code, jdhost::kExitFailed) << line;
+        EXPECT_EQ(o.failure, "t.jds: line 1: " + message);
+    }
+}
+
+TEST(SessionMessageVerbs, ExpectNoMessageChecksTheBoxesSinceTheLastMessageCheck) {
+    // Nothing shown yet, then a box that expect-message takes: none since.
+    Outcome o = RunScript(kOpen + "expect-no-message\nset 7001 \"\"\nok\nexpect-message 名称不能为空\nexpect-no-message\n"
+                                  "cancel\nexpect-no-message\n");
+    EXPECT_EQ(o.code, jdhost::kExitDone) << o.failure << "\n" << o.transcript;
+    // A box nobody checked is found, with its text and icon.
+    o = RunScript(kOpen + "set 7001 \"\"\nok\nexpect-no-message\ncancel\n");
+    EXPECT_EQ(o.code, jdhost::kExitFailed);
+    EXPECT_EQ(o.failure,
+              "t.jds: line 6: expect-no-message: expected no message box since the last check, found the info box "
+              "\"名称不能为空\"");
+    EXPECT_EQ(o.results, std::vector<INT_PTR>{IDCANCEL});
 }
 
 TEST(SessionCommandVerbs, WithoutACommandModuleTheyFailWithTheLine) {

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "equipment/ADODatabase.h"
 #include "equipment/ADORecordset.h"
@@ -330,6 +331,80 @@ TEST_F(TransformerParaDlgTest, EmptyNameIsRefusedAndNothingIsWritten) {
     EXPECT_EQ(CountModels(""), 0);
 }
 
+TEST_F(TransformerParaDlgTest, ACapacityTheListLacksIsShownAndStoredUnchanged) {
+    // 640 kVA and 1600.5 kVA are items of neither the template (3150 … 50)
+    // nor the library's list (1250): they are shown as the combo's text.
+    for (const double capacity : {640.0, 1600.5}) {
+        CTransformer model;
+        model.SetModel("KBSG-X/6");
+        model.SetType(G("动力变压器"));
+        model.SetCapacity(capacity);
+        ASSERT_TRUE(SaveCatalogueModel(JD_KIND_TRANSFORMER, 1, &model, 0));
+        const DWORD id = model.GetModelId();
+        CJDTransformerParaDlg dlg;
+        dlg.m_nModelId = static_cast<LONG>(id);
+        dlg.m_nHvIndex = 1;
+        dlg.m_nLvIndex = 2;
+        const std::string shown = capacity == 640.0 ? "640" : "1600.5";
+        m_runner.Then([&](CDialog& dialog) {
+            DialogDriver d(dialog);
+            EXPECT_EQ(d.Text(IDC_PARA_CAPACITY), CString(shown));
+            ASSERT_TRUE(d.PressOk().ok());
+        });
+        ASSERT_EQ(dlg.DoModal(), IDOK);
+        EXPECT_DOUBLE_EQ(dlg.m_dCapacity, capacity);
+        CTransformer saved;
+        ASSERT_TRUE(LoadCatalogueModel(JD_KIND_TRANSFORMER, &saved, id));
+        EXPECT_DOUBLE_EQ(saved.GetCapacity(), capacity) << "not item 2 (2000)";
+    }
+}
+
+TEST_F(TransformerParaDlgTest, TextsAMapCannotHoldAreRefusedWithTheDialogKeptOpen) {
+    // A NUL in the model name, a lone GBK lead byte in the connection group.
+    const CString withNul(std::string("KBSG\0-1", 7));
+    const CString badGbk("Y,y0\x81");
+    for (const auto& [control, text, label] :
+         {std::tuple{IDC_PARA_MODEL, withNul, "型号"}, std::tuple{IDC_PARA_LINK_GROUP, badGbk, "联结组别"}}) {
+        CJDTransformerParaDlg dlg;
+        dlg.m_nModelId = 4;
+        dlg.m_nHvIndex = 1;
+        dlg.m_nLvIndex = 2;
+        m_messages.ClearRecords();
+        m_runner.Then([&](CDialog& dialog) {
+            DialogDriver d(dialog);
+            ASSERT_TRUE(d.SetText(control, text).ok());
+            ASSERT_TRUE(d.TypeComboText(IDC_PARA_LOW_VOLTAGE, "660").ok());
+            ASSERT_TRUE(d.PressOk().ok());
+            EXPECT_TRUE(d.IsOpen());
+            ASSERT_EQ(m_messages.Records().size(), 1u);
+            EXPECT_NE(ToUtf8(m_messages.Records()[0].text).find(label), std::string::npos);
+            EXPECT_NE(ToUtf8(m_messages.Records()[0].text).find("不能保存"), std::string::npos);
+            ASSERT_TRUE(d.PressCancel().ok());
+        });
+        EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    }
+    CTransformer kept;
+    ASSERT_TRUE(LoadCatalogueModel(JD_KIND_TRANSFORMER, &kept, 4));
+    EXPECT_EQ(kept.GetModel(), CString("KBSGZY-500/6"));
+    EXPECT_EQ(kept.GetLinkGroup(), CString("Y,y0"));
+    EXPECT_EQ(ListText(GetLowVoltageList()), CString("3450;1200;690;400;133")) << "no voltage added either";
+}
+
+TEST(LeadingNumberTest, OnlyPlainDecimalNotationIsRead) {
+    EXPECT_DOUBLE_EQ(LeadingNumber("630"), 630.0);
+    EXPECT_DOUBLE_EQ(LeadingNumber(" 1600.5 kVA"), 1600.5);
+    EXPECT_DOUBLE_EQ(LeadingNumber("-2.5e2x"), -250.0);
+    EXPECT_DOUBLE_EQ(LeadingNumber(".5"), 0.5);
+    EXPECT_DOUBLE_EQ(LeadingNumber("12e"), 12.0) << "an exponent without digits is not part of the number";
+    // strtod would read these as 26, 16, NaN and infinity.
+    EXPECT_DOUBLE_EQ(LeadingNumber("0x1A"), 0.0);
+    EXPECT_DOUBLE_EQ(LeadingNumber("0X10"), 0.0);
+    EXPECT_DOUBLE_EQ(LeadingNumber("nan"), 0.0);
+    EXPECT_DOUBLE_EQ(LeadingNumber("inf"), 0.0);
+    EXPECT_DOUBLE_EQ(LeadingNumber("1e999"), 0.0) << "beyond a double";
+    EXPECT_DOUBLE_EQ(LeadingNumber(""), 0.0);
+}
+
 // ------------------------------------------------------------------ the stock view
 
 using StockTest = CatalogueDialogTest;
@@ -431,6 +506,37 @@ TEST_F(StockTest, OkOnAModelWithoutRecordAddsOneAndCancelStoresNothing) {
     ASSERT_TRUE(LoadStockRecord(JD_STOCK_KIND, &added, "KBSGZY-630/6"));
     EXPECT_EQ(added.GetDepartment(), G("机电科")) << "column 6 is the department";
     EXPECT_EQ(added.GetPlace(), CString(""));
+}
+
+TEST_F(StockTest, TheHeaderRowIsReadOnlyAndTheKeyStaysEditable) {
+    CStock stock;
+    stock.m_strModel = "KBSGZY-800/10";
+    m_runner.Then([&](CDialog& dialog) {
+        for (int c = 0; c < CStock::kColumnCount; ++c) {
+            EXPECT_NE(stock.m_grid.UserEditCell(0, c, "x").str().find("read-only"), std::string::npos) << c;
+        }
+        EXPECT_EQ(stock.m_grid.GetItemText(0, 2), G("设备品名"));
+        EXPECT_EQ(stock.m_grid.UserEditCell(1, 0, "KBSGZY-800/10"), CString()) << "the key in the fixed column";
+        ASSERT_TRUE(DialogDriver(dialog).PressCancel().ok());
+    });
+    EXPECT_EQ(stock.DoModal(), IDCANCEL);
+}
+
+TEST_F(StockTest, ATextAMapCannotHoldIsRefusedAndNothingIsStored) {
+    CStock stock;
+    stock.m_strModel = "KBSGZY-630/6";
+    m_runner.Then([&](CDialog& dialog) {
+        DialogDriver d(dialog);
+        // A lone GBK lead byte: no character at all.
+        EXPECT_EQ(stock.m_grid.UserEditCell(1, 3, "A\x81"), CString());
+        ASSERT_TRUE(d.PressOk().ok());
+        EXPECT_TRUE(d.IsOpen());
+        ASSERT_EQ(m_messages.Records().size(), 1u);
+        EXPECT_NE(ToUtf8(m_messages.Records()[0].text).find("制造厂商"), std::string::npos);
+        ASSERT_TRUE(d.PressCancel().ok());
+    });
+    EXPECT_EQ(stock.DoModal(), IDCANCEL);
+    EXPECT_FALSE(StockRecordExists(JD_STOCK_KIND, "KBSGZY-630/6"));
 }
 
 }  // namespace

@@ -15,7 +15,9 @@
 #include <utility>
 #include <vector>
 
+#include "equipment/ADODatabase.h"
 #include "equipment/CatalogueFile.h"
+#include "equipment/SqliteHandles.h"
 #include "equipment/JDBase.h"
 #include "equipment/Transformer.h"
 #include "host/HostObjects.h"
@@ -698,6 +700,67 @@ TEST_F(SetTransformerTest, DoubleClickOnTheNoModelRowAddsAModel) {
         EXPECT_EQ(Items(d, IDC_MODEL_LIST), expected);
         d.PressCancel();
     });
+}
+
+// ---- catalogue rows that changed under the dialog ---------------------------------------------
+
+// Runs SQL on the test's catalogue, as another program editing it would.
+void ExecuteOnCatalogue(const std::string& sql) {
+    CADODatabase database;
+    ASSERT_TRUE(OpenJDDatabase(&database));
+    database.GetConnection()->Execute(sql);
+    CloseJDDatabase(&database);
+}
+
+TEST_F(SetTransformerTest, AModelRenamedInItsDetailsLabelsTheTransformerWithTheNewName) {
+    const INT_PTR result = Launch("1#矿用变压器", [&](DialogDriver& d, CJDSetTransformerDlg&) {
+        Then([&](CDialog& details) {
+            DialogDriver p(details);
+            EXPECT_EQ(U(*p.Text(IDC_PARA_MODEL)), "KBSG-200/6");
+            ASSERT_TRUE(p.SetText(IDC_PARA_MODEL, G("KBSG-200/6改")));
+            ASSERT_TRUE(p.PressOk());
+        });
+        ASSERT_TRUE(d.SelectText(IDC_MODEL_LIST, "KBSG-200/6"));
+        ASSERT_TRUE(d.Click(IDC_DETAILS));
+        // Row 1 (ID 57) shows the new name and stays selected.
+        EXPECT_EQ(Items(d, IDC_MODEL_LIST)[1], "KBSG-200/6改");
+        EXPECT_EQ(d.SelectedIndex(IDC_MODEL_LIST), 1);
+        ASSERT_TRUE(d.PressOk());
+    });
+    ASSERT_EQ(result, IDOK);
+    EXPECT_EQ(Field("1#矿用变压器", 163, 0), "57");
+    EXPECT_EQ(Field("1#矿用变压器", 163, 1), "KBSG-200/6改");
+    const host::MapObject& t = Object("1#矿用变压器");
+    ASSERT_EQ(t.labels.size(), 2u);
+    EXPECT_EQ(U(t.labels[0].text), "KBSG-200/6改/0.69") << "the label and record 163 name the same model";
+}
+
+TEST_F(SetTransformerTest, AModelWhoseIdCannotBeReadStopsOkBeforeAnythingIsWritten) {
+    // Put there by hand, past the 32-bit range a drawing's model ID has: a
+    // power transformer of 6000/690 V that 1#矿用变压器's list shows last.
+    ExecuteOnCatalogue(
+        "INSERT INTO Para_Transformer (ID, Model, Type, Capacity, HVoltage, LVoltage, ShortcutLose, RXPercent) "
+        "VALUES (3000000000, 'KBSG-BIG/6', '动力变压器', 1250, 6000, 690, 9000, 4.5)");
+    const std::vector<std::string> before163 = Record("1#矿用变压器", 163);
+    const INT_PTR result = Launch("1#矿用变压器", [&](DialogDriver& d, CJDSetTransformerDlg& dlg) {
+        const std::vector<std::string> items = Items(d, IDC_MODEL_LIST);
+        ASSERT_EQ(items.size(), 10u);
+        EXPECT_EQ(items[8], "KBSG-BIG/6");
+        EXPECT_EQ(dlg.m_modelIds[8], 0u) << "an ID that could not be read is kept as 0";
+        ASSERT_TRUE(d.SetText(IDC_NAME, G("改名")));
+        ASSERT_TRUE(d.SelectIndex(IDC_MODEL_LIST, 8));
+        const size_t boxes = m_boxes.Records().size();
+        ASSERT_TRUE(d.PressOk());
+        ASSERT_TRUE(d.IsOpen()) << "OK must stop";
+        ASSERT_EQ(m_boxes.Records().size(), boxes + 1);
+        EXPECT_EQ(LastBox()->type, MB_ICONSTOP);
+        EXPECT_NE(U(LastBox()->text).find("编号无法从设备目录中读出"), std::string::npos) << U(LastBox()->text);
+        EXPECT_TRUE(d.PressCancel());
+    });
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_EQ(Record("1#矿用变压器", 163), before163) << "no zeroed record 163";
+    EXPECT_NE(m_doc.FindByName(G("1#矿用变压器")), nullptr) << "the name was not written either";
+    EXPECT_FALSE(m_session->state().modified);
 }
 
 }  // namespace
