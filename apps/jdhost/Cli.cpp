@@ -2,9 +2,12 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <sstream>
+#include <vector>
 
 #include "equipment/JDBase.h"
 #include "host/HostObjects.h"

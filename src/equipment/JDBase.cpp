@@ -114,9 +114,10 @@ bool ValidVoltageText(const CString& text, CString& trimmed) {
     trimmed = text;
     trimmed.Trim();
     if (trimmed.IsEmpty() || trimmed.Find(JD_LIST_SEPARATOR) >= 0) return false;
-    char* end = nullptr;
-    const double value = std::strtod(trimmed.GetString(), &end);
-    return end && *end == '\0' && std::isfinite(value) && value > 0.0;
+    // The whole text a plain decimal: "0x1A", "inf" and "nan" are no voltages.
+    double value = 0.0;
+    return DecimalPrefixLength(trimmed.view()) == static_cast<size_t>(trimmed.GetLength()) &&
+           ParseDecimalText(trimmed.view(), value) && value > 0.0;
 }
 
 BOOL AddToList(const char* listName, const CString& text) {
