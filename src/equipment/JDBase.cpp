@@ -15,7 +15,7 @@
 #include "equipment/CatalogueRow.h"
 #include "equipment/HighVoltageSwitch.h"
 #include "equipment/LibraryMessages.h"
-#include "equipment/SqliteHandles.h"
+#include "equipment/CatalogueConnection.h"
 #include "equipment/Transformer.h"
 #include "platform/CComboBox.h"
 #include "platform/Gbk.h"
@@ -23,7 +23,7 @@
 namespace {
 
 // The schema version this library reads and writes (PRAGMA user_version).
-constexpr int kSchemaVersion = 1;
+constexpr long long kSchemaVersion = jdlib::kCatalogueSchemaVersion;
 
 std::mutex g_pathMutex;
 std::string g_explicitPath;
@@ -181,7 +181,7 @@ BOOL OpenJDDatabase(CADODatabase* pDatabase) {
     pDatabase->SetConnectionString(path.c_str());
     if (!pDatabase->Open()) return FALSE;
     const BOOL versionFits = jdlib::RunOnCatalogue(pDatabase, "schema version", [](jdsql::Connection& connection) {
-        const std::string version = connection.QueryText("PRAGMA user_version");
+        const std::string version = std::to_string(connection.SchemaVersion());
         if (version == std::to_string(kSchemaVersion)) return TRUE;
         throw jdsql::SqliteError(SQLITE_NOTADB, "the file is not an equipment catalogue of schema version " +
                                                     std::to_string(kSchemaVersion) + " (its version is " + version +

@@ -82,6 +82,10 @@ using HeadLauncher = std::function<int(CMorvaObjects* pMap, CKernelObjectArray* 
 
 JDBASE_API void RegisterSetTransformerLauncher(SetTransformerLauncher launcher);
 JDBASE_API void RegisterHeadLaunchers(HeadLauncher highVoltage, HeadLauncher lowVoltage);
+// One head at a time: the high-voltage and the feeder switch dialogs register
+// (and clear) their own launcher without touching the other's.
+JDBASE_API void RegisterHighVoltageHeadLauncher(HeadLauncher highVoltage);
+JDBASE_API void RegisterLowVoltageHeadLauncher(HeadLauncher lowVoltage);
 JDBASE_API bool HasSetTransformerLauncher();
 
 // Sets the picked transformer through the registered launcher and returns its

@@ -17,7 +17,7 @@
 
 #include "equipment/ADODatabase.h"
 #include "equipment/CatalogueFile.h"
-#include "equipment/SqliteHandles.h"
+#include "equipment/CatalogueConnection.h"
 #include "equipment/JDBase.h"
 #include "equipment/Transformer.h"
 #include "host/HostObjects.h"
