@@ -79,6 +79,43 @@ UpstreamRun Follow(LONG line, bool (*stop)(LONG)) {
 
 }  // namespace
 
+RecordedWalk CollectMotorsDownstreamRecorded(LONG from) {
+    // The walk of CollectFrom, step for step, with each level's object and
+    // where its stretch of motors began.
+    struct Level {
+        LONG object;
+        std::vector<LONG> lines;
+        size_t next;
+        size_t firstMotor;
+    };
+    RecordedWalk walk;
+    std::set<LONG> followed;
+    std::vector<Level> stack;
+    stack.push_back(Level{from, jdmap::OutgoingLines(from), 0, 0});
+    while (!stack.empty()) {
+        Level& level = stack.back();
+        if (level.next == level.lines.size()) {
+            walk.stretchOf.try_emplace(level.object, level.firstMotor, walk.motors.size());
+            stack.pop_back();
+            continue;
+        }
+        const LONG line = level.lines[level.next++];
+        if (!followed.insert(line).second) {
+            walk.exact = false;  // a join or a loop: a walk from below would differ
+            continue;
+        }
+        const LONG next = jdmap::LineEndObject(line);
+        if (next == 0) continue;
+        if (IsMotor(next)) {
+            walk.motors.push_back(next);
+        } else if (!EndsSupplyWalk(next)) {
+            const size_t firstMotor = walk.motors.size();
+            stack.push_back(Level{next, jdmap::OutgoingLines(next), 0, firstMotor});  // `level` is not used after this
+        }
+    }
+    return walk;
+}
+
 void CollectMotorsDownstream(LONG from, std::vector<LONG>& motors) {
     std::set<LONG> followed;
     CollectFrom(from, motors, followed);

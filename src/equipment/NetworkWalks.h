@@ -3,6 +3,8 @@
 // is its own small function, so that where a walk ends can be read (and
 // changed) without reading the walk. Every walk carries the set of lines it
 // has followed, so a loop drawn by mistake ends the walk instead of hanging it.
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "platform/Types.h"
@@ -32,6 +34,19 @@ bool IsMotor(LONG object);
 // Appends the motors fed from `from`, depth first in connection order,
 // following outgoing lines and not entering an object EndsSupplyWalk names.
 void CollectMotorsDownstream(LONG from, std::vector<LONG>& motors);
+
+// CollectMotorsDownstream from `from`, remembering for every object the walk
+// entered which stretch of `motors` it appended while it was entered. When
+// the walk followed no line twice (no join, no loop below `from`), that
+// stretch is exactly what CollectMotorsDownstream from the object would
+// append, so one walk answers for every object below: `exact` says so.
+struct RecordedWalk {
+    std::vector<LONG> motors;
+    bool exact = true;
+    // First and one-past-last index into `motors`, by object handle.
+    std::unordered_map<LONG, std::pair<size_t, size_t>> stretchOf;
+};
+RecordedWalk CollectMotorsDownstreamRecorded(LONG from);
 
 // The motor's starter: up the first incoming line, object by object, until a
 // starter ("启动器") or EndsStarterSearch; 0 when none.

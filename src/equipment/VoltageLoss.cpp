@@ -1,6 +1,7 @@
 // Voltage loss of a transformer and its worst cable run (docs/engineering.md).
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <vector>
 
 #include "equipment/Engineering.h"
@@ -13,23 +14,43 @@
 
 namespace {
 
-// Rated power of the running motors with data fed through the line, kW.
-double RunningPowerBehind(LONG line) {
-    const LONG end = jdmap::LineEndObject(line);
-    if (end == 0) return 0.0;
-    std::vector<LONG> motors;
-    if (jdwalk::IsMotor(end)) {
-        motors.push_back(end);
-    } else if (!jdwalk::EndsSupplyWalk(end)) {
-        jdwalk::CollectMotorsDownstream(end, motors);
-    }
+double RunningPowerOf(const LONG* first, const LONG* last) {
     double powerKW = 0.0;
-    for (LONG motor : motors) {
-        const host::MapObject* object = jdmap::ObjectOfHandle(motor);
+    for (; first != last; ++first) {
+        const host::MapObject* object = jdmap::ObjectOfHandle(*first);
         if (object && object->motor && object->motor->running) powerKW += object->motor->ratedPowerKW;
     }
     return powerKW;
 }
+
+// Rated power of the running motors with data fed through the line, kW: the
+// motors a walk from the line's end finds. Walks from the objects of one
+// run repeat each other, so the walks below each trunk's first object are
+// recorded once (per calculation) and answer for every object below it when
+// they are exact; otherwise the object is walked on its own.
+class PowerBehindLines {
+public:
+    double Of(LONG line) {
+        const LONG end = jdmap::LineEndObject(line);
+        if (end == 0) return 0.0;
+        if (jdwalk::IsMotor(end)) return RunningPowerOf(&end, &end + 1);
+        if (jdwalk::EndsSupplyWalk(end)) return 0.0;
+        for (const jdwalk::RecordedWalk* walk : m_walks) {
+            const auto it = walk->stretchOf.find(end);
+            if (it == walk->stretchOf.end()) continue;
+            return RunningPowerOf(walk->motors.data() + it->second.first, walk->motors.data() + it->second.second);
+        }
+        // Not below a recorded trunk: record the walk from here.
+        m_recorded.push_back(jdwalk::CollectMotorsDownstreamRecorded(end));
+        const jdwalk::RecordedWalk& walk = m_recorded.back();
+        if (walk.exact) m_walks.push_back(&walk);
+        return RunningPowerOf(walk.motors.data(), walk.motors.data() + walk.motors.size());
+    }
+
+private:
+    std::deque<jdwalk::RecordedWalk> m_recorded;   // stable addresses
+    std::vector<const jdwalk::RecordedWalk*> m_walks;  // the exact ones
+};
 
 struct CableLoss {
     double trunkV = 0.0;
@@ -42,7 +63,7 @@ struct CableLoss {
 // cables below it are branch cables, each loaded with the load factor and the
 // running motors behind it, over the motor efficiency.
 CableLoss LossOfRun(const std::vector<LONG>& linesFromTransformer, double demand, double ratedV,
-                    const jdeng::NetworkParameters& p) {
+                    const jdeng::NetworkParameters& p, PowerBehindLines& powers) {
     CableLoss loss;
     for (size_t i = 0; i < linesFromTransformer.size(); ++i) {
         const LONG line = linesFromTransformer[i];
@@ -50,7 +71,7 @@ CableLoss LossOfRun(const std::vector<LONG>& linesFromTransformer, double demand
         if (!cable) continue;
         const double lengthM = jdmap::FieldNumber(*cable, AttributeField::CableLength, 0);
         const double section = jdmap::FieldNumber(*cable, AttributeField::CableModel, 4);
-        const double powerKW = RunningPowerBehind(line);
+        const double powerKW = powers.Of(line);
         if (i == 0) {
             loss.trunkV += jdeng::CableVoltageLoss(demand, powerKW, lengthM, p.conductivity, ratedV, section);
         } else {
@@ -94,13 +115,14 @@ BOOL CalcVoltageLoss(CMorvaObjects* pMap, LONG hTransformer, LONG nEntityId, int
     std::vector<LONG> motors;
     jdwalk::CollectMotorsDownstream(handle, motors);
     CableLoss worst;
+    PowerBehindLines powers;  // no line changes during the calculation
     for (LONG motor : motors) {
         const host::MapObject* object = jdmap::ObjectOfHandle(motor);
         if (!object || !object->motor || !object->motor->running) continue;
         const jdwalk::UpstreamRun run = jdwalk::FollowUpstream(motor, jdwalk::EndsLowVoltageRun);
         if (run.top != handle) continue;
         std::vector<LONG> lines(run.lines.rbegin(), run.lines.rend());
-        const CableLoss loss = LossOfRun(lines, demand, ratedV, parameters);
+        const CableLoss loss = LossOfRun(lines, demand, ratedV, parameters, powers);
         if (loss.total() > worst.total()) worst = loss;  // of equal runs the first stays
     }
 

@@ -10,6 +10,9 @@
 #include "equipment/MapAccess.h"
 #include "equipment/MapRoutines.h"
 #include "equipment/NetworkWalks.h"
+#include "equipment/Engineering.h"
+#include "host/AttributeRecords.h"
+#include "host/HostObjects.h"
 #include "host/Kernel.h"
 
 namespace jdtest {
@@ -117,6 +120,57 @@ TEST(NetworkWalks, AChain100000DeepIsWalkedWithoutExhaustingTheStack) {
     EXPECT_NEAR(maxStart, 41.58, 1e-9);
     EXPECT_NEAR(allRated, 6.93, 1e-9);
     EXPECT_NEAR(otherRated, 0.0, 1e-9);
+}
+
+TEST(NetworkWalks, ARecordedWalkAnswersForEveryObjectBelowOnlyWhenItFollowedNoLineTwice) {
+    int exact = 0, inexact = 0, stretches = 0;
+    for (uint32_t seed = 1; seed <= 200; ++seed) {
+        RandomMapShape shape;
+        shape.objects = 10 + static_cast<int>(seed % 50);
+        shape.lines = shape.objects - 5 + static_cast<int>(seed % 20);  // some maps are trees, some are not
+        host::MapDocument map = MakeRandomMap(seed, shape);
+        KernelMapScope attached(map);
+        for (const host::MapObject& object : map.objects()) {
+            const jdwalk::RecordedWalk walk = jdwalk::CollectMotorsDownstreamRecorded(object.handle);
+            ASSERT_EQ(walk.motors, ReferenceMotorsDownstream(object.handle)) << "seed " << seed;
+            if (!walk.exact) {
+                ++inexact;
+                continue;
+            }
+            ++exact;
+            for (const auto& [below, stretch] : walk.stretchOf) {
+                const std::vector<LONG> part(walk.motors.begin() + static_cast<long>(stretch.first),
+                                             walk.motors.begin() + static_cast<long>(stretch.second));
+                ASSERT_EQ(part, ReferenceMotorsDownstream(below)) << "seed " << seed << " below " << below;
+                ++stretches;
+            }
+        }
+    }
+    EXPECT_GT(exact, 500);
+    EXPECT_GT(inexact, 100);
+    EXPECT_GT(stretches, 2000);
+}
+
+TEST(NetworkWalks, TheVoltageLossOfA100000DeepChainIsComputedInOneWalk) {
+    // Every cable below the first is a branch cable carrying the one 55 kW
+    // motor: the branch loss is 100,000 times that of one 1 m cable of 35 mm²
+    // at 660 V (the project's voltage: the transformer has no model record).
+    constexpr int kDepth = 100000;
+    host::MapDocument map = MakeSupplyChain(kDepth);
+    host::MapObject& transformer = *map.FindByName(CString("T"));
+    transformer.fields[AttributeField::VoltageLoss] = std::vector<CString>(10);
+    transformer.fields[AttributeField::Coefficients] = {"0.7"};
+    const LONG handle = transformer.handle;
+    const LONG entity = transformer.entityId;
+    host::HostSession session(map);
+    ASSERT_TRUE(CalcVoltageLoss(&session.mapControl(), handle, entity, 0));
+    const jdeng::NetworkParameters p = jdeng::GetNetworkParameters();
+    const double oneBranch = jdeng::CableVoltageLoss(p.branchLoadFactor, 55.0, 1.0, p.conductivity, 660.0, 35.0,
+                                                     p.motorEfficiency);
+    const double trunk = jdeng::CableVoltageLoss(0.7, 55.0, 1.0, p.conductivity, 660.0, 35.0);
+    const std::vector<CString>& record = map.FindByHandle(handle)->fields.at(AttributeField::VoltageLoss);
+    EXPECT_EQ(record[8], CString::Formatted("%.2f", trunk));
+    EXPECT_NEAR(ParseDouble(record[9]), kDepth * oneBranch, 0.006 + kDepth * oneBranch * 1e-9);
 }
 
 TEST(NetworkWalks, ALoopEndsTheWalkInsteadOfHangingIt) {
