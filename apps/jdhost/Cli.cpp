@@ -85,6 +85,7 @@ int ValidateCommand(const std::vector<std::string>& mapPaths, std::ostream& out,
         const host::MapLoadResult result = host::LoadMapFile(path, map);
         if (result.ok) {
             out << path << ": OK\n";
+            for (const std::string& warning : SetTransformerWarnings(map)) out << path << ": warning: " << warning << "\n";
             continue;
         }
         allGood = false;

@@ -84,6 +84,27 @@ host::MapObject* FindObject(host::MapDocument& map, std::string_view reference, 
     return Find<host::MapDocument, host::MapObject>(map, reference, error);
 }
 
+std::vector<std::string> SetTransformerWarnings(const host::MapDocument& map) {
+    // The fields the Set Transformer dialog's OK stores its results in:
+    // load statistics, coefficients, the catalogue model.
+    static const LONG kStored[] = {151, 158, 163};
+    const CString mobile = FromUtf8(host::KindName::MobileSubstation);
+    const CString transformer = FromUtf8(host::KindName::MineTransformer);
+    std::vector<std::string> warnings;
+    for (const host::MapObject& object : map.objects()) {
+        if (object.isLine || (object.kind != mobile && object.kind != transformer)) continue;
+        std::string missing;
+        for (const LONG field : kStored) {
+            if (object.fields.count(field)) continue;
+            missing += (missing.empty() ? "" : ", ") + std::to_string(field);
+        }
+        if (missing.empty()) continue;
+        warnings.push_back(DescribeObject(object) + " has no field " + missing +
+                           ": the set-transformer command stores nothing there");
+    }
+    return warnings;
+}
+
 std::string DescribeObject(const host::MapObject& object) {
     std::string text = "#" + std::to_string(object.entityId);
     if (!object.name.IsEmpty()) text += " " + Utf8(object.name);

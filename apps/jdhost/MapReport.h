@@ -6,6 +6,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/MapDocument.h"
 #include "platform/CString.h"
@@ -32,6 +33,12 @@ std::string DescribeObject(const host::MapObject& object);
 // Only `field` when given; returns false (and prints nothing after the
 // heading) when the object has no such field.
 bool PrintRecords(std::ostream& out, const host::MapObject& object, std::optional<LONG> field = std::nullopt);
+
+// The transformers and mobile substations the set-transformer command would
+// store nothing on (it writes only into fields an object has): one text per
+// object lacking field 151, 158 or 163, "#7 NAME (KIND) has no field 158,
+// 163: ...", in map order. Empty when every one has all three.
+std::vector<std::string> SetTransformerWarnings(const host::MapDocument& map);
 
 // The summary printed by `jdhost info`.
 void PrintInfo(std::ostream& out, const host::MapDocument& map, const std::string& fileName);

@@ -1,5 +1,6 @@
 #include "jdhost/ModuleCommandHost.h"
 
+#include "equipment/MapRoutines.h"
 #include "host/MorvaObjects.h"
 #include "platform/CallPointers.h"
 #include "platform/KeyState.h"
@@ -86,6 +87,26 @@ bool ModuleCommandHost::Repaint(std::string& error) {
     }
     m_events.ReportLine("repaint:");
     for (const std::string& line : lines) m_events.ReportLine("  " + line);
+    return true;
+}
+
+bool ModuleCommandHost::SetFeederSwitch(LONG entityId, std::string& error) {
+    CMorvaObjects& map = m_session.mapControl();
+    const LONG handle = map.GetKernelObject(entityId);
+    if (handle == 0) {
+        error = "entity " + std::to_string(entityId) + " has no kernel object";
+        return false;
+    }
+    CKernelObjectArray objects;
+    CEntityIdArray ids;
+    CollectMapObjects(&map, &objects, &ids);
+    int set = -1;
+    const int result = SetLowVoltageHead(1, &map, &objects, &ids, 0, entityId, handle, &set);
+    ReportPrompts();
+    m_events.ReportLine("set-feeder-switch -> " + std::to_string(result) +
+                        (set < 0 ? std::string() : ", set " + std::to_string(set)));
+    // 0 without a registered dialog (the library said why) or when the
+    // dialog closed itself at opening: nothing was set either way.
     return true;
 }
 

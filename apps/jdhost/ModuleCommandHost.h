@@ -38,6 +38,7 @@ public:
     bool Click(std::string& error) override;
     bool Key(int code, std::string& error) override;
     bool Repaint(std::string& error) override;
+    bool SetFeederSwitch(LONG entityId, std::string& error) override;
 
 private:
     // Events other than the launch go to the module only while its command is current.

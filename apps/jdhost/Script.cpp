@@ -72,6 +72,12 @@ std::vector<std::string> SplitWords(std::string_view line, int lineNumber) {
     return words;
 }
 
+// Adding a verb: a row in this table (name, argument counts, kind, usage);
+// its form checks in CheckArguments when an argument has a fixed form; its
+// branch in the Session's Execute...Verb of its kind (a command verb that
+// needs the module goes through ICommandHost); a line in docs/sessions.md and
+// in the every-verb test of ScriptTest. A family of verbs may keep its table
+// and runner in a file of its own, as the grid verbs do (GridVerbs.h).
 const std::vector<VerbInfo>& Verbs() {
     static const std::vector<VerbInfo> verbs = [] {
     std::vector<VerbInfo> table = {
@@ -113,6 +119,7 @@ const std::vector<VerbInfo>& Verbs() {
         {"repaint", 0, 0, VerbKind::Command, ""},
         {"expect-prompt", 1, 1, VerbKind::Command, "TEXT"},
         {"set-hv-switch", 1, 1, VerbKind::Command, "OBJECT"},
+        {"set-feeder-switch", 1, 1, VerbKind::Command, "NAME|#ID"},
     };
     // Grid controls have verbs of their own (cells rather than rows).
     const std::vector<VerbInfo>& grid = GridVerbs();

@@ -115,6 +115,7 @@ int Session::Run(const Script& script) {
         ModalRunnerScope runner(*this);
         MessageServiceScope messages(*this);
         PlatformObserverScope observer(*this);
+        ModuleOutputScope moduleOutput(*this);
         while (!m_failed && m_next < script.lines.size()) {
             Execute(script.lines[m_next++], nullptr);
         }
@@ -453,6 +454,10 @@ void Session::ExecuteCommandVerb(const ScriptLine& s) {
         ok = m_commandHost->Repaint(error);
     } else if (s.verb == "set-hv-switch") {
         ok = OpenHighVoltageSwitch(m_map, a[0], *this, error);
+    } else if (s.verb == "set-feeder-switch") {
+        const host::MapObject* object = FindObject(m_map, a[0], error);
+        if (!object) Refuse(error);
+        ok = m_commandHost->SetFeederSwitch(object->entityId, error);
     } else if (s.verb == "expect-prompt") {
         if (!m_lastPrompt) Refuse("expected the prompt " + Quote(a[0]) + ", found no prompt shown");
         if (*m_lastPrompt != Gbk(a[0])) Refuse("expected the prompt " + Quote(a[0]) + ", found " + Quote(*m_lastPrompt));
@@ -560,5 +565,7 @@ void Session::OnMenuShown(const PopupMenuRecord& menu) {
 }
 
 void Session::OnDiagnostic(const CString& text) { Write("platform: " + Utf8(text)); }
+
+void Session::OnModuleOutput(const CString& text) { Write("module: " + Utf8(text)); }
 
 }  // namespace jdhost

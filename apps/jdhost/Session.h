@@ -20,13 +20,18 @@
 #include "host/MapDocument.h"
 #include "jdhost/CommandHost.h"
 #include "jdhost/Script.h"
+#include "platform/ModuleOutput.h"
 #include "platform/Services.h"
 
 class DialogDriver;
 
 namespace jdhost {
 
-class Session : public IModalRunner, public IMessageService, public IPlatformObserver, public IHostEvents {
+class Session : public IModalRunner,
+                public IMessageService,
+                public IPlatformObserver,
+                public IModuleOutputObserver,
+                public IHostEvents {
 public:
     // The map is the document the module edits; the transcript receives UTF-8 lines.
     Session(host::MapDocument& map, std::ostream& transcript);
@@ -56,6 +61,8 @@ public:
     void OnMessageBox(const MessageBoxRecord& box) override;
     void OnMenuShown(const PopupMenuRecord& menu) override;
     void OnDiagnostic(const CString& text) override;
+    // IModuleOutputObserver: the module's own lines, as `module: ...`.
+    void OnModuleOutput(const CString& text) override;
     // IHostEvents: the command host reports prompts and its own lines here.
     void ReportPrompt(const CString& text) override;
     void ReportLine(const std::string& text) override;

@@ -16,7 +16,7 @@
 #include "host/MapDocument.h"
 #include "host/MorvaObjects.h"
 #include "platform/Gbk.h"
-#include "platform/PlatformError.h"
+#include "platform/ModuleOutput.h"
 
 namespace {
 
@@ -187,7 +187,7 @@ int ShowControlledMotors(CKernelObjectArray* pMotors, CMorvaObjects* pMap) {
     line.AppendFormat("%d", static_cast<int>(ids.size()));
     line += jdmap::Gbk(" 台");
     if (!ids.empty()) line += jdmap::Gbk("：") + names;
-    ReportPlatformDiagnostic(line);
+    ReportModuleOutput(line);
     return static_cast<int>(ids.size());
 }
 

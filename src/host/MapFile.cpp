@@ -1,6 +1,7 @@
 #include "host/MapFile.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -327,6 +328,18 @@ void AppendCompact(std::string_view json, std::string& out) {
     }
 }
 
+// Receives each item of the lists of layers, symbols and objects as soon as it
+// is complete, so that no tree of the whole file is ever built: only the item
+// at hand and the few small parts of the top level.
+class ListItemSink {
+public:
+    enum List { Layers, Symbols, Objects };
+    virtual void Item(List list, size_t index, const Json& item) = 0;
+
+protected:
+    ~ListItemSink() = default;
+};
+
 // nlohmann's own spelling of a text, as the writer prints every text.
 std::string QuoteJson(const std::string& text) { return Json(text).dump(-1, ' ', false, Json::error_handler_t::replace); }
 
@@ -386,6 +399,9 @@ public:
         return false;
     }
 
+    // Items of the top level's lists go to the sink as they complete.
+    void SetSink(ListItemSink* sink) { m_sink = sink; }
+
     Json& root() { return m_root; }
     KeptTexts& kept() { return m_kept; }
     bool failed() const { return !m_errorMessage.empty(); }
@@ -402,6 +418,7 @@ private:
         size_t count = 0;               // values so far, for the pointers of array items
         std::vector<std::string> keys;  // keys not in the tree, for the check of keys that occur twice
         std::string kept;               // the kept unknown members, "key":value,...
+        int list = -1;                  // a ListItemSink::List whose items are handed out
     };
 
     bool Keeping() const { return m_keptOwner != npos; }
@@ -450,7 +467,16 @@ private:
             return true;
         }
         Put(Json(std::forward<Value>(value)));
+        Deliver();
         return true;
+    }
+
+    // Hands a completed item of a top-level list to the sink and lets it go.
+    void Deliver() {
+        if (m_frames.empty() || m_frames.back().list < 0) return;
+        const Frame& list = m_frames.back();
+        m_sink->Item(static_cast<ListItemSink::List>(list.list), list.count - 1, m_item);
+        m_item = Json();
     }
 
     // Stores a value in the open container of the tree.
@@ -461,6 +487,10 @@ private:
         }
         Frame& parent = m_frames.back();
         ++parent.count;
+        if (parent.list >= 0) {
+            m_item = std::move(value);
+            return &m_item;
+        }
         Json& node = *parent.node;
         if (node.is_array()) {
             node.push_back(std::move(value));
@@ -479,6 +509,11 @@ private:
             ++m_frames.back().count;
         } else {
             frame.known = KnownKeys(isArray);
+            if (isArray && m_sink && m_frames.size() == 1 && m_frames[0].known == &kRootKeys) {
+                if (m_key == "layers") frame.list = ListItemSink::Layers;
+                if (m_key == "symbols") frame.list = ListItemSink::Symbols;
+                if (m_key == "objects") frame.list = ListItemSink::Objects;
+            }
             frame.node = Put(isArray ? Json::array() : Json::object());
         }
         m_frames.push_back(std::move(frame));
@@ -489,7 +524,11 @@ private:
         Frame& frame = m_frames.back();
         if (!frame.kept.empty()) m_kept[frame.path] = "{" + frame.kept + "}";
         m_frames.pop_back();
-        FinishKept();
+        if (Keeping()) {
+            FinishKept();
+        } else {
+            Deliver();
+        }
         return true;
     }
 
@@ -504,6 +543,8 @@ private:
     size_t m_keptOwner = npos;  // frame whose unknown key's value is being passed over
     size_t m_keptStart = npos;  // offset of that value's first token
     KeptTexts m_kept;
+    ListItemSink* m_sink = nullptr;
+    Json m_item;  // the list item being built
     std::size_t m_errorPosition = 0;
     std::string m_errorMessage;
 };
@@ -563,11 +604,26 @@ struct ObjectSource {
     bool symbolValid = false;
 };
 
-class MapReader {
+class MapReader final : public ListItemSink {
 public:
-    MapReader(Problems& problems, const TreeBuilder::KeptTexts& kept) : m_problems(problems), m_kept(kept) {}
+    MapReader(Problems& problems, TreeBuilder::KeptTexts& kept, MapDocument& document)
+        : m_problems(problems), m_kept(kept), m_document(document) {}
 
-    void Read(const Json& root, MapDocument& document) {
+    // Problems of list items are held apart until Read, so that they are
+    // reported in the order of the top level's keys as before.
+    void Item(List list, size_t index, const Json& item) override {
+        m_target = &m_listProblems[list];
+        switch (list) {
+            case Layers: ReadLayer(item, index, m_document.layers()); break;
+            case Symbols: ReadSymbol(item, index, m_document.symbols()); break;
+            case Objects: ReadObject(item, index, m_objects, m_sources); break;
+        }
+        m_target = &m_problems;
+    }
+
+    // The top level, once the whole text is parsed; the lists' items were read as they came.
+    void Read(const Json& root) {
+        MapDocument& document = m_document;
         if (!root.is_object()) {
             Problem("", "a map file holds a JSON object, found " + Found(root));
             return;
@@ -597,30 +653,28 @@ public:
             if (Integer(*colour, "/currentColour", -1, kMaxColour, value)) document.setCurrentColour(static_cast<LONG>(value));
         }
         if (const Json* view = Optional(root, "view")) ReadView(*view, "/view", document.view());
-        if (const Json* layers = Require(root, where, "layers")) {
-            m_layersKnown = ReadLayers(*layers, "/layers", document.layers());
-        }
-        if (const Json* symbols = Optional(root, "symbols")) {
-            m_symbolsKnown = ReadSymbols(*symbols, "/symbols", document.symbols());
-        }
-        std::vector<MapObject> objects;
-        std::vector<ObjectSource> sources;
-        if (const Json* list = Require(root, where, "objects")) ReadObjects(*list, "/objects", objects, sources);
+        if (const Json* layers = Require(root, where, "layers")) m_layersKnown = ExpectArray(*layers, "/layers");
+        TakeListProblems(Layers);
+        if (const Json* symbols = Optional(root, "symbols")) m_symbolsKnown = ExpectArray(*symbols, "/symbols");
+        TakeListProblems(Symbols);
+        if (const Json* list = Require(root, where, "objects")) ExpectArray(*list, "/objects");
+        TakeListProblems(Objects);
         document.extraJson() = Kept(where);
-        CheckReferences(document, objects, sources);
+        CheckReferences(document, m_objects, m_sources);
         if (m_problems.empty()) {
-            for (MapObject& object : objects) {
-                try {
-                    document.AddObject(std::move(object));
-                } catch (const std::invalid_argument& error) {  // excluded by the checks above
-                    Problem("/objects", error.what());
-                }
-            }
+            // The checks above are those AddObject makes: ids and handles from 1, each once.
+            document.objects() = std::move(m_objects);
+            document.Reindex();
         }
     }
 
 private:
-    void Problem(const std::string& where, std::string message) { m_problems.push_back({where, std::move(message)}); }
+    void Problem(const std::string& where, std::string message) { m_target->push_back({where, std::move(message)}); }
+    void TakeListProblems(List list) {
+        Problems& held = m_listProblems[list];
+        m_problems.insert(m_problems.end(), std::make_move_iterator(held.begin()), std::make_move_iterator(held.end()));
+        held.clear();
+    }
 
     static const Json* Optional(const Json& object, const char* key) {
         const auto it = object.find(key);
@@ -643,9 +697,12 @@ private:
     }
 
     // The unknown keys of the object at that place, as the tree builder kept them.
-    std::string Kept(const std::string& where) const {
+    std::string Kept(const std::string& where) {
         const auto it = m_kept.find(where);
-        return it == m_kept.end() ? std::string() : it->second;
+        if (it == m_kept.end()) return {};
+        std::string text = std::move(it->second);
+        m_kept.erase(it);
+        return text;
     }
     // Where unknown keys have nowhere to be kept, they are reported rather than lost.
     void RejectUnknown(const Json& object, const std::string& where, const std::set<std::string>& known) {
@@ -803,62 +860,54 @@ private:
     }
 
     // False when the list itself is unusable, so that references to it are not checked.
-    bool ReadLayers(const Json& value, const std::string& where, std::vector<Layer>& layers) {
-        if (!ExpectArray(value, where)) return false;
-        std::unordered_map<LONG, size_t> seen;
-        for (size_t i = 0; i < value.size(); ++i) {
-            const std::string at = Child(where, i);
-            const Json& item = value[i];
-            if (!ExpectObject(item, at)) continue;
-            Layer layer;
-            const Json* id = Require(item, at, "id");
-            const bool idOk = id && Long(*id, Child(at, "id"), layer.id, 0);
-            if (const Json* name = Require(item, at, "name")) Text(*name, Child(at, "name"), layer.name);
-            if (const Json* colour = Require(item, at, "colour")) Long(*colour, Child(at, "colour"), layer.colour, 0, kMaxColour);
-            layer.extraJson = Kept(at);
-            if (idOk) {
-                const auto [it, added] = seen.emplace(layer.id, i);
-                if (!added) {
-                    Problem(Child(at, "id"), "layer id " + std::to_string(layer.id) + " is already used by " +
-                                                 Child(where, it->second));
-                }
+    void ReadLayer(const Json& item, size_t i, std::vector<Layer>& layers) {
+        const std::string where = "/layers";
+        std::unordered_map<LONG, size_t>& seen = m_layerIds;
+        const std::string at = Child(where, i);
+        if (!ExpectObject(item, at)) return;
+        Layer layer;
+        const Json* id = Require(item, at, "id");
+        const bool idOk = id && Long(*id, Child(at, "id"), layer.id, 0);
+        if (const Json* name = Require(item, at, "name")) Text(*name, Child(at, "name"), layer.name);
+        if (const Json* colour = Require(item, at, "colour")) Long(*colour, Child(at, "colour"), layer.colour, 0, kMaxColour);
+        layer.extraJson = Kept(at);
+        if (idOk) {
+            const auto [it, added] = seen.emplace(layer.id, i);
+            if (!added) {
+                Problem(Child(at, "id"), "layer id " + std::to_string(layer.id) + " is already used by " +
+                                             Child(where, it->second));
             }
-            layers.push_back(std::move(layer));
         }
-        return true;
+        layers.push_back(std::move(layer));
     }
 
-    bool ReadSymbols(const Json& value, const std::string& where, std::vector<SymbolDefinition>& symbols) {
-        if (!ExpectArray(value, where)) return false;
-        std::unordered_map<LONG, size_t> seen;
-        for (size_t i = 0; i < value.size(); ++i) {
-            const std::string at = Child(where, i);
-            const Json& item = value[i];
-            if (!ExpectObject(item, at)) continue;
-            SymbolDefinition symbol;
-            const Json* id = Require(item, at, "id");
-            const bool idOk = id && Long(*id, Child(at, "id"), symbol.id, 0);
-            if (const Json* name = Require(item, at, "name")) Text(*name, Child(at, "name"), symbol.name);
-            if (const Json* extent = Require(item, at, "extent")) {
-                double box[4] = {0, 0, 0, 0};
-                if (Numbers(*extent, Child(at, "extent"), 4, "an extent [x0, y0, x1, y1]", box)) {
-                    symbol.x0 = box[0];
-                    symbol.y0 = box[1];
-                    symbol.x1 = box[2];
-                    symbol.y1 = box[3];
-                }
+    void ReadSymbol(const Json& item, size_t i, std::vector<SymbolDefinition>& symbols) {
+        const std::string where = "/symbols";
+        std::unordered_map<LONG, size_t>& seen = m_symbolIds;
+        const std::string at = Child(where, i);
+        if (!ExpectObject(item, at)) return;
+        SymbolDefinition symbol;
+        const Json* id = Require(item, at, "id");
+        const bool idOk = id && Long(*id, Child(at, "id"), symbol.id, 0);
+        if (const Json* name = Require(item, at, "name")) Text(*name, Child(at, "name"), symbol.name);
+        if (const Json* extent = Require(item, at, "extent")) {
+            double box[4] = {0, 0, 0, 0};
+            if (Numbers(*extent, Child(at, "extent"), 4, "an extent [x0, y0, x1, y1]", box)) {
+                symbol.x0 = box[0];
+                symbol.y0 = box[1];
+                symbol.x1 = box[2];
+                symbol.y1 = box[3];
             }
-            symbol.extraJson = Kept(at);
-            if (idOk) {
-                const auto [it, added] = seen.emplace(symbol.id, i);
-                if (!added) {
-                    Problem(Child(at, "id"), "symbol id " + std::to_string(symbol.id) + " is already used by " +
-                                                 Child(where, it->second));
-                }
-            }
-            symbols.push_back(std::move(symbol));
         }
-        return true;
+        symbol.extraJson = Kept(at);
+        if (idOk) {
+            const auto [it, added] = seen.emplace(symbol.id, i);
+            if (!added) {
+                Problem(Child(at, "id"), "symbol id " + std::to_string(symbol.id) + " is already used by " +
+                                             Child(where, it->second));
+            }
+        }
+        symbols.push_back(std::move(symbol));
     }
 
     void ReadFields(const Json& value, const std::string& where, std::map<LONG, AttributeRow>& fields) {
@@ -934,93 +983,87 @@ private:
         Long(value, where, out, 1);
     }
 
-    void ReadObjects(const Json& value, const std::string& where, std::vector<MapObject>& objects,
-                     std::vector<ObjectSource>& sources) {
-        if (!ExpectArray(value, where)) return;
-        objects.reserve(value.size());
-        sources.reserve(value.size());
-        for (size_t i = 0; i < value.size(); ++i) {
-            const std::string at = Child(where, i);
-            const Json& item = value[i];
-            MapObject object;
-            ObjectSource source;
-            source.where = at;
-            if (!ExpectObject(item, at)) {
-                objects.push_back(std::move(object));
-                sources.push_back(std::move(source));
-                continue;
-            }
-            if (const Json* id = Require(item, at, "id")) {
-                if (id->is_number() && id->get<double>() == 0.0) {
-                    Problem(Child(at, "id"), "entity id 0 names no object; entity ids start at 1");
-                } else {
-                    source.idValid = Long(*id, Child(at, "id"), object.entityId, 1);
-                }
-            }
-            if (const Json* handle = Require(item, at, "handle")) {
-                if (handle->is_number() && handle->get<double>() == 0.0) {
-                    Problem(Child(at, "handle"), "handle 0 names no object; handles start at 1");
-                } else {
-                    source.handleValid = Long(*handle, Child(at, "handle"), object.handle, 1);
-                }
-            }
-            if (const Json* type = Require(item, at, "type")) Long(*type, Child(at, "type"), object.entityType, 0);
-            if (const Json* kind = Require(item, at, "kind")) Text(*kind, Child(at, "kind"), object.kind, kMaxNameBytes, "kind name");
-            if (const Json* name = Optional(item, "name")) Text(*name, Child(at, "name"), object.name, kMaxNameBytes, "name");
-            if (const Json* layer = Require(item, at, "layer")) source.layerValid = Long(*layer, Child(at, "layer"), object.layer, 0);
-            if (const Json* colour = Optional(item, "colour")) Long(*colour, Child(at, "colour"), object.colour, 0, kMaxColour);
-            if (const Json* flags = Optional(item, "flags")) {
-                long long wide = 0;
-                if (Integer(*flags, Child(at, "flags"), 0, kDwordMax, wide)) object.flags = static_cast<DWORD>(wide);
-            }
-            if (const Json* locked = Optional(item, "locked")) Boolean(*locked, Child(at, "locked"), object.settingLocked);
-            object.isLine = object.entityType == EntityType::Line;
-            if (const Json* line = Optional(item, "line")) Boolean(*line, Child(at, "line"), object.isLine);
-            if (const Json* insertion = Optional(item, "insertion")) Point(*insertion, Child(at, "insertion"), object.insertion);
-            if (const Json* outline = Optional(item, "outline")) {
-                if (ExpectArray(*outline, Child(at, "outline"))) {
-                    object.outline.resize(outline->size());
-                    for (size_t k = 0; k < outline->size(); ++k) {
-                        Point((*outline)[k], Child(Child(at, "outline"), k), object.outline[k]);
-                    }
-                }
-            }
-            if (const Json* symbol = Optional(item, "symbol"); symbol && !symbol->is_null()) {
-                source.symbolValid = Long(*symbol, Child(at, "symbol"), object.symbol, 0);
-            }
-            if (const Json* size = Optional(item, "size")) {
-                double wh[2] = {0, 0};
-                if (Numbers(*size, Child(at, "size"), 2, "a size [width, height]", wh)) {
-                    object.width = wh[0];
-                    object.height = wh[1];
-                }
-            }
-            if (const Json* rotation = Optional(item, "rotation")) Number(*rotation, Child(at, "rotation"), object.rotation);
-            for (const char* end : {"from", "to"}) {
-                const Json* endValue = Optional(item, end);
-                if (!endValue) continue;
-                const bool from = std::strcmp(end, "from") == 0;
-                if (!object.isLine) {
-                    if (!endValue->is_null()) {
-                        Problem(Child(at, end), std::string("\"") + end +
-                                                    "\" belongs to lines only (type 1, or \"line\": true)");
-                    }
-                    continue;
-                }
-                LineEnd(*endValue, Child(at, end), from ? object.fromEntity : object.toEntity);
-            }
-            if (const Json* property = Optional(item, "lineProperty")) Long(*property, Child(at, "lineProperty"), object.lineProperty);
-            if (const Json* labels = Optional(item, "labels")) ReadLabels(*labels, Child(at, "labels"), object.labels);
-            if (const Json* fields = Optional(item, "fields")) ReadFields(*fields, Child(at, "fields"), object.fields);
-            if (const Json* motor = Optional(item, "motor"); motor && !motor->is_null()) {
-                object.motor.emplace();
-                ReadMotor(*motor, Child(at, "motor"), *object.motor);
-            }
-            if (const Json* notes = Optional(item, "notes")) ReadNotes(*notes, Child(at, "notes"), object.notes);
-            object.extraJson = Kept(at);
+    void ReadObject(const Json& item, size_t i, std::vector<MapObject>& objects, std::vector<ObjectSource>& sources) {
+        const std::string where = "/objects";
+        const std::string at = Child(where, i);
+        MapObject object;
+        ObjectSource source;
+        source.where = at;
+        if (!ExpectObject(item, at)) {
             objects.push_back(std::move(object));
             sources.push_back(std::move(source));
+            return;
         }
+        if (const Json* id = Require(item, at, "id")) {
+            if (id->is_number() && id->get<double>() == 0.0) {
+                Problem(Child(at, "id"), "entity id 0 names no object; entity ids start at 1");
+            } else {
+                source.idValid = Long(*id, Child(at, "id"), object.entityId, 1);
+            }
+        }
+        if (const Json* handle = Require(item, at, "handle")) {
+            if (handle->is_number() && handle->get<double>() == 0.0) {
+                Problem(Child(at, "handle"), "handle 0 names no object; handles start at 1");
+            } else {
+                source.handleValid = Long(*handle, Child(at, "handle"), object.handle, 1);
+            }
+        }
+        if (const Json* type = Require(item, at, "type")) Long(*type, Child(at, "type"), object.entityType, 0);
+        if (const Json* kind = Require(item, at, "kind")) Text(*kind, Child(at, "kind"), object.kind, kMaxNameBytes, "kind name");
+        if (const Json* name = Optional(item, "name")) Text(*name, Child(at, "name"), object.name, kMaxNameBytes, "name");
+        if (const Json* layer = Require(item, at, "layer")) source.layerValid = Long(*layer, Child(at, "layer"), object.layer, 0);
+        if (const Json* colour = Optional(item, "colour")) Long(*colour, Child(at, "colour"), object.colour, 0, kMaxColour);
+        if (const Json* flags = Optional(item, "flags")) {
+            long long wide = 0;
+            if (Integer(*flags, Child(at, "flags"), 0, kDwordMax, wide)) object.flags = static_cast<DWORD>(wide);
+        }
+        if (const Json* locked = Optional(item, "locked")) Boolean(*locked, Child(at, "locked"), object.settingLocked);
+        object.isLine = object.entityType == EntityType::Line;
+        if (const Json* line = Optional(item, "line")) Boolean(*line, Child(at, "line"), object.isLine);
+        if (const Json* insertion = Optional(item, "insertion")) Point(*insertion, Child(at, "insertion"), object.insertion);
+        if (const Json* outline = Optional(item, "outline")) {
+            if (ExpectArray(*outline, Child(at, "outline"))) {
+                object.outline.resize(outline->size());
+                for (size_t k = 0; k < outline->size(); ++k) {
+                    Point((*outline)[k], Child(Child(at, "outline"), k), object.outline[k]);
+                }
+            }
+        }
+        if (const Json* symbol = Optional(item, "symbol"); symbol && !symbol->is_null()) {
+            source.symbolValid = Long(*symbol, Child(at, "symbol"), object.symbol, 0);
+        }
+        if (const Json* size = Optional(item, "size")) {
+            double wh[2] = {0, 0};
+            if (Numbers(*size, Child(at, "size"), 2, "a size [width, height]", wh)) {
+                object.width = wh[0];
+                object.height = wh[1];
+            }
+        }
+        if (const Json* rotation = Optional(item, "rotation")) Number(*rotation, Child(at, "rotation"), object.rotation);
+        for (const char* end : {"from", "to"}) {
+            const Json* endValue = Optional(item, end);
+            if (!endValue) continue;
+            const bool from = std::strcmp(end, "from") == 0;
+            if (!object.isLine) {
+                if (!endValue->is_null()) {
+                    Problem(Child(at, end), std::string("\"") + end +
+                                                "\" belongs to lines only (type 1, or \"line\": true)");
+                }
+                continue;
+            }
+            LineEnd(*endValue, Child(at, end), from ? object.fromEntity : object.toEntity);
+        }
+        if (const Json* property = Optional(item, "lineProperty")) Long(*property, Child(at, "lineProperty"), object.lineProperty);
+        if (const Json* labels = Optional(item, "labels")) ReadLabels(*labels, Child(at, "labels"), object.labels);
+        if (const Json* fields = Optional(item, "fields")) ReadFields(*fields, Child(at, "fields"), object.fields);
+        if (const Json* motor = Optional(item, "motor"); motor && !motor->is_null()) {
+            object.motor.emplace();
+            ReadMotor(*motor, Child(at, "motor"), *object.motor);
+        }
+        if (const Json* notes = Optional(item, "notes")) ReadNotes(*notes, Child(at, "notes"), object.notes);
+        object.extraJson = Kept(at);
+        objects.push_back(std::move(object));
+        sources.push_back(std::move(source));
     }
 
     // Checks between objects, layers and symbols: unique ids and handles, and
@@ -1082,7 +1125,14 @@ private:
     }
 
     Problems& m_problems;
-    const TreeBuilder::KeptTexts& m_kept;
+    TreeBuilder::KeptTexts& m_kept;
+    MapDocument& m_document;
+    Problems* m_target = &m_problems;
+    Problems m_listProblems[3];
+    std::vector<MapObject> m_objects;
+    std::vector<ObjectSource> m_sources;
+    std::unordered_map<LONG, size_t> m_layerIds;   // first layer of each id
+    std::unordered_map<LONG, size_t> m_symbolIds;  // first symbol of each id
     bool m_layersKnown = false;
     bool m_symbolsKnown = true;  // no list means no definitions, which is a valid map
 };
@@ -1368,212 +1418,6 @@ void CheckLoadable(const MapDocument& document, Problems& problems) {
     }
 }
 
-class MapWriter {
-public:
-    explicit MapWriter(Problems& problems) : m_problems(problems) {}
-
-    Json Write(const MapDocument& document) {
-        CheckLoadable(document, m_problems);
-        Json root = Json::object();
-        root["format"] = kFormatName;
-        root["version"] = kFormatVersion;
-        const ProjectSettings& project = document.project();
-        Json projectJson = Json::object();
-        projectJson["name"] = Text(project.name, "/project/name");
-        projectJson["lowVoltage"] = project.lowVoltage;
-        projectJson["highVoltage"] = project.highVoltage;
-        AddExtra(projectJson, project.extraJson, "/project", 2);
-        root["project"] = std::move(projectJson);
-        root["currentColour"] = document.currentColour();
-        root["view"] = {{"originX", Number(document.view().originX, "/view/originX")},
-                        {"originY", Number(document.view().originY, "/view/originY")},
-                        {"scale", Number(document.view().scale, "/view/scale")}};
-        Json layers = Json::array();
-        for (size_t i = 0; i < document.layers().size(); ++i) {
-            const Layer& layer = document.layers()[i];
-            const std::string at = Child("/layers", i);
-            Json item = Json::object();
-            item["id"] = layer.id;
-            item["name"] = Text(layer.name, Child(at, "name"));
-            item["colour"] = layer.colour;
-            AddExtra(item, layer.extraJson, at, 3);
-            layers.push_back(std::move(item));
-        }
-        root["layers"] = std::move(layers);
-        Json symbols = Json::array();
-        for (size_t i = 0; i < document.symbols().size(); ++i) {
-            const SymbolDefinition& symbol = document.symbols()[i];
-            const std::string at = Child("/symbols", i);
-            Json item = Json::object();
-            item["id"] = symbol.id;
-            item["name"] = Text(symbol.name, Child(at, "name"));
-            item["extent"] = {Number(symbol.x0, at), Number(symbol.y0, at), Number(symbol.x1, at), Number(symbol.y1, at)};
-            AddExtra(item, symbol.extraJson, at, 3);
-            symbols.push_back(std::move(item));
-        }
-        root["symbols"] = std::move(symbols);
-        Json objects = Json::array();
-        for (size_t i = 0; i < document.objects().size(); ++i) {
-            objects.push_back(WriteObject(document.objects()[i], Child("/objects", i)));
-        }
-        root["objects"] = std::move(objects);
-        AddExtra(root, document.extraJson(), "", 1);
-        return root;
-    }
-
-private:
-    // Keys at their default value are left out, except the ones that say
-    // what an object is; a line always shows both its ends.
-    Json WriteObject(const MapObject& object, const std::string& at) {
-        Json item = Json::object();
-        item["id"] = object.entityId;
-        item["handle"] = object.handle;
-        item["type"] = object.entityType;
-        item["kind"] = Text(object.kind, Child(at, "kind"), kMaxNameBytes, "kind name");
-        item["name"] = Text(object.name, Child(at, "name"), kMaxNameBytes, "name");
-        item["layer"] = object.layer;
-        item["colour"] = object.colour;
-        if (object.flags != 0) item["flags"] = object.flags;
-        if (object.settingLocked) item["locked"] = true;
-        if (object.isLine != (object.entityType == EntityType::Line)) item["line"] = object.isLine;
-        if (!(object.insertion == Point3{})) item["insertion"] = Point(object.insertion, Child(at, "insertion"));
-        if (!object.outline.empty()) {
-            Json outline = Json::array();
-            for (const Point3& point : object.outline) outline.push_back(Point(point, Child(at, "outline")));
-            item["outline"] = std::move(outline);
-        }
-        if (object.symbol >= 0) item["symbol"] = object.symbol;
-        if (object.width != 0.0 || object.height != 0.0) {
-            item["size"] = {Number(object.width, Child(at, "size")), Number(object.height, Child(at, "size"))};
-        }
-        if (object.rotation != 0.0) item["rotation"] = Number(object.rotation, Child(at, "rotation"));
-        if (object.isLine) {
-            item["from"] = object.fromEntity == 0 ? Json(nullptr) : Json(object.fromEntity);
-            item["to"] = object.toEntity == 0 ? Json(nullptr) : Json(object.toEntity);
-        } else if (object.fromEntity != 0 || object.toEntity != 0) {
-            m_problems.push_back({at, "an object that is not a line has line ends; they would not load back"});
-        }
-        if (object.lineProperty != 0) item["lineProperty"] = object.lineProperty;
-        if (!object.labels.empty()) {
-            Json labels = Json::array();
-            for (size_t k = 0; k < object.labels.size(); ++k) {
-                const Label& label = object.labels[k];
-                labels.push_back({{"text", Text(label.text, Child(Child(at, "labels"), k))},
-                                  {"style", label.style},
-                                  {"placement", label.placement}});
-            }
-            item["labels"] = std::move(labels);
-        }
-        if (!object.fields.empty()) {
-            Json fields = Json::object();
-            for (const auto& [number, row] : object.fields) {
-                const std::string fieldAt = Child(Child(at, "fields"), std::to_string(number));
-                if (number < 0) m_problems.push_back({fieldAt, "a negative field number would not load back"});
-                Json values = Json::array();
-                for (size_t sub = 0; sub < row.size(); ++sub) values.push_back(Text(row[sub], Child(fieldAt, sub)));
-                fields[std::to_string(number)] = std::move(values);
-            }
-            item["fields"] = std::move(fields);
-        }
-        if (object.motor) {
-            const MotorData& motor = *object.motor;
-            const std::string motorAt = Child(at, "motor");
-            item["motor"] = {{"ratedPowerKW", Number(motor.ratedPowerKW, motorAt)},
-                             {"ratedCurrentA", Number(motor.ratedCurrentA, motorAt)},
-                             {"ratedVoltageV", Number(motor.ratedVoltageV, motorAt)},
-                             {"startCurrentA", Number(motor.startCurrentA, motorAt)},
-                             {"powerFactor", Number(motor.powerFactor, motorAt)},
-                             {"running", motor.running},
-                             {"groupStart", motor.groupStart}};
-        }
-        if (!object.notes.empty()) {
-            Json notes = Json::object();
-            for (const auto& [key, text] : object.notes) {
-                if (!IsValidUtf8(key)) m_problems.push_back({Child(at, "notes"), "a note key is not UTF-8 text"});
-                notes[key] = Text(text, Child(Child(at, "notes"), key));
-            }
-            item["notes"] = std::move(notes);
-        }
-        AddExtra(item, object.extraJson, at, 3);
-        return item;
-    }
-
-    // Whole numbers are written without a decimal point, so 100.0 reads "100"
-    // and comes back as the same double.
-    Json Number(double value, const std::string& where) {
-        if (!std::isfinite(value)) {
-            m_problems.push_back({where, "the value is not a finite number and cannot be written"});
-            return Json(nullptr);
-        }
-        if (std::floor(value) == value && std::fabs(value) < 9007199254740992.0) {
-            return Json(static_cast<long long>(value));
-        }
-        return Json(value);
-    }
-    Json Point(const Point3& point, const std::string& where) {
-        return Json::array({Number(point.x, where), Number(point.y, where), Number(point.z, where)});
-    }
-
-    // GBK to UTF-8; bytes that are not GBK become U+FFFD and are reported, so
-    // that a save refuses to write them while a serialisation for display works.
-    // A text the loader would refuse (a NUL, a name over its limit, bytes
-    // that do not come back as themselves) is reported.
-    std::string Text(const CString& gbk, const std::string& where, size_t maxBytes = 0, const char* what = "text") {
-        if (gbk.view().find('\0') != npos) {
-            m_problems.push_back({where, std::string("the ") + what + " contains a NUL byte, which map texts cannot hold"});
-        }
-        if (maxBytes != 0 && gbk.view().size() > maxBytes) {
-            m_problems.push_back({where, std::string("the ") + what + " is " + std::to_string(gbk.view().size()) +
-                                             " GBK bytes long; at most " + std::to_string(maxBytes) + " fit"});
-        }
-        if (IsAscii(gbk.view())) return gbk.str();
-        std::string utf8;
-        if (TryGbkToUtf8(gbk.view(), utf8)) {
-            std::string back;
-            if (!TryUtf8ToGbk(utf8, back) || back != gbk.view()) {
-                m_problems.push_back({where, std::string("the ") + what + " would not load back as the same GBK bytes"});
-            }
-            return utf8;
-        }
-        m_problems.push_back({where, "the text is not valid GBK"});
-        std::string result;
-        std::string_view rest = gbk.view();
-        while (!rest.empty()) {
-            size_t offset = 0;
-            std::string part;
-            if (TryGbkToUtf8(rest, part, &offset)) {
-                result += part;
-                break;
-            }
-            std::string good;
-            if (TryGbkToUtf8(rest.substr(0, offset), good)) result += good;
-            result += "\xEF\xBF\xBD";
-            rest.remove_prefix(std::min(rest.size(), offset + 1));
-        }
-        return result;
-    }
-
-    // depth: the nesting of the object in the file (the top level is 1).
-    void AddExtra(Json& item, const std::string& extraJson, const std::string& where, size_t depth) {
-        if (extraJson.empty()) return;
-        Json extra;
-        std::string failure;
-        if (!KeptReader(extraJson, depth).Read(extra, failure)) {
-            m_problems.push_back({where, failure});
-            return;
-        }
-        for (auto it = extra.begin(); it != extra.end(); ++it) {
-            if (item.contains(it.key())) {
-                m_problems.push_back({Child(where, it.key()), "a kept unknown key has the name of a known key"});
-                continue;
-            }
-            item[it.key()] = it.value();
-        }
-    }
-
-    Problems& m_problems;
-};
-
 bool IsFlat(const Json& value) {
     return std::none_of(value.begin(), value.end(), [](const Json& v) { return v.is_structured(); });
 }
@@ -1640,12 +1484,494 @@ void Print(const Json& value, size_t indent, std::string& out, bool inList = fal
     }
 }
 
+// A place in the written text, spelled out only when there is a problem to report.
+struct Place {
+    const std::string& base;
+    std::string_view first = {};
+    std::string_view second = {};
+    size_t index = npos;
+    std::string str() const {
+        std::string where = base;
+        if (!first.empty()) where = Child(where, first);
+        if (!second.empty()) where = Child(where, second);
+        if (index != npos) where = Child(where, index);
+        return where;
+    }
+};
+
+bool NeedsEscape(unsigned char c) { return c < 0x20 || c == '"' || c == '\\'; }
+
+// A text in quotes, escaped as the library escapes it when it prints (so that
+// a saved map reads as it always has): the two that must be, the short forms
+// of control characters, \u00XX for the rest of them, UTF-8 as it is.
+void AppendQuoted(std::string_view utf8, std::string& out) {
+    if (!IsValidUtf8(utf8)) {  // only texts that are reported and refused; printed as the library would
+        out += QuoteJson(std::string(utf8));
+        return;
+    }
+    out += '"';
+    size_t plain = 0;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        if (!NeedsEscape(c)) continue;
+        out.append(utf8.data() + plain, i - plain);
+        plain = i + 1;
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\b': out += "\\b"; break;
+            case '\f': out += "\\f"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default: {
+                char code[8];
+                std::snprintf(code, sizeof code, "\\u%04x", c);
+                out += code;
+            }
+        }
+    }
+    out.append(utf8.data() + plain, utf8.size() - plain);
+    out += '"';
+}
+
+template <typename Integer>
+void AppendInteger(Integer value, std::string& out) {
+    char digits[24];
+    const auto result = std::to_chars(digits, digits + sizeof digits, value);
+    out.append(digits, result.ptr);
+}
+
+// Writes a document straight into text, in the layout the map format keeps:
+// two-space indent, one key per line, arrays of plain values on one line, and
+// small objects of plain values in a list on one line. Nothing of the file is
+// built in memory but the text itself.
+class MapWriter {
+public:
+    MapWriter(Problems& problems, std::string& out) : m_problems(problems), m_out(out) {}
+
+    void Write(const MapDocument& document) {
+        CheckLoadable(document, m_problems);
+        bool first = true;
+        m_out += "{\n";
+        Key(2, "format", first);
+        m_out += "\"jdmap\"";
+        Key(2, "version", first);
+        AppendInteger(kFormatVersion, m_out);
+        WriteProject(document.project(), first);
+        Key(2, "currentColour", first);
+        AppendInteger(document.currentColour(), m_out);
+        Key(2, "view", first);
+        {
+            static const std::string at = "/view";
+            bool inner = true;
+            m_out += "{\n";
+            Key(4, "originX", inner);
+            Number(document.view().originX, {at, "originX"});
+            Key(4, "originY", inner);
+            Number(document.view().originY, {at, "originY"});
+            Key(4, "scale", inner);
+            Number(document.view().scale, {at, "scale"});
+            Close(2, '}');
+        }
+        Key(2, "layers", first);
+        if (document.layers().empty()) {
+            m_out += "[]";
+        } else {
+            m_out += "[\n";
+            for (size_t i = 0; i < document.layers().size(); ++i) {
+                if (i) m_out += ",\n";
+                WriteLayer(document.layers()[i], Child("/layers", i));
+            }
+            Close(2, ']');
+        }
+        Key(2, "symbols", first);
+        if (document.symbols().empty()) {
+            m_out += "[]";
+        } else {
+            m_out += "[\n";
+            for (size_t i = 0; i < document.symbols().size(); ++i) {
+                if (i) m_out += ",\n";
+                WriteSymbol(document.symbols()[i], Child("/symbols", i));
+            }
+            Close(2, ']');
+        }
+        Key(2, "objects", first);
+        if (document.objects().empty()) {
+            m_out += "[]";
+        } else {
+            m_out += "[\n";
+            std::string at = "/objects/";
+            const size_t stem = at.size();
+            for (size_t i = 0; i < document.objects().size(); ++i) {
+                if (i) m_out += ",\n";
+                at.resize(stem);
+                AppendInteger(i, at);
+                WriteObject(document.objects()[i], at);
+            }
+            Close(2, ']');
+        }
+        static const std::string root;
+        WriteKept(document.extraJson(), root, 1, kRootKeys, 2, first);
+        m_out += "\n}\n";
+    }
+
+private:
+    // Starts a member of an object laid out one key per line.
+    void Key(size_t indent, std::string_view key, bool& first) {
+        if (!first) m_out += ",\n";
+        first = false;
+        m_out.append(indent, ' ');
+        m_out += '"';
+        m_out += key;  // the format's own keys need no escapes
+        m_out += "\": ";
+    }
+    void Close(size_t indent, char bracket) {
+        m_out += '\n';
+        m_out.append(indent, ' ');
+        m_out += bracket;
+    }
+
+    void WriteProject(const ProjectSettings& project, bool& first) {
+        static const std::string at = "/project";
+        Key(2, "project", first);
+        m_out += "{\n";
+        bool inner = true;
+        Key(4, "name", inner);
+        Text(project.name, {at, "name"});
+        Key(4, "lowVoltage", inner);
+        AppendInteger(project.lowVoltage, m_out);
+        Key(4, "highVoltage", inner);
+        AppendInteger(project.highVoltage, m_out);
+        WriteKept(project.extraJson, at, 2, kProjectKeys, 4, inner);
+        Close(2, '}');
+    }
+
+    // A layer of three plain values (and at most one plain kept value) stays on one line.
+    void WriteLayer(const Layer& layer, const std::string& at) {
+        Json kept;
+        const bool hasKept = ReadKept(layer.extraJson, at, 3, kLayerKeys, kept);
+        const bool oneLine = !hasKept || (kept.size() <= 1 && IsFlat(kept));
+        m_out.append(4, ' ');
+        if (oneLine) {
+            m_out += "{\"id\": ";
+            AppendInteger(layer.id, m_out);
+            m_out += ", \"name\": ";
+            Text(layer.name, {at, "name"});
+            m_out += ", \"colour\": ";
+            AppendInteger(layer.colour, m_out);
+            if (hasKept) {
+                for (auto it = kept.begin(); it != kept.end(); ++it) {
+                    m_out += ", ";
+                    AppendQuoted(it.key(), m_out);
+                    m_out += ": ";
+                    Print(it.value(), 4, m_out);
+                }
+            }
+            m_out += '}';
+            return;
+        }
+        bool first = true;
+        m_out += "{\n";
+        Key(6, "id", first);
+        AppendInteger(layer.id, m_out);
+        Key(6, "name", first);
+        Text(layer.name, {at, "name"});
+        Key(6, "colour", first);
+        AppendInteger(layer.colour, m_out);
+        PrintKept(kept, 6, first);
+        Close(4, '}');
+    }
+
+    void WriteSymbol(const SymbolDefinition& symbol, const std::string& at) {
+        bool first = true;
+        m_out.append(4, ' ');
+        m_out += "{\n";
+        Key(6, "id", first);
+        AppendInteger(symbol.id, m_out);
+        Key(6, "name", first);
+        Text(symbol.name, {at, "name"});
+        Key(6, "extent", first);
+        m_out += '[';
+        Number(symbol.x0, {at});
+        m_out += ", ";
+        Number(symbol.y0, {at});
+        m_out += ", ";
+        Number(symbol.x1, {at});
+        m_out += ", ";
+        Number(symbol.y1, {at});
+        m_out += ']';
+        WriteKept(symbol.extraJson, at, 3, kSymbolKeys, 6, first);
+        Close(4, '}');
+    }
+
+    // Keys at their default value are left out, except the ones that say
+    // what an object is; a line always shows both its ends.
+    void WriteObject(const MapObject& object, const std::string& at) {
+        bool first = true;
+        m_out.append(4, ' ');
+        m_out += "{\n";
+        Key(6, "id", first);
+        AppendInteger(object.entityId, m_out);
+        Key(6, "handle", first);
+        AppendInteger(object.handle, m_out);
+        Key(6, "type", first);
+        AppendInteger(object.entityType, m_out);
+        Key(6, "kind", first);
+        Text(object.kind, {at, "kind"}, kMaxNameBytes, "kind name");
+        Key(6, "name", first);
+        Text(object.name, {at, "name"}, kMaxNameBytes, "name");
+        Key(6, "layer", first);
+        AppendInteger(object.layer, m_out);
+        Key(6, "colour", first);
+        AppendInteger(object.colour, m_out);
+        if (object.flags != 0) {
+            Key(6, "flags", first);
+            AppendInteger(object.flags, m_out);
+        }
+        if (object.settingLocked) {
+            Key(6, "locked", first);
+            m_out += "true";
+        }
+        if (object.isLine != (object.entityType == EntityType::Line)) {
+            Key(6, "line", first);
+            m_out += object.isLine ? "true" : "false";
+        }
+        if (!(object.insertion == Point3{})) {
+            Key(6, "insertion", first);
+            Point(object.insertion, {at, "insertion"});
+        }
+        if (!object.outline.empty()) {
+            Key(6, "outline", first);
+            m_out += "[\n";
+            for (size_t k = 0; k < object.outline.size(); ++k) {
+                if (k) m_out += ",\n";
+                m_out.append(8, ' ');
+                Point(object.outline[k], {at, "outline"});
+            }
+            Close(6, ']');
+        }
+        if (object.symbol >= 0) {
+            Key(6, "symbol", first);
+            AppendInteger(object.symbol, m_out);
+        }
+        if (object.width != 0.0 || object.height != 0.0) {
+            Key(6, "size", first);
+            m_out += '[';
+            Number(object.width, {at, "size"});
+            m_out += ", ";
+            Number(object.height, {at, "size"});
+            m_out += ']';
+        }
+        if (object.rotation != 0.0) {
+            Key(6, "rotation", first);
+            Number(object.rotation, {at, "rotation"});
+        }
+        if (object.isLine) {
+            Key(6, "from", first);
+            LineEnd(object.fromEntity);
+            Key(6, "to", first);
+            LineEnd(object.toEntity);
+        } else if (object.fromEntity != 0 || object.toEntity != 0) {
+            m_problems.push_back({at, "an object that is not a line has line ends; they would not load back"});
+        }
+        if (object.lineProperty != 0) {
+            Key(6, "lineProperty", first);
+            AppendInteger(object.lineProperty, m_out);
+        }
+        if (!object.labels.empty()) {
+            Key(6, "labels", first);
+            m_out += "[\n";
+            for (size_t k = 0; k < object.labels.size(); ++k) {
+                const Label& label = object.labels[k];
+                if (k) m_out += ",\n";
+                m_out.append(8, ' ');
+                m_out += "{\"text\": ";
+                Text(label.text, {at, "labels", {}, k});
+                m_out += ", \"style\": ";
+                AppendInteger(label.style, m_out);
+                m_out += ", \"placement\": ";
+                AppendInteger(label.placement, m_out);
+                m_out += '}';
+            }
+            Close(6, ']');
+        }
+        if (!object.fields.empty()) {
+            Key(6, "fields", first);
+            m_out += "{\n";
+            bool firstField = true;
+            for (const auto& [number, row] : object.fields) {
+                char digits[16];
+                const std::string_view name(digits, static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, number).ptr - digits));
+                if (number < 0) m_problems.push_back({Place{at, "fields", name}.str(), "a negative field number would not load back"});
+                Key(8, name, firstField);
+                m_out += '[';
+                for (size_t sub = 0; sub < row.size(); ++sub) {
+                    if (sub) m_out += ", ";
+                    Text(row[sub], {at, "fields", name, sub});
+                }
+                m_out += ']';
+            }
+            Close(6, '}');
+        }
+        if (object.motor) {
+            const MotorData& motor = *object.motor;
+            Key(6, "motor", first);
+            m_out += "{\n";
+            bool inner = true;
+            const std::pair<const char*, double> numbers[] = {{"ratedPowerKW", motor.ratedPowerKW},
+                                                              {"ratedCurrentA", motor.ratedCurrentA},
+                                                              {"ratedVoltageV", motor.ratedVoltageV},
+                                                              {"startCurrentA", motor.startCurrentA},
+                                                              {"powerFactor", motor.powerFactor}};
+            for (const auto& [key, value] : numbers) {
+                Key(8, key, inner);
+                Number(value, {at, "motor"});
+            }
+            Key(8, "running", inner);
+            m_out += motor.running ? "true" : "false";
+            Key(8, "groupStart", inner);
+            m_out += motor.groupStart ? "true" : "false";
+            Close(6, '}');
+        }
+        if (!object.notes.empty()) {
+            Key(6, "notes", first);
+            m_out += "{\n";
+            bool firstNote = true;
+            for (const auto& [key, text] : object.notes) {
+                if (!IsValidUtf8(key)) m_problems.push_back({Child(at, "notes"), "a note key is not UTF-8 text"});
+                if (!firstNote) m_out += ",\n";
+                firstNote = false;
+                m_out.append(8, ' ');
+                AppendQuoted(key, m_out);
+                m_out += ": ";
+                Text(text, {at, "notes", key});
+            }
+            Close(6, '}');
+        }
+        WriteKept(object.extraJson, at, 3, kObjectKeys, 6, first);
+        Close(4, '}');
+    }
+
+    void LineEnd(LONG entity) {
+        if (entity == 0) {
+            m_out += "null";
+        } else {
+            AppendInteger(entity, m_out);
+        }
+    }
+
+    // Whole numbers are written without a decimal point, so 100.0 reads "100"
+    // and comes back as the same double.
+    void Number(double value, const Place& where) {
+        if (!std::isfinite(value)) {
+            m_problems.push_back({where.str(), "the value is not a finite number and cannot be written"});
+            m_out += "null";
+        } else if (std::floor(value) == value && std::fabs(value) < 9007199254740992.0) {
+            AppendInteger(static_cast<long long>(value), m_out);
+        } else {
+            m_out += Json(value).dump();
+        }
+    }
+    void Point(const Point3& point, const Place& where) {
+        m_out += '[';
+        Number(point.x, where);
+        m_out += ", ";
+        Number(point.y, where);
+        m_out += ", ";
+        Number(point.z, where);
+        m_out += ']';
+    }
+
+    // GBK to UTF-8. A text the loader would refuse (a NUL, a name over its
+    // limit, bytes that do not come back as themselves) is reported, so that a
+    // save refuses to write it while a serialisation for display still works
+    // (bytes that are not GBK show as U+FFFD).
+    void Text(const CString& gbk, const Place& where, size_t maxBytes = 0, const char* what = "text") {
+        const std::string_view bytes = gbk.view();
+        if (bytes.find('\0') != npos) {
+            m_problems.push_back({where.str(), std::string("the ") + what + " contains a NUL byte, which map texts cannot hold"});
+        }
+        if (maxBytes != 0 && bytes.size() > maxBytes) {
+            m_problems.push_back({where.str(), std::string("the ") + what + " is " + std::to_string(bytes.size()) +
+                                                   " GBK bytes long; at most " + std::to_string(maxBytes) + " fit"});
+        }
+        if (IsAscii(bytes)) {
+            AppendQuoted(bytes, m_out);
+            return;
+        }
+        if (TryGbkToUtf8(bytes, m_utf8)) {
+            if (!TryUtf8ToGbk(m_utf8, m_gbk) || m_gbk != bytes) {
+                m_problems.push_back({where.str(), std::string("the ") + what + " would not load back as the same GBK bytes"});
+            }
+            AppendQuoted(m_utf8, m_out);
+            return;
+        }
+        m_problems.push_back({where.str(), "the text is not valid GBK"});
+        std::string result;
+        std::string_view rest = bytes;
+        while (!rest.empty()) {
+            size_t offset = 0;
+            std::string part;
+            if (TryGbkToUtf8(rest, part, &offset)) {
+                result += part;
+                break;
+            }
+            std::string good;
+            if (TryGbkToUtf8(rest.substr(0, offset), good)) result += good;
+            result += "\xEF\xBF\xBD";
+            rest.remove_prefix(std::min(rest.size(), offset + 1));
+        }
+        AppendQuoted(result, m_out);
+    }
+
+    // The kept unknown keys, read as strictly as the loader reads them; false
+    // when there are none or they cannot be written (reported).
+    bool ReadKept(const std::string& text, const std::string& where, size_t depth,
+                  const std::set<std::string, std::less<>>& known, Json& kept) {
+        if (text.empty()) return false;
+        std::string failure;
+        if (!KeptReader(text, depth).Read(kept, failure)) {
+            m_problems.push_back({where, failure});
+            return false;
+        }
+        for (auto it = kept.begin(); it != kept.end();) {
+            if (known.count(it.key())) {
+                m_problems.push_back({Child(where, it.key()), "a kept unknown key has the name of a known key"});
+                it = kept.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        return !kept.empty();
+    }
+    void PrintKept(const Json& kept, size_t indent, bool& first) {
+        for (auto it = kept.begin(); it != kept.end(); ++it) {
+            if (!first) m_out += ",\n";
+            first = false;
+            m_out.append(indent, ' ');
+            AppendQuoted(it.key(), m_out);
+            m_out += ": ";
+            Print(it.value(), indent, m_out);
+        }
+    }
+    void WriteKept(const std::string& text, const std::string& where, size_t depth,
+                   const std::set<std::string, std::less<>>& known, size_t indent, bool& first) {
+        Json kept;
+        if (ReadKept(text, where, depth, known, kept)) PrintKept(kept, indent, first);
+    }
+
+    Problems& m_problems;
+    std::string& m_out;
+    std::string m_utf8;  // conversion buffers, reused
+    std::string m_gbk;
+};
+
 std::string Serialize(const MapDocument& document, Problems& problems) {
-    MapWriter writer(problems);
-    const Json root = writer.Write(document);
     std::string text;
-    Print(root, 0, text);
-    text += "\n";
+    // Roughly what a map takes per object, so that the text grows without copying much.
+    text.reserve(4096 + document.objects().size() * 512);
+    MapWriter(problems, text).Write(document);
     return text;
 }
 
@@ -1782,7 +2108,10 @@ MapLoadResult ParseMap(const std::string& jsonText, MapDocument& document) {
                             "nested deeper than " + std::to_string(kMaxDepth) + " levels; no map needs that many"});
         return result;
     }
+    MapDocument loaded;
     TreeBuilder builder(body, problems);
+    MapReader reader(problems, builder.kept(), loaded);
+    builder.SetSink(&reader);
     const bool parsed = Json::sax_parse(body, &builder, nlohmann::detail::input_format_t::json, true, false);
     if (!parsed && !builder.failed()) {
         problems.push_back({"", "the text could not be read as JSON"});
@@ -1792,9 +2121,7 @@ MapLoadResult ParseMap(const std::string& jsonText, MapDocument& document) {
         problems.push_back({LineColumn(jsonText, skip + TokenStart(body, builder.errorPosition())), builder.errorMessage()});
         return result;
     }
-    MapDocument loaded;
-    MapReader reader(problems, builder.kept());
-    reader.Read(builder.root(), loaded);
+    reader.Read(builder.root());
     if (!problems.empty()) return result;
     document = std::move(loaded);
     document.setModified(false);

@@ -9,6 +9,7 @@
 #include "SampleMineFixture.h"
 #include "equipment/MapRoutines.h"
 #include "host/Kernel.h"
+#include "platform/ModuleOutput.h"
 
 namespace jdtest {
 namespace {
@@ -210,10 +211,18 @@ TEST_F(MotorTest, ShowControlledMotorsSelectsThemAndReportsThem) {
     motors.Add(Handle("皮带机1#电机"));
     motors.Add(Handle("掘进机"));
     m_session->state().selection = {Id("d1")};
-    EXPECT_EQ(ShowControlledMotors(&motors, Map()), 2);
+    // The list is module output for the user, not a diagnostic (those are problems).
+    struct Lines : IModuleOutputObserver {
+        std::vector<CString> lines;
+        void OnModuleOutput(const CString& text) override { lines.push_back(text); }
+    } output;
+    {
+        const ModuleOutputScope scope(output);
+        EXPECT_EQ(ShowControlledMotors(&motors, Map()), 2);
+    }
     EXPECT_THAT(m_session->state().selection, ElementsAre(Id("皮带机1#电机"), Id("掘进机")));
-    EXPECT_TRUE(TraceContains(G("受控电动机 2 台").str()));  // diagnostics are GBK
-    EXPECT_TRUE(TraceContains(G("掘进机").str()));
+    EXPECT_THAT(output.lines, ElementsAre(G("受控电动机 2 台：皮带机1#电机、掘进机")));  // GBK, as diagnostics
+    EXPECT_FALSE(TraceContains(G("受控电动机").str()));
     // An empty list clears the selection.
     CKernelObjectArray none;
     EXPECT_EQ(ShowControlledMotors(&none, Map()), 0);

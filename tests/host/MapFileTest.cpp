@@ -145,7 +145,7 @@ TEST_F(SampleMine, HoldsNamesAndRecordsInGbk) {
     EXPECT_EQ(model[1], "KBSGZY-500/6");
     EXPECT_EQ(model[2], FromUtf8("移动变电站"));
     EXPECT_EQ(model[13], "Y,y0");
-    EXPECT_EQ(substation.fields.at(174)[0], "12");
+    EXPECT_EQ(substation.fields.at(174)[0], "4");   // seed row 4 of Para_AutomaticSwitch
     // The multiplication sign of a cable designation is A1C1 in GBK.
     EXPECT_EQ(Named(doc, "1-4电缆").fields.at(167)[1].str(), "MYP-0.66/1.14 3\xA1\xC1" "70+1\xA1\xC1" "25");
 

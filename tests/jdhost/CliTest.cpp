@@ -172,12 +172,37 @@ TEST_F(CliTest, ValidateReportsEachFileAndEveryProblem) {
     const std::string broken = Write("broken.json", "{\n  \"objects\": [\n");
     CliResult r = Cli({"validate", m_map});
     EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.out, m_map + ": OK\n");
+    // The fixture's two transformers carry field 151 only: the command would
+    // keep none of its coefficients or its model on them. A warning, not an error.
+    const std::string nothingStored = ": the set-transformer command stores nothing there\n";
+    EXPECT_EQ(r.out, m_map + ": OK\n" + m_map + ": warning: #1 1#变压器 (移动变电站) has no field 158, 163" +
+                         nothingStored + m_map + ": warning: #2 2#变压器 (矿用变压器) has no field 158, 163" +
+                         nothingStored);
     r = Cli({"validate", m_map, broken, (m_dir / "missing.json").string()});
     EXPECT_EQ(r.code, 2);
     EXPECT_TRUE(Contains(r.out, m_map + ": OK\n")) << r.out;
     EXPECT_TRUE(Contains(r.out, broken + ": ")) << r.out;
     EXPECT_TRUE(Contains(r.out, (m_dir / "missing.json").string() + ": ")) << r.out;
+}
+
+TEST_F(CliTest, ValidateWarnsOnlyOfTransformersLackingAStoredField) {
+    host::MapDocument map = testdlg::MakeTestMap();
+    for (host::MapObject& object : map.objects()) {
+        if (object.entityId == 1) {
+            // Empty records are enough: the fields exist, so OK fills them.
+            object.fields[158] = {};
+            object.fields[163] = {};
+        } else if (object.entityId == 2) {
+            object.fields.erase(151);
+        }
+    }
+    // A motor without any of the fields is no concern of the command.
+    const std::string path = Write("partial.json", host::SerializeMap(map));
+    const CliResult r = Cli({"validate", path});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, path + ": OK\n" + path +
+                         ": warning: #2 2#变压器 (矿用变压器) has no field 151, 158, 163: the set-transformer command "
+                         "stores nothing there\n");
 }
 
 TEST_F(CliTest, RecordsByNameAndByIdPrintEverySubIndex) {

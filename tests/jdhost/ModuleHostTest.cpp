@@ -144,6 +144,10 @@ TEST_F(ModuleHostTest, TheSetTransformerExampleSetsTheSampleSubstationAndLeavesT
     ASSERT_EQ(r.code, 0) << r.out << r.err;
     EXPECT_TRUE(fs::exists(m_dir / "data" / "jdhost" / "catalogue.db"));
     EXPECT_TRUE(Contains(r.out, "dialog 5000 \"设置变压器\" closed: OK\n")) << r.out;
+    // The load statistics list the motors counted as module output; "platform:"
+    // lines are for problems the framework survived, and there are none.
+    EXPECT_TRUE(Contains(r.out, "\n  module: 受控电动机 3 台：")) << r.out;
+    EXPECT_FALSE(Contains(r.out, "platform:")) << r.out;
     // The model record names the chosen catalogue model (its id is the seed's).
     EXPECT_TRUE(Contains(r.out, "field 163\n  0: ")) << r.out;
     EXPECT_TRUE(Contains(r.out, "\n  1: KBSGZY-315/6\n  2: 移动变电站\n  3: 315.00\n")) << r.out;
