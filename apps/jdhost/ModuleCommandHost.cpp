@@ -29,6 +29,8 @@ void ModuleCommandHost::ReportPrompts() {
     for (; m_promptsReported < prompts.size(); ++m_promptsReported) m_events.ReportPrompt(prompts[m_promptsReported]);
 }
 
+bool ModuleCommandHost::IsCommandCurrent() const { return m_session.state().current.id == kHostCommandId; }
+
 bool ModuleCommandHost::RequireCommand(const char* what, std::string& error) const {
     const host::CommandPair current = m_session.state().current;
     if (current.id == kHostCommandId) return true;
@@ -73,13 +75,8 @@ bool ModuleCommandHost::Key(int code, std::string& error) {
 }
 
 bool ModuleCommandHost::Repaint(std::string& error) {
-    if (!RequireCommand("repaint", error)) return false;
     CRecordingDC dc;
-    {
-        const CCallPointer token(CallPointerKind::DrawingContext, &dc);
-        m_module.MouseStatus(jdmodule::Event::Repaint, token.token(), 0);
-    }
-    ReportPrompts();
+    if (!RepaintInto(dc, error)) return false;
     const std::vector<std::string>& lines = dc.Lines();
     if (lines.empty()) {
         m_events.ReportLine("repaint: nothing drawn");
@@ -87,6 +84,16 @@ bool ModuleCommandHost::Repaint(std::string& error) {
     }
     m_events.ReportLine("repaint:");
     for (const std::string& line : lines) m_events.ReportLine("  " + line);
+    return true;
+}
+
+bool ModuleCommandHost::RepaintInto(CDC& dc, std::string& error) {
+    if (!RequireCommand("repaint", error)) return false;
+    {
+        const CCallPointer token(CallPointerKind::DrawingContext, &dc);
+        m_module.MouseStatus(jdmodule::Event::Repaint, token.token(), 0);
+    }
+    ReportPrompts();
     return true;
 }
 

@@ -142,7 +142,7 @@ int FlashObject(CMorvaObjects* map, LONG handle, int& penFlag) {
         dc->MoveTo(pixels.front());
         for (size_t i = 1; i < pixels.size(); ++i) dc->LineTo(pixels[i]);
         dc->LineTo(pixels.front());
-        dc->SelectObject(previous);
+        if (previous) dc->SelectObject(previous);
         ReleaseWindowDC(window, dc);
         PauseForDisplay(kFlashPauseMs);
     }
