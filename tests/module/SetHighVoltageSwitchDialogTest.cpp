@@ -216,6 +216,22 @@ TEST_F(SetHvSwitchTest, ATerminalValueSetsTheUserCurrentAndAReopenedDialogRecomp
     });
 }
 
+TEST_F(SetHvSwitchTest, AReopenedElectronicSwitchShowsIeTimesTheStoredMultiple) {
+    // Stored: seed row 3 (PBG-200/6(10), 200 A, electronic), multiple 0.5, and a user current that disagrees.
+    Object("1#矿用变压器").fields[AttributeField::HighVoltageSwitchModel] = {"3", "PBG-200/6(10)", "6000", "7200",
+                                                                          "200.00"};
+    Object("1#矿用变压器").fields[AttributeField::HighVoltageSwitchSettings] = {G("否"), G("是"), "31.12", "0", "0",
+                                                                             "", "", "", "0.00", "0.50"};
+    Object("1#矿用变压器").fields[AttributeField::HighVoltageSwitchCheck] = {G("电子式"), "999.00"};
+    Open("1#矿用变压器", [&](DialogDriver& d, CSetHighVoltageSwitchDlg& dlg) {
+        EXPECT_EQ(U(*d.SelectedText(IDC_HVS_MODEL_LIST)), "PBG-200/6(10)");
+        EXPECT_EQ(Text(d, IDC_HVS_USER_MULTIPLE), "0.5");
+        EXPECT_DOUBLE_EQ(dlg.m_dUserCurrent, 100.0);   // 200 · 0.5
+        EXPECT_DOUBLE_EQ(ParseDouble(*d.Text(IDC_HVS_USER_CURRENT)), 100.0);
+        d.PressCancel();
+    });
+}
+
 TEST_F(SetHvSwitchTest, AUserMultipleOfAnElectronicSwitchSetsTheUserCurrent) {
     Open("1#矿用变压器", [&](DialogDriver& d, CSetHighVoltageSwitchDlg& dlg) {
         ASSERT_TRUE(d.SelectText(IDC_HVS_MODEL_LIST, "PBG-200/6(10)"));
