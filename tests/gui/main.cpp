@@ -6,14 +6,6 @@
 
 #include "jdhost-gui/Render.h"
 
-// Qt, fontconfig and freetype keep caches until exit that LeakSanitizer would
-// report; only those libraries are named. The same list is in
-// lsan-suppressions.txt for runs that set LSAN_OPTIONS (ctest does); this
-// copy also covers the build's test discovery, which sets nothing.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\nleak:libQt6Core.so\nleak:libQt6Gui.so\nleak:libQt6Widgets.so\nleak:libfreetype.so\n";
-}
-
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     ::testing::InitGoogleTest(&argc, argv);
