@@ -5,7 +5,9 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test demo gui clean
+FUZZ_SECONDS ?= 60
+
+.PHONY: all deps configure build test demo gui fuzz bench clean
 
 all: build
 
@@ -29,6 +31,18 @@ gui: build
 	@mkdir -p $(BUILD)/gui
 	@cp -n examples/sample-mine.json $(BUILD)/gui/sample-mine.json 2>/dev/null || true
 	@$(BUILD)/bin/jdhost-gui $(BUILD)/gui/sample-mine.json
+
+# Each fuzzer for FUZZ_SECONDS seconds under ASan and UBSan, in its own
+# clang build (build-fuzz); the normal build does not need clang.
+fuzz: deps
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) scripts/fuzz
+
+# Timings, never part of make test: the hot routines under Google Benchmark,
+# then jdhost against floors measured in the same run (scripts/bench;
+# BENCH_SIZES="10000 100000" skips the 1M maps). docs/performance.md reads them.
+bench: build
+	@$(BUILD)/bin/jdbench
+	@scripts/bench $(BUILD)
 
 clean:
 	rm -rf $(BUILD)

@@ -6,6 +6,7 @@
 
 #include "equipment/JDBase.h"
 #include "equipment/Transformer.h"
+#include "host/AttributeAccess.h"
 #include "host/AttributeRecords.h"
 #include "host/Kernel.h"
 #include "host/KernelRecords.h"
@@ -424,7 +425,9 @@ void CJDSetTransformerDlg::ShowStockOfSelectedModel() {
 }
 
 void CJDSetTransformerDlg::ShowVoltageLoss() {
+    const unsigned long refusalsBefore = AttributeWriteRefusals();
     CalcVoltageLoss(m_pMapControl, m_hObject, m_nEntityId, 0);
+    if (ReportRefusedWrites(refusalsBefore)) return;
     const VoltageLossTexts loss = ReadVoltageLoss(m_pMapControl, m_nEntityId);
     MessageBox(FormatVoltageLossReport(loss.totalV, loss.percent, loss.transformerV, loss.trunkV, loss.branchV));
 }
@@ -509,6 +512,7 @@ void CJDSetTransformerDlg::OnOK() {
         return;
     }
     if (!CheckName()) return;
+    const unsigned long refusalsBefore = AttributeWriteRefusals();
 
     CStringArray labels;
     labels.SetSize(2);
@@ -591,7 +595,16 @@ void CJDSetTransformerDlg::OnOK() {
 
     m_pMapControl->RedrawEntities(&m_nEntityId, 1, 0);
     m_pMapControl->SetModified(TRUE);
+    // What was written stays written (the drawing changed); the user must
+    // still learn that a record is not what OK meant it to be.
+    ReportRefusedWrites(refusalsBefore);
     EndDialog(IDOK);
+}
+
+bool CJDSetTransformerDlg::ReportRefusedWrites(unsigned long refusalsBefore) {
+    if (AttributeWriteRefusals() == refusalsBefore) return false;
+    MessageBox(FromUtf8("图中的记录没有全部写入：" + AttributeLastRefusedWrite()), nullptr, MB_ICONSTOP);
+    return true;
 }
 
 void CJDSetTransformerDlg::OnCancel() { CDialog::OnCancel(); }
@@ -609,6 +622,7 @@ void CJDSetTransformerDlg::UpdateShortCircuitPoints(const CString& transformerNa
                            &pointIds);
     const CString voltage = CString::Formatted("%.0f", secondaryVoltageV);
     const SupplyTransformer transformer{transformerName, modelPrefix, m_dCapacity, resistanceOhm, reactanceOhm};
+    const CUnchangedLinesScope linesStay;  // the loop writes records and labels only
     for (int i = 0; i < points.GetSize() && i < pointIds.GetSize(); ++i) {
         const LONG point = points[i];
         const LONG pointId = pointIds[i];

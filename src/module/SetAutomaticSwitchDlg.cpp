@@ -381,6 +381,14 @@ void CSetAutomaticSwitchDlg::OnMenuDelete() {
 
 void CSetAutomaticSwitchDlg::OnOK() {
     if (!UpdateData(TRUE)) return;
+    // A model row whose catalogue ID could not be read (kept as 0) must not
+    // become a zeroed record 174: stop before anything is asked or written.
+    const int selected = SelectedModelRow(m_modelList, m_modelIds);
+    if (selected >= 0 && m_modelIds[selected] == 0) {
+        MessageBox(FromUtf8("所选型号的编号无法从设备目录中读出，不能使用这个型号，请检查设备目录!"), nullptr,
+                   MB_ICONSTOP);
+        return;
+    }
     m_bHadModel = 0;
     if (m_hShortPoint == 0 && !AskContinueWithoutShortPoint(*this)) return;
     m_dIk = m_hShortPoint != 0 ? ReadShortPointCurrent(m_pMapControl, m_hShortPoint, m_objectList, m_idList) : 0.0;

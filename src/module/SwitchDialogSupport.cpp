@@ -142,7 +142,7 @@ int FlashObject(CMorvaObjects* map, LONG handle, int& penFlag) {
         dc->MoveTo(pixels.front());
         for (size_t i = 1; i < pixels.size(); ++i) dc->LineTo(pixels[i]);
         dc->LineTo(pixels.front());
-        dc->SelectObject(previous);
+        if (previous) dc->SelectObject(previous);
         ReleaseWindowDC(window, dc);
         PauseForDisplay(kFlashPauseMs);
     }
@@ -192,7 +192,7 @@ void SetObjectName(LONG hObject, const CString& name) {
     SetObjectInfo(hObject, &record);
 }
 
-bool ApplyObjectName(CWnd& owner, CMorvaObjects* map, LONG* hObject, CKernelObjectArray* objects,
+bool CheckObjectName(CWnd& owner, CMorvaObjects* map, LONG* hObject, CKernelObjectArray* objects,
                      const CString& name, int nameEditId) {
     // The kernel's name field holds 31 bytes and the terminator; a longer name
     // would be cut or refused by the kernel, so the user shortens it here.
@@ -203,12 +203,16 @@ bool ApplyObjectName(CWnd& owner, CMorvaObjects* map, LONG* hObject, CKernelObje
         if (CWnd* edit = owner.GetDlgItem(nameEditId)) owner.GotoDlgCtrl(edit);
         return false;
     }
-    if (IsObjectNameFree(map, hObject, objects, name) || name.IsEmpty()) {
-        SetObjectName(*hObject, name);
-        return true;
-    }
+    if (IsObjectNameFree(map, hObject, objects, name) || name.IsEmpty()) return true;
     owner.MessageBox(FromUtf8("输入的名称在图中已经存在，请更换名称输入!"), nullptr, MB_ICONINFORMATION);
     return false;
+}
+
+bool ApplyObjectName(CWnd& owner, CMorvaObjects* map, LONG* hObject, CKernelObjectArray* objects,
+                     const CString& name, int nameEditId) {
+    if (!CheckObjectName(owner, map, hObject, objects, name, nameEditId)) return false;
+    SetObjectName(*hObject, name);
+    return true;
 }
 
 // ---- Catalogue model list -------------------------------------------------------------------

@@ -101,6 +101,10 @@ JDMODULE_API void SetObjectName(LONG hObject, const CString& name);
 // gives "输入的名称在图中已经存在，请更换名称输入!". True when the name was set.
 JDMODULE_API bool ApplyObjectName(CWnd& owner, CMorvaObjects* map, LONG* hObject, CKernelObjectArray* objects,
                                   const CString& name, int nameEditId);
+// The same check without giving the name to the object, for a dialog that
+// still has questions to ask before it changes the drawing (SetObjectName then).
+JDMODULE_API bool CheckObjectName(CWnd& owner, CMorvaObjects* map, LONG* hObject, CKernelObjectArray* objects,
+                                  const CString& name, int nameEditId);
 
 // ---- Catalogue model list -------------------------------------------------------------------
 
@@ -108,7 +112,8 @@ JDMODULE_API bool ApplyObjectName(CWnd& owner, CMorvaObjects* map, LONG* hObject
 JDMODULE_API const CString& NoModelRowText();
 
 // Empties the list and the ids, runs the query on the catalogue and adds one
-// row ("Model") per record with its "ID" in `ids`, then the no-model row.
+// row ("Model") per record with its "ID" in `ids` (0 for an ID that cannot be
+// read as a positive number: the owner's OK refuses such a row), then the no-model row.
 // False when the query could not be opened: list and ids stay empty, without
 // the no-model row. Selects nothing: the dialog selects and reacts.
 JDMODULE_API bool FillCatalogueModelList(CMyListBox& list, CDWordArray& ids, const CString& query);

@@ -178,6 +178,18 @@ TEST_F(FeederDialogTest, OpeningWithoutModelComputesTheSettingsAndListsElectroni
         EXPECT_EQ(dlg.m_hShortPoint, d.Handle(p2));
         EXPECT_EQ(dlg.m_motors.items(), (std::vector<LONG>{d.Handle(m1), d.Handle(m2), d.Handle(m3)}));
 
+        // The step choice: by step enables the chosen step and disables the user's overload value.
+        ASSERT_TRUE(dd.SetCheck(IDC_SWITCH_BY_STEP, BST_CHECKED));
+        EXPECT_TRUE(*dd.IsEnabled(IDC_SWITCH_CHOSEN_STEP));
+        EXPECT_FALSE(*dd.IsEnabled(IDC_SWITCH_USER_OVERLOAD));
+        ASSERT_TRUE(dd.SetCheck(IDC_SWITCH_BY_STEP, BST_UNCHECKED));
+        EXPECT_FALSE(*dd.IsEnabled(IDC_SWITCH_CHOSEN_STEP));
+        EXPECT_TRUE(*dd.IsEnabled(IDC_SWITCH_USER_OVERLOAD));
+        // Another voltage: the electronic models of 1140 V, IDs 9 … 12.
+        ASSERT_TRUE(dd.SelectText(IDC_SWITCH_VOLTAGE, "1140"));
+        EXPECT_EQ(dlg.m_modelIds.items(), (std::vector<DWORD>{9, 10, 11, 12}));
+        ASSERT_TRUE(dd.SelectText(IDC_SWITCH_VOLTAGE, "660"));
+
         // The relay protection: the two relay models, labels for a current, edit 12035 hidden.
         ASSERT_TRUE(dd.SetText(IDC_SWITCH_USER_VALUE, "4"));
         EXPECT_EQ(Text(dd, IDC_SWITCH_USER_CURRENT), "800") << "4 × 200 A";
@@ -404,6 +416,7 @@ TEST_F(FeederDialogTest, OkWithAModelWritesTheThreeRecordsAndTheNote) {
               "移变T1 低压侧: 过载整定计算值：110.00A，用户整定电流：1000A，保护方式：电子式保护；"
               "校验短路点两相短路电流：1500A，灵敏度：1.5，满足要求。");
     EXPECT_TRUE(d.session().state().modified);
+    EXPECT_EQ(d.session().state().refreshCount, 1);
     ASSERT_FALSE(d.session().state().entityRedraws.empty());
     EXPECT_EQ(d.session().state().entityRedraws.back().entityIds, std::vector<LONG>{t});
     EXPECT_EQ(GetStepChoiceFlag(), 1) << "the step choice is remembered";
@@ -442,6 +455,47 @@ TEST_F(FeederDialogTest, OkWithoutASelectedRowStoresNoModel) {
     ASSERT_EQ(result, IDOK);
     EXPECT_EQ(m_hadModel, 0);
     EXPECT_EQ(Record(174).at(0), "0");
+}
+
+TEST_F(FeederDialogTest, OkRefusesAModelRowWhoseCatalogueIdCouldNotBeRead) {
+    const INT_PTR result = Open([&](DialogDriver& dd, CSetAutomaticSwitchDlg& dlg) {
+        dlg.m_modelIds[0] = 0;   // as the list keeps a row whose ID did not read as a positive number
+        ASSERT_TRUE(dd.PressOk());
+        EXPECT_TRUE(dd.IsOpen());
+        ASSERT_EQ(m_boxes.Records().size(), 1u) << "refused before any question";
+        EXPECT_EQ(m_boxes.Records()[0].type, MB_ICONSTOP);
+        EXPECT_TRUE(dd.PressCancel());
+    });
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_TRUE(Record(174).empty());
+}
+
+TEST_F(FeederDialogTest, NoSuitableModelLeavesOnlyTheNoModelRow) {
+    // Group 30000 + 240 = 30240 A, setting 30260 A: above every 660 V model (at most 630 A × 10).
+    d.Object(m1).motor->startCurrentA = 30000;
+    Open([&](DialogDriver& dd, CSetAutomaticSwitchDlg&) {
+        EXPECT_EQ(Items(dd, IDC_SWITCH_MODEL_LIST), std::vector<std::string>{"无适用设备"});
+        EXPECT_EQ(*dd.SelectedIndex(IDC_SWITCH_MODEL_LIST), 0);
+        EXPECT_EQ(Text(dd, IDC_SWITCH_RANGE_LABEL), "开关整定倍数:") << "the labels keep their texts";
+        EXPECT_TRUE(*dd.IsEnabled(IDC_SWITCH_DETAILS));
+        m_runner.Then([](CDialog&) { ADD_FAILURE() << "details opened for the no-model row"; });
+        ASSERT_TRUE(dd.Click(IDC_SWITCH_DETAILS));
+        EXPECT_EQ(m_runner.Pending(), 1u);
+        EXPECT_TRUE(dd.PressCancel());
+    });
+}
+
+TEST_F(FeederDialogTest, AnEmptyModelListAlsoWritesTheClearingValues) {
+    // A stored voltage no row has: no voltage selected, no query, an empty list.
+    StoreRecords({"4", "KBZ-400/1140(660)", "9999", "400.00"}, {"电子式保护", "300.00", "", "", "0", "0"});
+    const INT_PTR result = Open([&](DialogDriver& dd, CSetAutomaticSwitchDlg&) {
+        EXPECT_TRUE(Items(dd, IDC_SWITCH_MODEL_LIST).empty());
+        m_boxes.QueueAnswer(IDYES);   // 300 A is below the computed 560 A
+        ASSERT_TRUE(dd.PressOk());
+    });
+    ASSERT_EQ(result, IDOK);
+    EXPECT_EQ(m_hadModel, 0);
+    EXPECT_EQ(Record(174), (std::vector<std::string>{"0", "", "0", "0", "否", "", "0", "否", "", "", "0"}));
 }
 
 // ---- catalogue through the list ------------------------------------------------------------------------

@@ -1,0 +1,172 @@
+// Google Benchmark of the routines a large map makes hot: loading and saving
+// a map, the set-transformer command's walks and load statistics, and the
+// update of the short-circuit points a transformer feeds. Maps come from the
+// generator (tools/mapgen) in memory; sizes are objects. Nothing here is a
+// test: `make bench` runs it, `make test` does not.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "MapGenerator.h"
+#include "equipment/JDBase.h"
+#include "equipment/MapRoutines.h"
+#include "host/HostObjects.h"
+#include "host/Kernel.h"
+#include "host/MapFile.h"
+#include "module/TransformerImpedance.h"
+#include "module/TransformerRecords.h"
+#include "platform/Gbk.h"
+
+namespace {
+
+struct GeneratedMap {
+    std::string text;
+    jdmapgen::Summary summary;
+};
+
+// One map of each size and shape per process: generating is not what is measured.
+const GeneratedMap& Generated(long long objects, bool big) {
+    static std::map<std::pair<long long, bool>, GeneratedMap> maps;
+    auto [it, added] = maps.try_emplace({objects, big});
+    if (added) {
+        char* buffer = nullptr;
+        size_t size = 0;
+        FILE* out = ::open_memstream(&buffer, &size);
+        jdmapgen::Options options;
+        options.objects = objects;
+        options.big = big;
+        it->second.summary = jdmapgen::WriteMineMap(options, out);
+        std::fclose(out);
+        it->second.text.assign(buffer, size);
+        std::free(buffer);
+    }
+    return it->second;
+}
+
+// A loaded map in a host session, as the command sees it after event 18.
+struct OpenMap {
+    host::MapDocument document;
+    std::unique_ptr<host::HostSession> session;
+    CKernelObjectArray objects;
+    CEntityIdArray ids;
+    jdmapgen::Summary summary;
+
+    OpenMap(long long size, bool big) {
+        const GeneratedMap& map = Generated(size, big);
+        summary = map.summary;
+        const host::MapLoadResult loaded = host::ParseMap(map.text, document);
+        if (!loaded.ok) {
+            std::fprintf(stderr, "bench: the generated map does not load:\n%s", loaded.Describe("generated").c_str());
+            std::abort();
+        }
+        session = std::make_unique<host::HostSession>(document);
+        CollectMapObjects(&session->mapControl(), &objects, &ids);
+    }
+    LONG Handle(const std::string& utf8Name) {
+        const host::MapObject* object = document.FindByName(FromUtf8(utf8Name));
+        return object ? object->handle : 0;
+    }
+};
+
+void Load(benchmark::State& state) {
+    const GeneratedMap& map = Generated(state.range(0), false);
+    for (auto _ : state) {
+        host::MapDocument document;
+        const host::MapLoadResult result = host::ParseMap(map.text, document);
+        benchmark::DoNotOptimize(result.ok);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * map.text.size()));
+}
+
+void Save(benchmark::State& state) {
+    host::MapDocument document;
+    const GeneratedMap& map = Generated(state.range(0), false);
+    host::ParseMap(map.text, document);
+    for (auto _ : state) {
+        const std::string text = host::SerializeMap(document);
+        benchmark::DoNotOptimize(text.size());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * map.text.size()));
+}
+
+// Event 18 of the command: the object lists from the map.
+void CollectObjects(benchmark::State& state) {
+    OpenMap map(state.range(0), false);
+    for (auto _ : state) {
+        CKernelObjectArray objects;
+        CEntityIdArray ids;
+        benchmark::DoNotOptimize(CollectMapObjects(&map.session->mapControl(), &objects, &ids));
+    }
+}
+
+// The dialog's load statistics: the motors below the transformer, each
+// motor's starter, and the starting currents. Range 1: 0 a unit of about 2 %
+// of the motors, 1 the transformer that feeds nearly all of them.
+void LoadStatistics(benchmark::State& state) {
+    const bool big = state.range(1) != 0;
+    OpenMap map(state.range(0), big);
+    const LONG transformer = map.Handle(big ? map.summary.firstTransformer : map.summary.lastTransformer);
+    for (auto _ : state) {
+        CKernelObjectArray motors;
+        CKernelBlockArray blocks;
+        CollectStatMotors(&map.session->mapControl(), transformer, &motors, &blocks, 1);
+        double maxStart = 0, allRated = 0, otherRated = 0;
+        CalcMotorCurrents(&motors, &maxStart, &allRated, &otherRated);
+        benchmark::DoNotOptimize(allRated);
+        for (const KernelBlockEntry& entry : blocks) FreeKernelBlock(entry.block);
+    }
+}
+
+// OK of the dialog with a new model: every point the transformer feeds found
+// and recomputed. Two impedances alternate so that every pass rewrites every path.
+void ShortCircuitUpdate(benchmark::State& state) {
+    const bool big = state.range(1) != 0;
+    OpenMap map(state.range(0), big);
+    const std::string name = big ? map.summary.firstTransformer : map.summary.lastTransformer;
+    const CString transformerName = FromUtf8(name);
+    const bool mobile = name.find("移动变电站") != std::string::npos;
+    int pass = 0;
+    for (auto _ : state) {
+        const SupplyTransformer transformer{transformerName, FromUtf8(mobile ? "KBSGZY" : "KBSG"),
+                                            pass % 2 ? 500.0 : 630.0, pass % 2 ? 0.0117 : 0.0093,
+                                            pass % 2 ? 0.0363 : 0.0301};
+        ++pass;
+        CKernelObjectArray points;
+        CEntityIdArray pointIds;
+        FindShortCircuitPoints(&map.session->mapControl(), 1, CString(), transformerName, CString(), &map.objects,
+                               &map.ids, &points, &pointIds);
+        for (int i = 0; i < points.GetSize() && i < pointIds.GetSize(); ++i) {
+            const auto update = RewriteSupplyPath(ReadPointPath(&map.session->mapControl(), pointIds[i]), transformer);
+            if (!update) continue;
+            RecalcShortCircuitPoint(&map.session->mapControl(), points[i], pointIds[i], CString(), FromUtf8("690"),
+                                    update->kind, update->prefix, update->capacityText, update->fieldText,
+                                    update->sumROhm, update->sumXOhm);
+            WritePointPath(&map.session->mapControl(), pointIds[i], update->newPath);
+        }
+        benchmark::DoNotOptimize(points.GetSize());
+    }
+}
+
+}  // namespace
+
+BENCHMARK(Load)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(Save)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(CollectObjects)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(LoadStatistics)->ArgsProduct({{10000, 100000}, {0, 1}})->ArgNames({"objects", "big"})->Unit(benchmark::kMillisecond);
+BENCHMARK(ShortCircuitUpdate)->ArgsProduct({{10000, 100000}, {0, 1}})->ArgNames({"objects", "big"})->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+    // Kind-0 points read the catalogue: a per-user one made from the seed
+    // inside the build tree, never the user's own.
+    if (!std::getenv("JDHOST_CATALOGUE")) ::setenv("XDG_DATA_HOME", JD_BENCH_HOME, 1);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
