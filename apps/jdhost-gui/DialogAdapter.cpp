@@ -543,6 +543,11 @@ void DialogRunner::Run(CDialog& dialog) {
     window.SyncFromModel();
     if (!dialog.HasEnded()) {
         window.show();
+        // A modal dialog takes the keyboard: Qt delivers focus changes (the
+        // model's focus-loss notifications) only within the active window.
+        window.activateWindow();
+        // Platforms without a window manager (offscreen) leave activation to us.
+        if (QApplication::activeWindow() != &window) QApplication::setActiveWindow(&window);
         window.SyncFromModel();   // the focus can be given once the window is shown
         // A copy: the hook may replace or clear itself while it runs.
         if (const auto hook = onDialogShown) hook(window);

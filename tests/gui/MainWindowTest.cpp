@@ -261,3 +261,30 @@ TEST_F(MainWindowTest, StockGridEditsACellAndContextMenuOpensNestedDialogs) {
     EXPECT_FALSE(window->commandRunning());
     EXPECT_FALSE(window->isWindowModified());   // Cancel writes nothing to the map
 }
+
+TEST_F(MainWindowTest, LeavingAnEditRunsItsFocusLossHandler) {
+    LaunchAndPick("1#移动变电站");
+    QString boxText;
+    QString krAfter;
+    OpenDialog("1#移动变电站", [&](gui::DialogWindow& dialog) {
+        auto* kr = Control<QLineEdit>(dialog, IDC_KR);
+        QTest::mouseClick(kr, Qt::LeftButton);
+        kr->selectAll();
+        QTest::keyClicks(kr, "9");
+        // The model holds what was typed before the focus moves.
+        EXPECT_EQ(::GetWindowText(::GetDlgItem(dialog.model().GetSafeHwnd(), IDC_KR)), CString("9"));
+        // Kr 9 is outside every load type's range: leaving the edit shows the module's box.
+        guitest::WhenModal([&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            ASSERT_NE(box, nullptr);
+            boxText = box->text();
+            box->buttons().first()->click();
+        }, &dialog);
+        QTest::mouseClick(Control<QLineEdit>(dialog, IDC_NAME), Qt::LeftButton);
+        krAfter = kr->text();
+        // Escape reaches OnCancel without moving the focus.
+        dialog.reject();
+    });
+    EXPECT_FALSE(boxText.isEmpty());
+    EXPECT_FALSE(window->commandRunning());
+}

@@ -9,6 +9,8 @@
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     ::testing::InitGoogleTest(&argc, argv);
+    // Listing the tests (the build's discovery) needs no application.
+    if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("jdhost-tests"));
     QApplication::setApplicationName(QStringLiteral("jdhost-gui-tests"));
