@@ -1,12 +1,13 @@
-# Two entry points: `make demo` runs the main job on the bundled sample,
-# `make test` builds and runs the whole test suite. Both set up the machine first.
+# Entry points: `make demo` runs the main job on the bundled sample,
+# `make test` builds and runs the whole test suite, `make gui` opens the
+# sample in the desktop host. All set up the machine first.
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build test demo fuzz bench clean
+.PHONY: all deps configure build test demo gui fuzz bench clean
 
 all: build
 
@@ -24,6 +25,12 @@ test: build
 
 demo: build
 	@scripts/demo $(BUILD)
+
+# The desktop host on a copy of the sample (saving never touches the original).
+gui: build
+	@mkdir -p $(BUILD)/gui
+	@cp -n examples/sample-mine.json $(BUILD)/gui/sample-mine.json 2>/dev/null || true
+	@$(BUILD)/bin/jdhost-gui $(BUILD)/gui/sample-mine.json
 
 # Each fuzzer for FUZZ_SECONDS seconds under ASan and UBSan, in its own
 # clang build (build-fuzz); the normal build does not need clang.

@@ -8,6 +8,8 @@
 #include <optional>
 #include <sstream>
 
+#include "equipment/CatalogueAdmin.h"
+#include "equipment/CatalogueConnection.h"
 #include "equipment/CatalogueCsv.h"
 #include "equipment/CatalogueFile.h"
 #include "equipment/JDBase.h"
@@ -98,7 +100,8 @@ bool NamedCatalogueExists(const std::string& namedPath, std::ostream& err) {
     } catch (const std::exception&) {
         return true;  // no per-user catalogue can be formed: opening it says so
     }
-    if (location.createWhenMissing) return true;
+    // A server catalogue is checked by connecting; its report says what is wrong.
+    if (location.createWhenMissing || jdsql::IsServerTarget(location.path)) return true;
     std::error_code error;
     if (fs::exists(location.path, error)) return true;
     err << "jdhost: the catalogue " << location.path << " (named by " << location.source
@@ -194,6 +197,17 @@ int CatalogueImport(const std::string& kindText, const std::string& file, bool r
 }
 
 int CatalogueInit(const std::string& path, std::ostream& out, std::ostream& err) {
+    if (jdsql::IsServerTarget(path)) {
+        try {
+            jdcat::InitCatalogue(path);
+        } catch (const jdcat::CatalogueError& failure) {
+            err << "jdhost catalogue: " << failure.what() << "\n";
+            return kExitFailed;
+        }
+        out << "created the catalogue in " << jdsql::RedactTarget(path) << " from " << jdlib::FindSeedDirectory()
+            << "\n";
+        return kExitDone;
+    }
     std::error_code error;
     if (fs::symlink_status(path, error).type() != fs::file_type::not_found) {
         err << "jdhost catalogue: " << path << " exists already; init makes a new catalogue and replaces nothing\n";
@@ -211,6 +225,16 @@ int CatalogueInit(const std::string& path, std::ostream& out, std::ostream& err)
         return kExitFailed;
     }
     return kExitDone;
+}
+
+int CatalogueCopy(const std::string& from, const std::string& to, std::ostream& out, std::ostream& err) {
+    return Guarded(err, [&] {
+        const jdcat::CopyResult copied = jdcat::CopyCatalogue(from, to);
+        out << "copied " << jdsql::RedactTarget(from) << " to " << jdsql::RedactTarget(to) << ": " << copied.models
+            << " models, " << copied.stock << " stock records, " << copied.listItems << " list items, "
+            << copied.settings << " settings\n";
+        return kExitDone;
+    });
 }
 
 }  // namespace jdhost

@@ -30,7 +30,12 @@ int CatalogueExport(const std::string& kind, const std::string& file, std::ostre
 int CatalogueImport(const std::string& kind, const std::string& file, bool replaceAll, std::ostream& out,
                     std::ostream& err);
 // Creates a catalogue at `path` from the shipped schema and seed; refuses a
-// path where something exists already.
+// path where something exists already. A "postgresql://" URI makes the
+// tables in that server database instead, which must hold no catalogue yet.
 int CatalogueInit(const std::string& path, std::ostream& out, std::ostream& err);
+// Replaces everything `to` holds with what `from` holds (models, stock,
+// lists, settings), in one transaction on `to`; either may be a file or a
+// server URI, and a missing `to` is made first.
+int CatalogueCopy(const std::string& from, const std::string& to, std::ostream& out, std::ostream& err);
 
 }  // namespace jdhost

@@ -2,9 +2,12 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <sstream>
+#include <vector>
 
 #include "equipment/JDBase.h"
 #include "host/HostObjects.h"
@@ -328,13 +331,27 @@ void DeclareCatalogueCommands(CommandLine& line) {
     });
 
     CLI::App* init = Subcommand(*catalogue, "init",
-                                "make a new catalogue at PATH from the shipped\n"
-                                "models (use it with --catalogue PATH)");
+                                "make a new catalogue at PATH (a file, or a\n"
+                                "postgresql:// URI) from the shipped models\n"
+                                "(use it with --catalogue PATH)");
     Operand(*init, "PATH", line.path, "where the new catalogue goes; nothing may be there yet")
         ->required()
         ->check(NonEmpty());
     init->callback([&line] {
         line.action = [&line](std::ostream& out, std::ostream& err) { return CatalogueInit(line.path, out, err); };
+    });
+
+    CLI::App* copy = Subcommand(*catalogue, "copy",
+                                "replace everything TO holds (models, stock,\n"
+                                "lists, settings) with FROM's, in one transaction");
+    Operand(*copy, "FROM", line.file, "a catalogue file or postgresql:// URI")->required()->check(NonEmpty());
+    Operand(*copy, "TO", line.path, "a catalogue file or postgresql:// URI\n(made first when missing)")
+        ->required()
+        ->check(NonEmpty());
+    copy->callback([&line] {
+        line.action = [&line](std::ostream& out, std::ostream& err) {
+            return CatalogueCopy(line.file, line.path, out, err);
+        };
     });
 }
 

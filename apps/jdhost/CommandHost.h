@@ -33,6 +33,14 @@ public:
     virtual bool Key(int code, std::string& error) = 0;
     // A repaint of the map window.
     virtual bool Repaint(std::string& error) = 0;
+    // Opens the feeder switch setting of the object (a transformer or mobile
+    // substation) outside the command, as the equipment library's
+    // SetLowVoltageHead does. A host that cannot refuses.
+    virtual bool SetFeederSwitch(LONG entityId, std::string& error) {
+        (void)entityId;
+        error = "this host cannot open the feeder switch setting";
+        return false;
+    }
 };
 
 // Where the host reports what the user would see outside dialogs. The session

@@ -1,5 +1,6 @@
 #include "jdhost/ModuleCommandHost.h"
 
+#include "equipment/MapRoutines.h"
 #include "host/MorvaObjects.h"
 #include "platform/CallPointers.h"
 #include "platform/KeyState.h"
@@ -27,6 +28,8 @@ void ModuleCommandHost::ReportPrompts() {
     const std::vector<CString>& prompts = m_session.state().promptHistory;
     for (; m_promptsReported < prompts.size(); ++m_promptsReported) m_events.ReportPrompt(prompts[m_promptsReported]);
 }
+
+bool ModuleCommandHost::IsCommandCurrent() const { return m_session.state().current.id == kHostCommandId; }
 
 bool ModuleCommandHost::RequireCommand(const char* what, std::string& error) const {
     const host::CommandPair current = m_session.state().current;
@@ -72,13 +75,8 @@ bool ModuleCommandHost::Key(int code, std::string& error) {
 }
 
 bool ModuleCommandHost::Repaint(std::string& error) {
-    if (!RequireCommand("repaint", error)) return false;
     CRecordingDC dc;
-    {
-        const CCallPointer token(CallPointerKind::DrawingContext, &dc);
-        m_module.MouseStatus(jdmodule::Event::Repaint, token.token(), 0);
-    }
-    ReportPrompts();
+    if (!RepaintInto(dc, error)) return false;
     const std::vector<std::string>& lines = dc.Lines();
     if (lines.empty()) {
         m_events.ReportLine("repaint: nothing drawn");
@@ -86,6 +84,36 @@ bool ModuleCommandHost::Repaint(std::string& error) {
     }
     m_events.ReportLine("repaint:");
     for (const std::string& line : lines) m_events.ReportLine("  " + line);
+    return true;
+}
+
+bool ModuleCommandHost::RepaintInto(CDC& dc, std::string& error) {
+    if (!RequireCommand("repaint", error)) return false;
+    {
+        const CCallPointer token(CallPointerKind::DrawingContext, &dc);
+        m_module.MouseStatus(jdmodule::Event::Repaint, token.token(), 0);
+    }
+    ReportPrompts();
+    return true;
+}
+
+bool ModuleCommandHost::SetFeederSwitch(LONG entityId, std::string& error) {
+    CMorvaObjects& map = m_session.mapControl();
+    const LONG handle = map.GetKernelObject(entityId);
+    if (handle == 0) {
+        error = "entity " + std::to_string(entityId) + " has no kernel object";
+        return false;
+    }
+    CKernelObjectArray objects;
+    CEntityIdArray ids;
+    CollectMapObjects(&map, &objects, &ids);
+    int set = -1;
+    const int result = SetLowVoltageHead(1, &map, &objects, &ids, 0, entityId, handle, &set);
+    ReportPrompts();
+    m_events.ReportLine("set-feeder-switch -> " + std::to_string(result) +
+                        (set < 0 ? std::string() : ", set " + std::to_string(set)));
+    // 0 without a registered dialog (the library said why) or when the
+    // dialog closed itself at opening: nothing was set either way.
     return true;
 }
 

@@ -12,6 +12,8 @@
 #include "jdhost/CommandHost.h"
 #include "jdhost/ModuleLoader.h"
 
+class CDC;
+
 namespace jdhost {
 
 // The ids jdhost hands the module. The command id names the command in the
@@ -38,6 +40,12 @@ public:
     bool Click(std::string& error) override;
     bool Key(int code, std::string& error) override;
     bool Repaint(std::string& error) override;
+    // A repaint into the caller's drawing context (a window's painter): what
+    // the module draws is not reported as transcript lines.
+    bool RepaintInto(CDC& dc, std::string& error);
+    // The command is the control's current one (events reach the module).
+    bool IsCommandCurrent() const;
+    bool SetFeederSwitch(LONG entityId, std::string& error) override;
 
 private:
     // Events other than the launch go to the module only while its command is current.

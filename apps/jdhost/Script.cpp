@@ -118,6 +118,8 @@ const std::vector<VerbInfo>& Verbs() {
         {"key", 1, 1, VerbKind::Command, "CODE|esc"},
         {"repaint", 0, 0, VerbKind::Command, ""},
         {"expect-prompt", 1, 1, VerbKind::Command, "TEXT"},
+        {"set-feeder-switch", 1, 1, VerbKind::Command, "NAME|#ID"},
+        {"set-hv-switch", 1, 1, VerbKind::Command, "OBJECT"},
     };
     // Grid controls have verbs of their own (cells rather than rows).
     const std::vector<VerbInfo>& grid = GridVerbs();

@@ -6,6 +6,7 @@
 #include "host/MapFile.h"
 #include "jdhost/Cli.h"
 #include "jdhost/GridVerbs.h"
+#include "jdhost/HighVoltageSwitchVerb.h"
 #include "jdhost/MapReport.h"
 #include "platform/CDialog.h"
 #include "platform/Gbk.h"
@@ -451,6 +452,12 @@ void Session::ExecuteCommandVerb(const ScriptLine& s) {
         ok = m_commandHost->Key(a[0] == "esc" ? VK_ESCAPE : *ParseInt(a[0]), error);
     } else if (s.verb == "repaint") {
         ok = m_commandHost->Repaint(error);
+    } else if (s.verb == "set-feeder-switch") {
+        const host::MapObject* object = FindObject(m_map, a[0], error);
+        if (!object) Refuse(error);
+        ok = m_commandHost->SetFeederSwitch(object->entityId, error);
+    } else if (s.verb == "set-hv-switch") {
+        ok = OpenHighVoltageSwitch(m_map, a[0], *this, error);
     } else if (s.verb == "expect-prompt") {
         if (!m_lastPrompt) Refuse("expected the prompt " + Quote(a[0]) + ", found no prompt shown");
         if (*m_lastPrompt != Gbk(a[0])) Refuse("expected the prompt " + Quote(a[0]) + ", found " + Quote(*m_lastPrompt));

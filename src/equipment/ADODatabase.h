@@ -1,8 +1,9 @@
 #pragma once
 // The catalogue connection. On the platform it stands in for this was an
-// automation connection object; here it owns an SQLite connection to the
-// catalogue file. The connection string is the path of that file, spelled as
-// the file system spells it (its bytes are passed on unchanged).
+// automation connection object; here it owns a connection to the catalogue:
+// an SQLite file when the connection string is a path (spelled as the file
+// system spells it, its bytes passed on unchanged), a PostgreSQL server when
+// it is a libpq URI "postgresql://…" (CatalogueConnection.h).
 //
 // Every failure is caught inside, reported in a stop-icon message box in the
 // fixed report format below, kept as the last error, and answered with FALSE:
@@ -30,11 +31,11 @@ public:
     CADODatabase(const CADODatabase&) = delete;
     CADODatabase& operator=(const CADODatabase&) = delete;
 
-    // Opens the catalogue file named by the connection string (the one kept
-    // from before when `connectionString` is empty). The file must exist: a
-    // missing catalogue is an error, not a new empty one. The connection is
-    // put in WAL journal mode with a busy timeout, so several hosts can share
-    // one catalogue: readers never block, writers wait for each other.
+    // Opens the catalogue named by the connection string (the one kept from
+    // before when `connectionString` is empty). A file must exist: a missing
+    // catalogue is an error, not a new empty one. A file is put in WAL journal
+    // mode with a busy timeout, so several hosts can share it: readers never
+    // block, writers wait for each other; a server does the same by itself.
     BOOL Open(const char* connectionString = "");
     // Read-only connections (set before Open) only read: they open a
     // catalogue in a folder the user may not write, where the journal mode
@@ -52,16 +53,14 @@ public:
     CString GetLastErrorString() const { return m_strLastError; }
     // The description part of the last error.
     CString GetErrorDescription() const { return m_strErrorDescription; }
-    // The SQLite extended result code of the last error; 0 until one occurs.
+    // The SQLite extended result code of the last error, or a server's
+    // SQLSTATE packed by jdsql::PackSqlState; 0 until one occurs.
     DWORD GetLastError() const { return m_dwLastError; }
 
     // Reports a failure of work done on this connection (by the library's own
     // catalogue statements, too): fills the last error, shows the report.
     // `description` is GBK.
     void ReportError(DWORD code, const CString& description);
-
-    // How long a statement waits for another host's write to finish.
-    static constexpr int kBusyTimeoutMs = 10000;
 
 private:
     CADOConnectionPtr m_pConnection;
@@ -86,5 +85,6 @@ JDBASE_API CString QuoteSqlText(const CString& text);
 // The report both classes show ("CADORecordset" or "CADODataBase" as the
 // header): "<header> Error\n\tCode = %08lx\n\tCode
 // meaning = %s\n\tSource = %s\n\tDescription = %s\n". Meaning is the SQLite
-// text for the code; source is "SQLite".
+// text for the code; source is "SQLite". A server's error shows its SQLSTATE
+// as the code ("Code = 23505", "Code meaning = SQLSTATE 23505", "Source = PostgreSQL").
 JDBASE_API CString FormatCatalogueErrorReport(const char* header, DWORD code, const CString& description);

@@ -14,7 +14,7 @@
 
 #include "equipment/CatalogueText.h"
 #include "equipment/LibraryMessages.h"
-#include "equipment/SqliteHandles.h"
+#include "equipment/CatalogueConnection.h"
 #include "platform/DataExchange.h"
 
 namespace {
@@ -205,7 +205,7 @@ BOOL CADORecordset::OpenRecords(const CADOConnectionPtr& connection, const CStri
                 throw jdsql::SqliteError(SQLITE_MISUSE,
                                          "a table name is letters, digits and '_', not starting with a digit");
             }
-            sql = "SELECT * FROM \"" + m_strQuery.str() + "\"";
+            sql = "SELECT * FROM " + m_strQuery.str();
             break;
         case openStoredProc:
             throw jdsql::SqliteError(SQLITE_MISUSE, "the catalogue has no stored procedures");
@@ -218,7 +218,7 @@ BOOL CADORecordset::OpenRecords(const CADOConnectionPtr& connection, const CStri
             throw jdsql::SqliteError(SQLITE_MISUSE, "the catalogue connection is not open");
         }
 
-        jdsql::Statement statement(*m_pConnection, sql);
+        jdsql::Statement statement(*m_pConnection, sql, true);
         if (!statement.IsReadOnly() || statement.ColumnCount() == 0) {
             throw jdsql::SqliteError(SQLITE_MISUSE,
                                      "a record set only reads: the query must be one statement that returns rows");

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <set>
 #include <utility>
 
@@ -13,7 +14,7 @@
 #include "equipment/CatalogueFile.h"
 #include "equipment/CatalogueText.h"
 #include "equipment/JDBase.h"
-#include "equipment/SqliteHandles.h"
+#include "equipment/CatalogueConnection.h"
 #include "platform/DataExchange.h"
 #include "platform/Gbk.h"
 #include "platform/Services.h"
@@ -48,7 +49,7 @@ public:
         m_database.SetReadOnly(readOnly);
         if (!OpenJDDatabase(&m_database)) {
             CloseJDDatabase(&m_database);
-            const std::string path = ResolveCataloguePath();
+            const std::string path = jdsql::RedactTarget(ResolveCataloguePath());
             throw CatalogueError("cannot open the catalogue " + (path.empty() ? std::string("(no path)") : path) +
                                  (messages.text().empty() ? std::string() : ": " + messages.text()));
         }
@@ -69,9 +70,9 @@ struct ColumnInfo {
 };
 
 std::vector<ColumnInfo> Columns(jdsql::Connection& connection, Kind kind) {
-    jdsql::Statement info(connection, std::string("PRAGMA table_info(") + TableName(kind) + ")");
     std::vector<ColumnInfo> columns;
-    while (info.Step()) columns.push_back(ColumnInfo{info.ColumnText(1), info.ColumnText(2), info.ColumnInt64(3) != 0});
+    for (const jdsql::TableColumn& column : connection.TableColumns(TableName(kind)))
+        columns.push_back(ColumnInfo{column.name, column.type, column.notNull});
     return columns;
 }
 
@@ -341,20 +342,49 @@ ImportResult ImportCsv(Kind kind, const std::string& csvText, const std::string&
             placeholders += placeholders.empty() ? "?" : ", ?";
         }
         jdsql::Statement exists(connection, "SELECT 1 FROM " + table + " WHERE ID = ?");
-        jdsql::Statement insert(connection, "INSERT OR REPLACE INTO " + table + " (" + JoinNames(names) +
-                                                ") VALUES (" + placeholders + ")");
+        // A row with an ID replaces that row whole: what the file leaves out is NULL afterwards.
+        jdsql::Statement removeOne(connection, "DELETE FROM " + table + " WHERE ID = ?");
+        jdsql::Statement insert(connection, "INSERT INTO " + table + " (" + JoinNames(names) + ") VALUES (" +
+                                                placeholders + ")");
+        std::unique_ptr<jdsql::Statement> insertNew;
+        if (idIndex < columns.size()) {
+            std::vector<std::string> others;
+            for (const ColumnInfo& column : columns) {
+                if (column.name != "ID") others.push_back(column.name);
+            }
+            std::string marks;
+            for (size_t i = 0; i < others.size(); ++i) marks += i ? ", ?" : "?";
+            insertNew = std::make_unique<jdsql::Statement>(
+                connection, "INSERT INTO " + table + " (" + JoinNames(others) + ") VALUES (" + marks + ")");
+        }
+        bool explicitIds = false;
         for (const std::vector<Bound>& row : rows) {
             bool had = false;
             if (idIndex < columns.size() && row[idIndex].how == Bound::Int) {
+                explicitIds = true;
                 exists.Reset();
                 exists.Bind(1, static_cast<std::int64_t>(row[idIndex].integer));
                 had = exists.Step();
+                if (had) {
+                    removeOne.Reset();
+                    removeOne.Bind(1, static_cast<std::int64_t>(row[idIndex].integer));
+                    removeOne.Run();
+                }
             }
-            insert.Reset();
-            for (size_t c = 0; c < row.size(); ++c) Bind(insert, static_cast<int>(c + 1), row[c]);
-            insert.Run();
+            // A row without an ID leaves the column out: the catalogue gives
+            // the next one (a NULL would be refused by a server).
+            const bool newId = idIndex < columns.size() && row[idIndex].how == Bound::Null;
+            jdsql::Statement& target = newId ? *insertNew : insert;
+            target.Reset();
+            int parameter = 1;
+            for (size_t c = 0; c < row.size(); ++c) {
+                if (newId && c == idIndex) continue;
+                Bind(target, parameter++, row[c]);
+            }
+            target.Run();
             ++(had ? result.replaced : result.added);
         }
+        if (explicitIds) connection.AfterExplicitIds(table);
         transaction.Commit();
     } catch (const jdsql::SqliteError& failure) {
         throw CatalogueError(std::string("the import into ") + TableName(kind) + " failed, nothing was changed: " +

@@ -1,7 +1,6 @@
 #include "equipment/CatalogueFile.h"
 
 #include <fcntl.h>
-#include <sqlite3.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,7 +13,7 @@
 #include <stdexcept>
 
 #include "equipment/CatalogueText.h"
-#include "equipment/SqliteHandles.h"
+#include "equipment/CatalogueConnection.h"
 #include "platform/Gbk.h"
 #include "platform/InputFile.h"
 
@@ -96,11 +95,7 @@ void ImportCsv(jdsql::Connection& connection, const fs::path& file) {
     const std::string table = file.stem().string();
     const std::string name = file.filename().string();
     if (!IsIdentifier(table)) throw std::runtime_error(name + ": the file name is not a table name");
-    {
-        jdsql::Statement probe(connection, "SELECT 1 FROM sqlite_schema WHERE type = 'table' AND name = ?");
-        probe.BindText(1, table);
-        if (!probe.Step()) throw std::runtime_error(name + ": the schema has no table " + table);
-    }
+    if (!connection.HasTable(table)) throw std::runtime_error(name + ": the schema has no table " + table);
     const std::vector<CsvRecord> records = ParseCsv(ReadWholeFile(file.string()), name);
     if (records.empty()) throw std::runtime_error(name + ": the file has no header line");
     const CsvRecord& header = records.front();
@@ -138,6 +133,19 @@ void ImportCsv(jdsql::Connection& connection, const fs::path& file) {
             throw std::runtime_error(where + ": " + error.what());
         }
     }
+    connection.AfterExplicitIds(table);
+}
+
+std::vector<fs::path> SeedFiles(const std::string& seedDirectory) {
+    std::vector<fs::path> seeds;
+    std::error_code error;
+    if (fs::is_directory(seedDirectory + "/seed", error)) {
+        for (const fs::directory_entry& entry : fs::directory_iterator(seedDirectory + "/seed")) {
+            if (entry.is_regular_file() && entry.path().extension() == ".csv") seeds.push_back(entry.path());
+        }
+    }
+    std::sort(seeds.begin(), seeds.end());
+    return seeds;
 }
 
 }  // namespace
@@ -197,17 +205,11 @@ bool CreateCatalogueFile(const std::string& path, const std::string& seedDirecto
     TemporaryCatalogue temporary(pattern);
 
     const std::string schema = ReadWholeFile(seedDirectory + "/catalogue.sql");
-    std::vector<fs::path> seeds;
-    if (fs::is_directory(seedDirectory + "/seed", error)) {
-        for (const fs::directory_entry& entry : fs::directory_iterator(seedDirectory + "/seed")) {
-            if (entry.is_regular_file() && entry.path().extension() == ".csv") seeds.push_back(entry.path());
-        }
-    }
-    std::sort(seeds.begin(), seeds.end());
+    const std::vector<fs::path> seeds = SeedFiles(seedDirectory);
 
     {
         jdsql::Connection connection;
-        connection.Open(temporary.path(), SQLITE_OPEN_READWRITE);
+        connection.Open(temporary.path(), jdsql::OpenMode::NewFile);
         try {
             jdsql::Transaction transaction(connection);
             connection.Execute(schema);
@@ -216,14 +218,33 @@ bool CreateCatalogueFile(const std::string& path, const std::string& seedDirecto
         } catch (const jdsql::SqliteError& failure) {
             throw std::runtime_error(std::string("catalogue.sql: ") + failure.what());
         }
-        // Stored in the file, so every host that opens it shares readers and a writer safely.
-        connection.QueryText("PRAGMA journal_mode=WAL");
+        // WAL mode, set when it was opened, is stored in the file, so every
+        // host that opens it shares readers and a writer safely.
         connection.Close();
     }
     SyncPath(temporary.path(), false);
     const bool moved = MoveIntoPlaceWithoutReplacing(temporary.path(), path);
     SyncPath(directory.string(), true);
     return moved;
+}
+
+bool CreateServerCatalogue(const std::string& uri, const std::string& seedDirectory) {
+    const std::string schema = ReadWholeFile(seedDirectory + "/catalogue-postgresql.sql");
+    const std::vector<fs::path> seeds = SeedFiles(seedDirectory);
+    jdsql::Connection connection;
+    connection.Open(uri, jdsql::OpenMode::ReadWrite);
+    // Under the catalogue's write lock: of two hosts making it at once, the
+    // second finds the first one's tables and leaves them alone.
+    jdsql::Transaction transaction(connection);
+    if (connection.HasTable("SchemaVersion") || connection.HasTable("Para_Transformer")) return false;
+    try {
+        connection.Execute(schema);
+    } catch (const jdsql::Error& failure) {
+        throw std::runtime_error(std::string("catalogue-postgresql.sql: ") + failure.what());
+    }
+    for (const fs::path& seed : seeds) ImportCsv(connection, seed);
+    transaction.Commit();
+    return true;
 }
 
 std::vector<CsvRecord> ParseCsv(const std::string& text, const std::string& fileName) {

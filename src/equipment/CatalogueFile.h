@@ -37,6 +37,17 @@ std::string FindSeedDirectory();
 // failure, and leaves no file behind.
 bool CreateCatalogueFile(const std::string& path, const std::string& seedDirectory);
 
+// The schema version every catalogue carries (PRAGMA user_version in a file,
+// the SchemaVersion table on a server); another version is refused.
+inline constexpr long long kCatalogueSchemaVersion = 1;
+
+// Builds the catalogue in the PostgreSQL database `uri` names from
+// `seedDirectory`/catalogue-postgresql.sql and the seed rows, in one
+// transaction. Returns false, changing nothing, when the database holds a
+// catalogue already. Throws jdsql::Error or std::runtime_error (UTF-8 text
+// naming file and line) on failure; nothing is left half-made then.
+bool CreateServerCatalogue(const std::string& uri, const std::string& seedDirectory);
+
 // One CSV field: no value for an empty unquoted field (stored as NULL), text otherwise.
 using CsvField = std::optional<std::string>;
 struct CsvRecord {

@@ -12,7 +12,7 @@
 
 #include "equipment/ADODatabase.h"
 #include "equipment/CatalogueText.h"
-#include "equipment/SqliteHandles.h"
+#include "equipment/CatalogueConnection.h"
 #include "platform/CString.h"
 
 namespace jdlib {
@@ -101,10 +101,10 @@ BOOL StoreCatalogueRow(CADODatabase* pDatabase, const char* table, int mode, DWO
         jdsql::Transaction transaction(connection);
         if (mode == 1) {
             jdsql::Statement statement(connection, std::string("INSERT INTO ") + table + " (" + columns.Join() +
-                                                       ") VALUES (" + columns.Placeholders() + ")");
+                                                       ") VALUES (" + columns.Placeholders() + ") RETURNING ID");
             Device::VisitCatalogueColumns(device, ColumnBinder(statement));
+            const std::int64_t newId = statement.Step() ? statement.ColumnInt64(0) : 0;
             statement.Run();
-            const std::int64_t newId = connection.LastInsertRowId();
             if (newId <= 0 || newId > std::numeric_limits<std::int32_t>::max()) {
                 throw jdsql::SqliteError(SQLITE_MISUSE,
                                          "the catalogue assigned an id beyond the 32-bit range: " +

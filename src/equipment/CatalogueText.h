@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "equipment/Export.h"
-#include "equipment/SqliteHandles.h"
+#include "equipment/CatalogueConnection.h"
 #include "platform/CString.h"
 
 namespace jdlib {

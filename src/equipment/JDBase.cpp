@@ -15,7 +15,7 @@
 #include "equipment/CatalogueRow.h"
 #include "equipment/HighVoltageSwitch.h"
 #include "equipment/LibraryMessages.h"
-#include "equipment/SqliteHandles.h"
+#include "equipment/CatalogueConnection.h"
 #include "equipment/Transformer.h"
 #include "platform/CComboBox.h"
 #include "platform/Gbk.h"
@@ -23,7 +23,7 @@
 namespace {
 
 // The schema version this library reads and writes (PRAGMA user_version).
-constexpr int kSchemaVersion = 1;
+constexpr long long kSchemaVersion = jdlib::kCatalogueSchemaVersion;
 
 std::mutex g_pathMutex;
 std::string g_explicitPath;
@@ -114,9 +114,10 @@ bool ValidVoltageText(const CString& text, CString& trimmed) {
     trimmed = text;
     trimmed.Trim();
     if (trimmed.IsEmpty() || trimmed.Find(JD_LIST_SEPARATOR) >= 0) return false;
-    char* end = nullptr;
-    const double value = std::strtod(trimmed.GetString(), &end);
-    return end && *end == '\0' && std::isfinite(value) && value > 0.0;
+    // The whole text a plain decimal: "0x1A", "inf" and "nan" are no voltages.
+    double value = 0.0;
+    return DecimalPrefixLength(trimmed.view()) == static_cast<size_t>(trimmed.GetLength()) &&
+           ParseDecimalText(trimmed.view(), value) && value > 0.0;
 }
 
 BOOL AddToList(const char* listName, const CString& text) {
@@ -180,7 +181,7 @@ BOOL OpenJDDatabase(CADODatabase* pDatabase) {
     pDatabase->SetConnectionString(path.c_str());
     if (!pDatabase->Open()) return FALSE;
     const BOOL versionFits = jdlib::RunOnCatalogue(pDatabase, "schema version", [](jdsql::Connection& connection) {
-        const std::string version = connection.QueryText("PRAGMA user_version");
+        const std::string version = std::to_string(connection.SchemaVersion());
         if (version == std::to_string(kSchemaVersion)) return TRUE;
         throw jdsql::SqliteError(SQLITE_NOTADB, "the file is not an equipment catalogue of schema version " +
                                                     std::to_string(kSchemaVersion) + " (its version is " + version +

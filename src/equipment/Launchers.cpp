@@ -43,6 +43,18 @@ void RegisterHeadLaunchers(HeadLauncher highVoltage, HeadLauncher lowVoltage) {
     launchers.lowVoltageHead = std::move(lowVoltage);
 }
 
+void RegisterHighVoltageHeadLauncher(HeadLauncher highVoltage) {
+    Launchers& launchers = Registered();
+    std::lock_guard<std::mutex> lock(launchers.mutex);
+    launchers.highVoltageHead = std::move(highVoltage);
+}
+
+void RegisterLowVoltageHeadLauncher(HeadLauncher lowVoltage) {
+    Launchers& launchers = Registered();
+    std::lock_guard<std::mutex> lock(launchers.mutex);
+    launchers.lowVoltageHead = std::move(lowVoltage);
+}
+
 bool HasSetTransformerLauncher() { return static_cast<bool>(Copy(&Launchers::setTransformer)); }
 
 // The launcher is copied out of the registry before it runs, so that a

@@ -49,11 +49,12 @@ bool IsTransformerKind(const CString& gbkKind) {
 }
 
 std::vector<LONG> Connections(LONG handle) {
-    LONG count = 0;
-    if (handle == 0 || !QueryObject(handle, KernelQuery::ConnectionCount, &count, 0) || count <= 0) return {};
-    std::vector<LONG> values(static_cast<size_t>(count), 0);
-    if (!QueryObject(handle, KernelQuery::ConnectionList, values.data(), count)) return {};
-    return values;
+    // The list the kernel's queries 16428 (count) and 16429 (list) give, taken
+    // from the map once: through the kernel it is built twice per object, and
+    // the walks ask it of every object they pass.
+    const host::MapDocument* document = CurrentDocument();
+    if (!document || handle == 0) return {};
+    return document->Connections(handle);
 }
 
 std::vector<LONG> OutgoingLines(LONG handle) {

@@ -30,7 +30,8 @@ CString NameOf(LONG handle);
 bool IsKind(LONG handle, const char* utf8Kind);
 bool IsTransformerKind(const CString& gbkKind);
 
-// The kernel's connection values of an object (empty when it has none).
+// The kernel's connection values of an object (empty when it has none), as
+// queries 16428 and 16429 answer them.
 std::vector<LONG> Connections(LONG handle);
 // Handles of the lines that leave the object (connection values < 0), in order.
 std::vector<LONG> OutgoingLines(LONG handle);

@@ -38,6 +38,21 @@ LONG GetObjectEntity(CMorvaObjects* /*pMap*/, LONG hObject, CKernelObjectArray* 
     return object ? object->entityId : 0;
 }
 
+CObjectEntityIndex::CObjectEntityIndex(const CKernelObjectArray* pObjects, const CEntityIdArray* pIds) {
+    if (!pObjects || !pIds) return;
+    const int n = std::min(pObjects->GetSize(), pIds->GetSize());
+    m_idOfHandle.reserve(static_cast<size_t>(n));
+    // try_emplace keeps the first place of a handle, as the front-to-back search does.
+    for (int i = 0; i < n; ++i) m_idOfHandle.try_emplace(pObjects->GetAt(i), pIds->GetAt(i));
+}
+
+LONG CObjectEntityIndex::Find(CMorvaObjects* pMap, LONG hObject) const {
+    if (hObject == 0) return 0;
+    const auto it = m_idOfHandle.find(hObject);
+    if (it != m_idOfHandle.end()) return it->second;
+    return GetObjectEntity(pMap, hObject, nullptr, nullptr);
+}
+
 BOOL IsObjectNameFree(CMorvaObjects* /*pMap*/, LONG* phObject, CKernelObjectArray* pObjects, const char* name) {
     if (!name || !*name) return TRUE;
     const LONG self = phObject ? *phObject : 0;

@@ -13,6 +13,7 @@
 // No routine throws; bad arguments (null pointers, unknown handles) give 0,
 // FALSE or an empty result.
 #include <functional>
+#include <unordered_map>
 
 #include "equipment/Export.h"
 #include "platform/Arrays.h"
@@ -42,6 +43,20 @@ JDBASE_API BOOL IsSettingBlocked(LONG hObject, int nWhat);
 JDBASE_API LONG GetObjectEntity(CMorvaObjects* pMap, LONG hObject, CKernelObjectArray* pObjects,
                                 CEntityIdArray* pIds);
 
+// GetObjectEntity for many handles against the same lists, from one pass over
+// them: a handle's id is the id at its first place in the lists, the map's
+// (indexed) answer when the lists do not hold it. The answers are those of
+// GetObjectEntity as long as the lists are not changed; build a new index
+// after changing them.
+class JDBASE_API CObjectEntityIndex {
+public:
+    CObjectEntityIndex(const CKernelObjectArray* pObjects, const CEntityIdArray* pIds);
+    LONG Find(CMorvaObjects* pMap, LONG hObject) const;
+
+private:
+    std::unordered_map<LONG, LONG> m_idOfHandle;
+};
+
 // Nonzero when no object other than *phObject carries the (GBK) name, among
 // the objects of the list (the whole map when the list is null or empty). An
 // empty name is always free.
@@ -67,6 +82,10 @@ using HeadLauncher = std::function<int(CMorvaObjects* pMap, CKernelObjectArray* 
 
 JDBASE_API void RegisterSetTransformerLauncher(SetTransformerLauncher launcher);
 JDBASE_API void RegisterHeadLaunchers(HeadLauncher highVoltage, HeadLauncher lowVoltage);
+// One head at a time: the high-voltage and the feeder switch dialogs register
+// (and clear) their own launcher without touching the other's.
+JDBASE_API void RegisterHighVoltageHeadLauncher(HeadLauncher highVoltage);
+JDBASE_API void RegisterLowVoltageHeadLauncher(HeadLauncher lowVoltage);
 JDBASE_API bool HasSetTransformerLauncher();
 
 // Sets the picked transformer through the registered launcher and returns its
@@ -185,6 +204,20 @@ JDBASE_API double GetLengthFactor(int nMode, int nCrossSection);
 JDBASE_API int FindShortCircuitPoints(CMorvaObjects* pMap, int nMode, CString strReserved1, CString strTransformer,
                                       CString strReserved2, CKernelObjectArray* pObjects, CEntityIdArray* pIds,
                                       CKernelObjectArray* pPoints, CEntityIdArray* pPointIds);
+
+// Held around a loop that recomputes many points of one transformer and
+// changes no line of the drawing (records and labels only): the runs above
+// the transformer are then followed once, not once per point.
+class JDBASE_API CUnchangedLinesScope {
+public:
+    CUnchangedLinesScope();
+    ~CUnchangedLinesScope();
+    CUnchangedLinesScope(const CUnchangedLinesScope&) = delete;
+    CUnchangedLinesScope& operator=(const CUnchangedLinesScope&) = delete;
+
+private:
+    void* m_memo;
+};
 
 // Recomputes the two-phase short-circuit current of a point and stores it in
 // field 161 sub 1 ("%0.2f"). Kind 1: from the loop totals dSumR, dSumX and the

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <new>
 #include <map>
-#include <set>
+#include <unordered_map>
 #include <vector>
 
 #include "equipment/Engineering.h"
@@ -135,20 +135,33 @@ BOOL CalcMotorCurrents(CKernelObjectArray* pMotors, double* pMaxStart, double* p
         entries.push_back(Entry{motor->ratedCurrentA * ratio, motor->startCurrentA * ratio, starter,
                                 motor->groupStart && starter != 0});
     }
+    // The sums of each starter's group first, in list order (so that they are
+    // added in the same order as a search of the later motors would add them),
+    // then the groups and single motors in the order of their first motor.
+    struct GroupSum {
+        double ratedA = 0.0;
+        double startA = 0.0;
+        bool counted = false;
+    };
+    std::unordered_map<LONG, GroupSum> groups;
+    for (const Entry& e : entries) {
+        if (!e.group) continue;
+        auto [it, first] = groups.try_emplace(e.starter, GroupSum{e.ratedA, e.startA, false});
+        if (!first) {
+            it->second.ratedA += e.ratedA;
+            it->second.startA += e.startA;
+        }
+    }
     double maxStart = 0.0, ratedOfMax = 0.0, allRated = 0.0;
-    std::set<LONG> groupedStarters;
-    for (size_t i = 0; i < entries.size(); ++i) {
-        const Entry& e = entries[i];
+    for (const Entry& e : entries) {
         double groupRated = e.ratedA;
         double groupStart = e.startA;
         if (e.group) {
-            if (!groupedStarters.insert(e.starter).second) continue;
-            for (size_t j = i + 1; j < entries.size(); ++j) {
-                if (entries[j].group && entries[j].starter == e.starter) {
-                    groupRated += entries[j].ratedA;
-                    groupStart += entries[j].startA;
-                }
-            }
+            GroupSum& group = groups.at(e.starter);
+            if (group.counted) continue;
+            group.counted = true;
+            groupRated = group.ratedA;
+            groupStart = group.startA;
         }
         allRated += groupRated;
         if (groupStart > maxStart) {  // of equal starts the first stays

@@ -1,7 +1,9 @@
 #include "equipment/NetworkWalks.h"
 
 #include <algorithm>
+#include <map>
 #include <set>
+#include <utility>
 
 #include "equipment/MapAccess.h"
 #include "host/MapDocument.h"
@@ -27,15 +29,32 @@ bool IsMotor(LONG object) {
 
 namespace {
 
+// Depth first in connection order, as a recursive walk would go, but with the
+// pending lines of every level on an explicit stack: a supply chain may be
+// 100,000 objects deep, far deeper than the call stack allows. A level's
+// outgoing lines are asked for when the walk enters its object, as the
+// recursive form asked for them on entering its call.
 void CollectFrom(LONG from, std::vector<LONG>& motors, std::set<LONG>& followed) {
-    for (LONG line : jdmap::OutgoingLines(from)) {
+    struct Level {
+        std::vector<LONG> lines;
+        size_t next = 0;
+    };
+    std::vector<Level> stack;
+    stack.push_back(Level{jdmap::OutgoingLines(from), 0});
+    while (!stack.empty()) {
+        Level& level = stack.back();
+        if (level.next == level.lines.size()) {
+            stack.pop_back();
+            continue;
+        }
+        const LONG line = level.lines[level.next++];
         if (!followed.insert(line).second) continue;
         const LONG next = jdmap::LineEndObject(line);
         if (next == 0) continue;
         if (IsMotor(next)) {
             motors.push_back(next);
         } else if (!EndsSupplyWalk(next)) {
-            CollectFrom(next, motors, followed);
+            stack.push_back(Level{jdmap::OutgoingLines(next), 0});  // `level` is not used after this
         }
     }
 }
@@ -72,10 +91,47 @@ LONG FindStarter(LONG motor) {
     return run.top != 0 && jdmap::IsKind(run.top, host::KindName::Starter) ? run.top : 0;
 }
 
-UpstreamRun FollowUpstream(LONG object, bool (*stop)(LONG)) {
+namespace {
+
+struct RunMemory {
+    const host::MapDocument* document = nullptr;
+    std::map<std::pair<LONG, bool (*)(LONG)>, UpstreamRun> runs;
+};
+
+thread_local RunMemory* t_runMemory = nullptr;
+thread_local int t_runMemoDepth = 0;
+
+UpstreamRun FollowUpstreamFresh(LONG object, bool (*stop)(LONG)) {
     const std::vector<LONG> incoming = jdmap::IncomingLines(object);
     if (incoming.empty()) return {};
     return Follow(incoming.front(), stop);
+}
+
+}  // namespace
+
+UpstreamRunMemo::UpstreamRunMemo() {
+    if (t_runMemoDepth++ == 0) t_runMemory = new RunMemory;
+}
+
+UpstreamRunMemo::~UpstreamRunMemo() {
+    if (--t_runMemoDepth == 0) {
+        delete t_runMemory;
+        t_runMemory = nullptr;
+    }
+}
+
+UpstreamRun FollowUpstream(LONG object, bool (*stop)(LONG)) {
+    if (!t_runMemory) return FollowUpstreamFresh(object, stop);
+    // Another map attached meanwhile makes the memory worthless.
+    const host::MapDocument* document = jdmap::CurrentDocument();
+    if (t_runMemory->document != document) {
+        t_runMemory->runs.clear();
+        t_runMemory->document = document;
+    }
+    const auto key = std::make_pair(object, stop);
+    const auto found = t_runMemory->runs.find(key);
+    if (found != t_runMemory->runs.end()) return found->second;
+    return t_runMemory->runs.emplace(key, FollowUpstreamFresh(object, stop)).first->second;
 }
 
 UpstreamRun FollowUpstreamFromLine(LONG line, bool (*stop)(LONG)) { return Follow(line, stop); }

@@ -51,6 +51,19 @@ UpstreamRun FollowUpstream(LONG object, bool (*stop)(LONG));
 // The same starting with a given line.
 UpstreamRun FollowUpstreamFromLine(LONG line, bool (*stop)(LONG));
 
+// While one lives (on this thread), FollowUpstream remembers each run it
+// followed from an object and answers the same question again from memory:
+// a loop over the points of one transformer asks the run above it for every
+// point. Only for stretches in which no line of the drawing changes; scopes
+// nest, the outermost one's memory is used.
+class UpstreamRunMemo {
+public:
+    UpstreamRunMemo();
+    ~UpstreamRunMemo();
+    UpstreamRunMemo(const UpstreamRunMemo&) = delete;
+    UpstreamRunMemo& operator=(const UpstreamRunMemo&) = delete;
+};
+
 // The transformer whose low-voltage network holds the object (the run's top
 // when it is a transformer), or 0.
 LONG FindSupplyTransformer(LONG object);

@@ -194,6 +194,9 @@ void RelabelPoint(LONG handle, const host::MapObject& point, double currentA) {
 
 }  // namespace
 
+CUnchangedLinesScope::CUnchangedLinesScope() : m_memo(new jdwalk::UpstreamRunMemo) {}
+CUnchangedLinesScope::~CUnchangedLinesScope() { delete static_cast<jdwalk::UpstreamRunMemo*>(m_memo); }
+
 int FindShortCircuitPoints(CMorvaObjects* pMap, int /*nMode*/, CString /*strReserved1*/, CString strTransformer,
                            CString /*strReserved2*/, CKernelObjectArray* pObjects, CEntityIdArray* pIds,
                            CKernelObjectArray* pPoints, CEntityIdArray* pPointIds) {
@@ -209,6 +212,7 @@ int FindShortCircuitPoints(CMorvaObjects* pMap, int /*nMode*/, CString /*strRese
         pIds = &allIds;
     }
     const CString pointKind = jdmap::Gbk(host::KindName::ShortCircuitPoint);
+    const CObjectEntityIndex entities(pObjects, pIds);
     for (int i = 0; i < pObjects->GetSize(); ++i) {
         const LONG handle = pObjects->GetAt(i);
         if (jdmap::KindOf(handle) != pointKind) continue;
@@ -217,7 +221,7 @@ int FindShortCircuitPoints(CMorvaObjects* pMap, int /*nMode*/, CString /*strRese
         const CString path = jdmap::FieldText(*point, AttributeField::ShortCircuitPoint, 11);
         if (TransformerOfPath(path) != strTransformer) continue;
         pPoints->Add(handle);
-        pPointIds->Add(GetObjectEntity(pMap, handle, pObjects, pIds));
+        pPointIds->Add(entities.Find(pMap, handle));
     }
     return pPoints->GetSize();
 }
@@ -242,7 +246,7 @@ BOOL RecalcShortCircuitPoint(CMorvaObjects* pMap, LONG hPoint, LONG nPointId, CS
         return FALSE;
     }
     const double currentA = jdeng::TwoPhaseShortCircuitCurrent(voltageV, RoundTo4(sumR), RoundTo4(sumX));
-    if (!(currentA > 0.0)) return FALSE;
+    if (!(currentA > 0.0) || !std::isfinite(currentA)) return FALSE;
     const LONG entity = point->entityId;
     const LONG handle = point->handle;
     const host::MapObject snapshot = *point;

@@ -1,5 +1,6 @@
 // Voltage loss of a transformer and its worst cable run (docs/engineering.md).
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "equipment/Engineering.h"
@@ -105,7 +106,8 @@ BOOL CalcVoltageLoss(CMorvaObjects* pMap, LONG hTransformer, LONG nEntityId, int
 
     const double totalV = transformerV + worst.total();
     const double percent = ratedV > 0.0 ? totalV / ratedV * 100.0 : 0.0;
-    auto text = [](double v) { return CString::Formatted("%.2f", v); };
+    // A loss that is not finite is stored as 0, as the record rules read it.
+    auto text = [](double v) { return CString::Formatted("%.2f", std::isfinite(v) ? v : 0.0); };
     const bool written = WriteAttributeValues(pMap, transformer->entityId, AttributeField::VoltageLoss,
                                               {{0, text(totalV)},
                                                {1, text(percent)},

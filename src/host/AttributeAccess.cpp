@@ -15,6 +15,21 @@ std::string& LastError() {
     return error;
 }
 
+struct WriteRefusals {
+    unsigned long count = 0;
+    std::string last;
+};
+
+WriteRefusals& Refusals() {
+    static WriteRefusals refusals;
+    return refusals;
+}
+
+void NoteRefusedWrite() {
+    ++Refusals().count;
+    Refusals().last = LastError();
+}
+
 std::string Where(const char* what, LONG entityId, LONG field) {
     return std::string(what) + " of field " + std::to_string(field) + " of entity " + std::to_string(entityId);
 }
@@ -111,9 +126,14 @@ bool WriteAttributeValues(CMorvaObjects* map, LONG entityId, LONG field, Attribu
     LastError().clear();
     const std::string where = Where("writing", entityId, field);
     FieldAccess access;
-    if (OpenField(map, entityId, field, kAttributeWrite, access, where) != Opened::Column) return false;
+    switch (OpenField(map, entityId, field, kAttributeWrite, access, where)) {
+        case Opened::Column: break;
+        case Opened::Missing: return false;
+        case Opened::Failed: NoteRefusedWrite(); return false;
+    }
     std::stable_sort(values.begin(), values.end(),
                      [](const AttributeValue& a, const AttributeValue& b) { return a.sub < b.sub; });
+    std::string refused;
     for (const AttributeValue& v : values) {
         VARIANT value;
         VariantInit(&value);
@@ -121,11 +141,16 @@ bool WriteAttributeValues(CMorvaObjects* map, LONG entityId, LONG field, Attribu
         // The host only reads through the pointer; the variant type has no const form.
         value.pbVal = reinterpret_cast<BYTE*>(const_cast<char*>(v.text.GetString()));
         access.table.SetFieldValue(access.column, v.sub, 0, v.text.GetLength() + 1, &value);
-        if (FAILED(access.table.GetLastResult())) {
-            LastError() = where + ": the host refused sub-index " + std::to_string(v.sub);
-        }
+        if (FAILED(access.table.GetLastResult())) refused += (refused.empty() ? "" : ", ") + std::to_string(v.sub);
     }
-    return true;
+    if (refused.empty()) return true;
+    LastError() = where + ": the host refused sub-index " + refused;
+    NoteRefusedWrite();
+    return false;
 }
 
 const std::string& AttributeAccessLastError() { return LastError(); }
+
+unsigned long AttributeWriteRefusals() { return Refusals().count; }
+
+const std::string& AttributeLastRefusedWrite() { return Refusals().last; }

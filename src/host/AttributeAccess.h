@@ -38,10 +38,19 @@ std::optional<std::vector<CString>> ReadAttributeTexts(CMorvaObjects* map, LONG 
 CString ReadAttributeText(CMorvaObjects* map, LONG entityId, LONG field, LONG sub);
 
 // Writes the values in ascending sub-index order (the order given among equal
-// sub-indexes) with size = text length + 1. Returns whether the field existed
-// (false also when the host refused the sequence); a missing field writes nothing.
+// sub-indexes) with size = text length + 1. Returns true when every value was
+// written; false when the field is missing (nothing written, no error) or the
+// host refused the sequence or any value (the others are still written, and
+// AttributeAccessLastError names every refused sub-index).
 bool WriteAttributeValues(CMorvaObjects* map, LONG entityId, LONG field, AttributeValues values);
 
 // Why the last access failed (UTF-8); empty after a success or a missing field,
 // which is no error.
 const std::string& AttributeAccessLastError();
+
+// Writes the host refused since the program started, and why the latest was
+// refused (UTF-8). A caller that runs several writes (or library routines
+// that write) compares the count before and after to tell a refused write
+// from a missing field, which is no error.
+unsigned long AttributeWriteRefusals();
+const std::string& AttributeLastRefusedWrite();

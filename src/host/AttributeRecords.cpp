@@ -1,5 +1,6 @@
 #include "host/AttributeRecords.h"
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -32,8 +33,12 @@ const CString& YesNo(bool value) { return value ? AttributeText::Yes() : Attribu
 
 namespace {
 
-// Formats one number with the record's printf format for that sub-index.
+// Formats one number with the record's printf format for that sub-index. A
+// value that is not finite (a calculation divided by a zero nobody caught) is
+// stored as 0: "nan" or "inf" in a record would read back as 0 anyway, and
+// must never be shown as a result.
 AttributeValue Number(LONG sub, const char* format, double value) {
+    if (!std::isfinite(value)) value = 0.0;
     const int n = std::snprintf(nullptr, 0, format, value);
     if (n <= 0) return {sub, CString()};
     std::string text(static_cast<size_t>(n) + 1, '\0');

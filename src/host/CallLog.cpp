@@ -64,7 +64,7 @@ std::vector<CallEntry> CallLog::Failures() const {
 std::string CallLog::ToString() const {
     std::string text;
     for (size_t i = 0; i < m_entries.size(); ++i) {
-        text += std::to_string(i) + ": " + m_entries[i].ToString() + "\n";
+        text += std::to_string(m_dropped + i) + ": " + m_entries[i].ToString() + "\n";
     }
     return text;
 }

@@ -5,6 +5,7 @@
 // Texts in the log are UTF-8 (the GBK arguments are converted), so tests can
 // compare them with literals directly.
 #include <cstddef>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,12 +27,33 @@ struct CallEntry {
     std::string ToString() const;
 };
 
+// A log keeps every entry unless it was given a capacity: then it is a ring of
+// the newest `capacity` entries, and dropped() counts the older ones let go.
+// A session that was given no log of its own keeps such a ring
+// (kSessionCallLogCapacity), so that a long host run does not grow with
+// every call it answers; tests hand the session an unbounded log.
 class CallLog {
 public:
-    void Append(CallEntry entry) { m_entries.push_back(std::move(entry)); }
-    void Clear() { m_entries.clear(); }
+    static constexpr size_t kUnbounded = 0;
+    explicit CallLog(size_t capacity = kUnbounded) : m_capacity(capacity) {}
 
-    const std::vector<CallEntry>& entries() const { return m_entries; }
+    void Append(CallEntry entry) {
+        if (m_capacity != kUnbounded && m_entries.size() >= m_capacity) {
+            m_entries.pop_front();
+            ++m_dropped;
+        }
+        m_entries.push_back(std::move(entry));
+    }
+    void Clear() {
+        m_entries.clear();
+        m_dropped = 0;
+    }
+
+    size_t capacity() const { return m_capacity; }
+    // Entries let go because the ring was full (0 for an unbounded log).
+    size_t dropped() const { return m_dropped; }
+
+    const std::deque<CallEntry>& entries() const { return m_entries; }
     size_t size() const { return m_entries.size(); }
     bool empty() const { return m_entries.empty(); }
     const CallEntry& operator[](size_t i) const { return m_entries.at(i); }
@@ -47,7 +69,7 @@ public:
     // Entries that the host refused.
     std::vector<CallEntry> Failures() const;
 
-    // One line per entry.
+    // One line per entry, numbered from the first call logged (dropped ones counted).
     std::string ToString() const;
 
     // Numbers host objects of one kind as they are created (1, 2, ...).
@@ -56,9 +78,14 @@ public:
     static constexpr size_t npos = static_cast<size_t>(-1);
 
 private:
-    std::vector<CallEntry> m_entries;
+    size_t m_capacity = kUnbounded;
+    size_t m_dropped = 0;
+    std::deque<CallEntry> m_entries;
     std::vector<std::pair<std::string, int>> m_instances;
 };
+
+// Entries a session keeps of its calls when it was given no log.
+inline constexpr size_t kSessionCallLogCapacity = 1000;
 
 // Argument texts used in the log.
 std::string LogText(const char* gbk);                // quoted UTF-8 (bytes that are not GBK shown as \xNN)

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <map>
 #include <mutex>
+#include <unordered_set>
 
 #include "host/Kernel.h"
 #include "host/MorvaObjects.h"
@@ -16,7 +17,7 @@ namespace host {
 struct HostContext {
     MapDocument* document = nullptr;
     MapControlState state;
-    CallLog ownLog;
+    CallLog ownLog{kSessionCallLogCapacity};
     CallLog* log = nullptr;  // ownLog or the one the session was given
 };
 
@@ -320,12 +321,15 @@ protected:
                 if (!array) return Refuse(entry, DISP_E_TYPEMISMATCH, "argument 1 (integer array): not the host's integer array");
                 LONG added = 0;
                 std::vector<LONG> unknown;
+                // A set beside the ordered selection: thousands of motors shown
+                // at once must not search the growing selection for each.
+                std::unordered_set<LONG> selected(selection.begin(), selection.end());
                 for (LONG id : array->values()) {
                     if (!context->document->FindByEntity(id)) {
                         unknown.push_back(id);
                         continue;
                     }
-                    if (std::find(selection.begin(), selection.end(), id) != selection.end()) continue;
+                    if (!selected.insert(id).second) continue;
                     selection.push_back(id);
                     ++added;
                 }
@@ -517,6 +521,10 @@ private:
             return Refuse(entry, E_INVALIDARG,
                           "text size " + std::to_string(size) + " cannot count the terminator (at least 1)");
         if (!bytes && size > 1) return Refuse(entry, E_POINTER, "a text of " + std::to_string(size) + " bytes without an address");
+        LONG field = 0;
+        RowAt(*object, column, &field);
+        if (context.state.refusedWriteFields.count(field) != 0)
+            return Refuse(entry, E_ACCESSDENIED, "field " + std::to_string(field) + " is refused to writes");
 
         if (row->size() <= static_cast<size_t>(subIndex)) row->resize(static_cast<size_t>(subIndex) + 1);
         (*row)[static_cast<size_t>(subIndex)] =

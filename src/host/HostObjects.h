@@ -86,7 +86,8 @@ void RegisterHostClasses();
 // and the control itself.
 class HostSession {
 public:
-    // The log must outlive the session; without one the session keeps its own.
+    // The log must outlive the session; without one the session keeps its own
+    // ring of the newest kSessionCallLogCapacity calls.
     explicit HostSession(MapDocument& document, CallLog* log = nullptr);
     ~HostSession();
     HostSession(const HostSession&) = delete;

@@ -70,6 +70,14 @@ std::string Where(LONG handle, LONG code) {
     return "QueryObject(handle " + std::to_string(handle) + ", code " + std::to_string(code) + ")";
 }
 
+// Where a query was refused, put into words only when it is: the walks ask
+// millions of queries that all succeed.
+struct QueryPlace {
+    LONG handle = 0;
+    LONG code = 0;
+};
+std::string operator+(const QueryPlace& place, const char* text) { return Where(place.handle, place.code) + text; }
+
 bool IsKnownQuery(LONG code) {
     switch (code) {
         case KernelQuery::InsertionPoint:
@@ -93,7 +101,7 @@ bool IsKnownQuery(LONG code) {
 }
 
 // Label of the index, or null (reason noted) when the object has no such label.
-host::Label* LabelAt(host::MapObject& object, LONG index, const std::string& where) {
+host::Label* LabelAt(host::MapObject& object, LONG index, const QueryPlace& where) {
     if (index < 0 || static_cast<size_t>(index) >= object.labels.size()) {
         Refuse(where + ": label index " + std::to_string(index) + " is outside 0.." +
                std::to_string(static_cast<long long>(object.labels.size()) - 1));
@@ -103,7 +111,7 @@ host::Label* LabelAt(host::MapObject& object, LONG index, const std::string& whe
 }
 
 BOOL AnswerLineEnd(const host::MapDocument& document, const host::MapObject& object, LONG code, LONG* out,
-                   const std::string& where) {
+                   const QueryPlace& where) {
     *out = 0;
     if (!object.isLine) return Refuse(where + ": the object is not a line");
     const LONG entity = code == KernelQuery::LineStartObject ? object.fromEntity : object.toEntity;
@@ -147,7 +155,7 @@ const char* KernelLastError() { return State().lastError.c_str(); }
 
 BOOL QueryObject(LONG handle, LONG code, void* buffer, LONG countOrIndex) {
     ClearError();
-    const std::string where = Where(handle, code);
+    const QueryPlace where{handle, code};
     host::MapObject* object = FindObject("QueryObject", handle);
     if (!object) return FALSE;
     if (!IsKnownQuery(code)) return Refuse(where + ": unknown query code");

@@ -71,6 +71,10 @@ struct MapControlState {
 
     std::vector<LONG> selection;       // ids the host shows as selected, in the order added
 
+    // Fields whose values SetFieldValue refuses (E_ACCESSDENIED), as a host
+    // refuses a record another user holds; tests set these.
+    std::set<LONG> refusedWriteFields;
+
     // Command manager answers (tests set these).
     bool canStart = true;
     std::set<LONG> blockedCommands;

@@ -1,71 +1,41 @@
 #include "module/HighVoltageSwitchSetting.h"
 
 #include <cmath>
-#include <cstring>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 #include "equipment/JDBase.h"
+#include "equipment/MapAccess.h"
 #include "host/AttributeAccess.h"
 #include "host/AttributeRecords.h"
 #include "host/Kernel.h"
-#include "host/KernelRecords.h"
+#include "module/SwitchDialogSupport.h"
 #include "platform/Gbk.h"
 
 namespace {
 
-const CString& Kind(const char* utf8) {
-    // The kind names are compared often; convert each once.
-    static std::unordered_map<const char*, CString> cache;
-    auto it = cache.find(utf8);
-    if (it == cache.end()) it = cache.emplace(utf8, FromUtf8(utf8)).first;
-    return it->second;
-}
-const CString& Starter() { return Kind("启动器"); }
-const CString& Protector() { return Kind("综保"); }
-const CString& ShortPoint() { return Kind("短路点"); }
-const CString& DistributionBox() { return Kind("高压配电箱"); }
+using jdmap::Gbk;
+using jdmap::IsTransformerKind;
+using jdmap::OutgoingLines;
 
-bool IsTransformerKind(const CString& kind) { return kind == Kind("矿用变压器") || kind == Kind("移动变电站"); }
+const CString& Starter() { return Gbk("启动器"); }
+const CString& Protector() { return Gbk("综保"); }
+const CString& ShortPoint() { return Gbk("短路点"); }
+const CString& DistributionBox() { return Gbk("高压配电箱"); }
+
 bool IsMultiSwitchKind(const CString& kind) {
-    return kind == Kind("一拖二开关") || kind == Kind("一拖四开关") || kind == Kind("一拖六开关");
+    return kind == Gbk("一拖二开关") || kind == Gbk("一拖四开关") || kind == Gbk("一拖六开关");
 }
 
-// x / d, or 0 when d counts as zero or the quotient is not a finite number:
-// a zero rated current, voltage, power factor or ratio shows 0.
-double Quotient(double x, double d) {
-    if (IsZero(d)) return 0.0;
-    const double q = x / d;
-    return std::isfinite(q) ? q : 0.0;
-}
+// A zero rated current, voltage, power factor or ratio shows 0, never a
+// division by zero; nothing that is not a finite number leaves here.
+double Quotient(double x, double d) { return SafeRatio(x, d); }
+double Finite(double x) { return FiniteOrZero(x); }
 
-double Finite(double x) { return std::isfinite(x) ? x : 0.0; }
-
-std::vector<LONG> Connections(LONG handle) {
-    LONG count = 0;
-    if (!QueryObject(handle, KernelQuery::ConnectionCount, &count, 0) || count <= 0) return {};
-    std::vector<LONG> values(static_cast<size_t>(count), 0);
-    if (!QueryObject(handle, KernelQuery::ConnectionList, values.data(), count)) return {};
-    return values;
-}
-
-// The lines leaving the object, in connection order.
-std::vector<LONG> OutgoingLines(LONG handle) {
-    std::vector<LONG> lines;
-    for (LONG c : Connections(handle)) {
-        if (c < 0) lines.push_back(-c);
-    }
-    return lines;
-}
-
-LONG LineEnd(LONG line, LONG code) {
-    LONG object = 0;
-    if (!QueryObject(line, code, &object, 0)) return 0;
-    return object;
-}
-LONG Upstream(LONG line) { return LineEnd(line, KernelQuery::LineStartObject); }
-LONG Downstream(LONG line) { return LineEnd(line, KernelQuery::LineEndObject); }
+using jdmap::Connections;
+LONG Upstream(LONG line) { return jdmap::LineStartObject(line); }
+LONG Downstream(LONG line) { return jdmap::LineEndObject(line); }
 
 bool IsMotor(LONG handle) { return IsMotorObject(handle) != FALSE; }
 
@@ -178,17 +148,9 @@ LONG CHighVoltageSwitchCalc::EntityOf(LONG handle) const {
     return GetObjectEntity(m_map, handle, m_objects, m_ids);
 }
 
-CString CHighVoltageSwitchCalc::KindOf(LONG handle) {
-    char kind[32] = {};
-    if (!QueryObject(handle, KernelQuery::KindName, kind, sizeof(kind))) return CString();
-    return CString(kind, static_cast<int>(strnlen(kind, sizeof(kind))));
-}
+CString CHighVoltageSwitchCalc::KindOf(LONG handle) { return jdmap::KindOf(handle); }
 
-CString CHighVoltageSwitchCalc::NameOf(LONG handle) {
-    KernelObjectRecord record;
-    if (!GetObjectInfo(handle, &record)) return CString();
-    return CString(record.name, static_cast<int>(strnlen(record.name, sizeof(record.name))));
-}
+CString CHighVoltageSwitchCalc::NameOf(LONG handle) { return jdmap::NameOf(handle); }
 
 // ---- Walks ------------------------------------------------------------------------------------
 
@@ -368,7 +330,6 @@ HvGroupStats GroupStats(CMorvaObjects* map, const std::vector<LONG>& entities, c
                 const MotorValues& m2 = values[j];
                 if (!m2.hasData || !m2.flagged) continue;
                 if (!oneGroup && keys[j] != keys[i]) continue;
-                if (done.count(keys[j])) continue;
                 groupIe += m2.ie;
                 groupIq += m2.iq;
                 done.insert(keys[j]);

@@ -4,10 +4,9 @@
 #include <cstring>
 #include <memory>
 
-#include "equipment/ADODatabase.h"
-#include "equipment/ADORecordset.h"
 #include "equipment/JDBase.h"
 #include "equipment/Transformer.h"
+#include "host/AttributeAccess.h"
 #include "host/AttributeRecords.h"
 #include "host/Kernel.h"
 #include "host/KernelRecords.h"
@@ -15,12 +14,12 @@
 #include "module/JDTransformerParaDlg.h"
 #include "module/LoadStatistics.h"
 #include "module/Stock.h"
+#include "module/SwitchDialogSupport.h"
 #include "module/TransformerImpedance.h"
 #include "module/TransformerRecords.h"
 #include "platform/Controls.h"
 #include "platform/DataExchange.h"
 #include "platform/Gbk.h"
-#include "platform/Menu.h"
 
 namespace {
 
@@ -34,17 +33,6 @@ constexpr LONG kPlacementName = 8;
 
 CString RecordName(const KernelObjectRecord& record) {
     return CString(record.name, static_cast<int>(strnlen(record.name, sizeof(record.name))));
-}
-
-// Reads the object record, puts the name into its name field and writes it back.
-// The caller has made sure the name fits the field with its terminator.
-void SetObjectName(LONG hObject, const CString& name) {
-    KernelObjectRecord record;
-    if (!GetObjectInfo(hObject, &record)) return;
-    std::memset(record.name, 0, sizeof(record.name));
-    std::memcpy(record.name, name.GetString(),
-                std::min(static_cast<size_t>(name.GetLength()), sizeof(record.name) - 1));
-    SetObjectInfo(hObject, &record);
 }
 
 void SetLabelText(LONG hObject, LONG index, const CString& text) {
@@ -129,18 +117,12 @@ void CJDSetTransformerDlg::DoDataExchange(CDataExchange* pDX) {
 
 int CJDSetTransformerDlg::OnCreate(LPCREATESTRUCT lpCreateStruct) {
     if (CDialog::OnCreate(lpCreateStruct) == -1) return -1;
-    HMENU menu = ::LoadMenu(IDR_MODEL_LIST_MENU);
-    m_hContextMenu = menu ? ::GetSubMenu(menu, 0) : nullptr;
-    m_modelList.m_hMenu = m_hContextMenu;
+    m_hContextMenu = AttachModelListMenu(m_modelList);
     return 0;
 }
 
 void CJDSetTransformerDlg::OnDestroy() {
-    // The pop-up belongs to the loaded menu; destroying it frees the whole menu.
-    if (m_hContextMenu) ::DestroyMenu(m_hContextMenu);
-    m_hContextMenu = nullptr;
-    m_modelList.m_hMenu = nullptr;
-    m_modelList.m_hOwner = nullptr;
+    DetachModelListMenu(m_modelList, m_hContextMenu);
     CDialog::OnDestroy();
 }
 
@@ -380,35 +362,8 @@ void CJDSetTransformerDlg::FillModelList() {
 
     const CString query = BuildModelListQuery(SelectedText(m_typeCombo), SelectedText(m_hvCombo),
                                               SelectedText(m_lvCombo), m_dApparentPower);
-    auto database = std::make_unique<CADODatabase>();
-    OpenJDDatabase(database.get());
-    auto records = std::make_unique<CADORecordset>(database.get());
-    if (!records->OpenRecords(database->GetConnection(), query, CADORecordset::openQuery)) {
-        // No catalogue or a refused query: the list stays empty, without the "no model" row.
-        if (records->IsActive()) records->CloseRecords();
-        CloseJDDatabase(database.get());
-        return;
-    }
-    const DWORD count = records->CountRecords();
-    if (count > 0) {
-        records->FirstRecord();
-        for (DWORD i = 0; i < count; ++i) {
-            LONG id = 0;
-            // 0 marks an ID that could not be read; OK refuses such a row.
-            if (!records->ReadField("ID", id) || id <= 0) id = 0;
-            m_modelIds.Add(static_cast<DWORD>(id));
-            CString model;
-            records->ReadField("Model", model);
-            m_modelList.AddString(model);
-            records->NextRecord();
-        }
-    }
-    if (records->IsActive()) records->CloseRecords();
-    CloseJDDatabase(database.get());
-    records.reset();
-    database.reset();
-
-    m_modelList.AddString(FromUtf8("无适用设备"));
+    // No catalogue or a refused query: the list stays empty, without the "no model" row.
+    if (!FillCatalogueModelList(m_modelList, m_modelIds, query)) return;
     m_modelList.SetCurSel(0);
     OnModelSelected();
     GetDlgItem(IDC_DETAILS)->EnableWindow(m_modelList.GetCount() >= 1);
@@ -470,7 +425,9 @@ void CJDSetTransformerDlg::ShowStockOfSelectedModel() {
 }
 
 void CJDSetTransformerDlg::ShowVoltageLoss() {
+    const unsigned long refusalsBefore = AttributeWriteRefusals();
     CalcVoltageLoss(m_pMapControl, m_hObject, m_nEntityId, 0);
+    if (ReportRefusedWrites(refusalsBefore)) return;
     const VoltageLossTexts loss = ReadVoltageLoss(m_pMapControl, m_nEntityId);
     MessageBox(FormatVoltageLossReport(loss.totalV, loss.percent, loss.transformerV, loss.trunkV, loss.branchV));
 }
@@ -536,14 +493,7 @@ bool CJDSetTransformerDlg::AddModel() {
 }
 
 void CJDSetTransformerDlg::DeleteSelectedModel() {
-    const int row = SelectedRow();
-    if (!IsModelRow(row)) return;
-    CString model;
-    m_modelList.GetText(row, model);
-    const CString question = FromUtf8("是否删除 ") + model + FromUtf8(" 这个型号？");
-    if (MessageBox(question, FromUtf8("请确认"), MB_YESNO) != IDYES) return;
-    DeleteCatalogueModel(JD_KIND_TRANSFORMER, m_modelIds[row]);
-    FillModelList();
+    if (DeleteSelectedCatalogueModel(*this, m_modelList, m_modelIds, JD_KIND_TRANSFORMER)) FillModelList();
 }
 
 void CJDSetTransformerDlg::AppendVoltageWhenAbsent(CComboBox& combo, const CString& voltage) {
@@ -562,6 +512,7 @@ void CJDSetTransformerDlg::OnOK() {
         return;
     }
     if (!CheckName()) return;
+    const unsigned long refusalsBefore = AttributeWriteRefusals();
 
     CStringArray labels;
     labels.SetSize(2);
@@ -644,27 +595,22 @@ void CJDSetTransformerDlg::OnOK() {
 
     m_pMapControl->RedrawEntities(&m_nEntityId, 1, 0);
     m_pMapControl->SetModified(TRUE);
+    // What was written stays written (the drawing changed); the user must
+    // still learn that a record is not what OK meant it to be.
+    ReportRefusedWrites(refusalsBefore);
     EndDialog(IDOK);
+}
+
+bool CJDSetTransformerDlg::ReportRefusedWrites(unsigned long refusalsBefore) {
+    if (AttributeWriteRefusals() == refusalsBefore) return false;
+    MessageBox(FromUtf8("图中的记录没有全部写入：" + AttributeLastRefusedWrite()), nullptr, MB_ICONSTOP);
+    return true;
 }
 
 void CJDSetTransformerDlg::OnCancel() { CDialog::OnCancel(); }
 
 bool CJDSetTransformerDlg::CheckName() {
-    // The kernel's name field holds 31 bytes and the terminator; a longer name
-    // would be cut or refused by the kernel, so the user shortens it here.
-    if (m_strName.GetLength() > static_cast<int>(sizeof(KernelObjectRecord::name)) - 1) {
-        MessageBox(FromUtf8("输入的名称太长：名称最多31个字节（15个汉字），现在是") +
-                       CString::Formatted("%d", m_strName.GetLength()) + FromUtf8("个字节，请缩短名称!"),
-                   nullptr, MB_ICONINFORMATION);
-        GotoDlgCtrl(GetDlgItem(IDC_NAME));
-        return false;
-    }
-    if (IsObjectNameFree(m_pMapControl, &m_hObject, &m_objectList, m_strName) || m_strName.IsEmpty()) {
-        SetObjectName(m_hObject, m_strName);
-        return true;
-    }
-    MessageBox(FromUtf8("输入的名称在图中已经存在，请更换名称输入!"), nullptr, MB_ICONINFORMATION);
-    return false;
+    return ApplyObjectName(*this, m_pMapControl, &m_hObject, &m_objectList, m_strName, IDC_NAME);
 }
 
 void CJDSetTransformerDlg::UpdateShortCircuitPoints(const CString& transformerName, const CString& modelPrefix,
@@ -676,6 +622,7 @@ void CJDSetTransformerDlg::UpdateShortCircuitPoints(const CString& transformerNa
                            &pointIds);
     const CString voltage = CString::Formatted("%.0f", secondaryVoltageV);
     const SupplyTransformer transformer{transformerName, modelPrefix, m_dCapacity, resistanceOhm, reactanceOhm};
+    const CUnchangedLinesScope linesStay;  // the loop writes records and labels only
     for (int i = 0; i < points.GetSize() && i < pointIds.GetSize(); ++i) {
         const LONG point = points[i];
         const LONG pointId = pointIds[i];

@@ -136,6 +136,9 @@ private:
     // stores the fixed colour and writes the record back.
     void WriteFixedColour(LONG colour);
     void WriteLabels(bool noModel, const CString& designation, int changed);
+    // A stop box naming the latest refused record write when the host refused
+    // any since `refusalsBefore` (AttributeWriteRefusals); true when it did.
+    bool ReportRefusedWrites(unsigned long refusalsBefore);
 
     int SelectedRow() const;       // -1 when none
     bool IsModelRow(int row) const;

@@ -163,8 +163,9 @@ CKernelObjectArray SelectCountedMotors(const CKernelObjectArray& motors, bool sp
 MotorPowers SumMotorPowers(CMorvaObjects* map, const CKernelObjectArray& motors, CKernelObjectArray* objectList,
                            CEntityIdArray* idList) {
     MotorPowers powers;
+    const CObjectEntityIndex entities(objectList, idList);
     for (LONG motor : motors) {
-        LONG entityId = GetObjectEntity(map, motor, objectList, idList);
+        LONG entityId = entities.Find(map, motor);
         double values[JD_MOTOR_VALUE_COUNT] = {};
         if (entityId == 0 || !GetMotorData(map, &entityId, values, JD_MOTOR_VALUE_COUNT)) continue;
         const double ratedKW = values[JD_MOTOR_RATED_POWER_KW];

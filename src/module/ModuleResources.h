@@ -119,3 +119,40 @@ inline constexpr int IDC_HVS_PARA_VALID_CURRENT = 12057;  // edit "极限通过�
 inline constexpr int IDC_HVS_PARA_S_CURRENT = 12058;      // edit "热稳定电流：" … "A"
 inline constexpr int IDC_HVS_PARA_LONG_MULTIPLE = 16075;  // edit "长时整定电流倍数："
 inline constexpr int IDC_HVS_PARA_SHORT_MULTIPLE = 16076; // edit "短时整定电流倍数："
+
+// ---- Template 12000: Set Feeder Switch dialog ("设置自动馈电开关") ------------------
+inline constexpr UINT IDD_SET_AUTOMATIC_SWITCH = 12000;
+inline constexpr int IDC_SWITCH_NAME = 5000;               // read-only edit "名称："
+inline constexpr int IDC_SWITCH_VOLTAGE = 12001;           // drop list "额定电压：" … "V"
+inline constexpr int IDC_SWITCH_RATED_CURRENT = 12003;     // read-only edit "额定电流：" … "A"
+inline constexpr int IDC_SWITCH_MODEL_LIST = 5005;         // list box "型号列表："
+inline constexpr int IDC_SWITCH_DETAILS = 5007;            // button "详细参数>>>"
+inline constexpr int IDC_SWITCH_CHECK_SENSITIVITY = 12030; // button "校验灵敏度"
+inline constexpr int IDC_SWITCH_SETTING_CALC = 12031;      // read-only edit "短路整定计算值：" … "A"
+inline constexpr int IDC_SWITCH_SETTING_RANGE = 12032;     // read-only edit: the model's settings
+inline constexpr int IDC_SWITCH_USER_VALUE = 12033;        // edit: user current (relay) or multiple (electronic)
+inline constexpr int IDC_SWITCH_OVERLOAD_CALC = 12034;     // read-only edit "过载整定计算值:" … "A"
+inline constexpr int IDC_SWITCH_USER_CURRENT = 12035;      // edit: user setting current (electronic)
+inline constexpr int IDC_SWITCH_USER_OVERLOAD = 5050;      // edit "用户选择过载整定值:"
+inline constexpr int IDC_SWITCH_BY_STEP = 5051;            // check box beside "选定档位:"
+inline constexpr int IDC_SWITCH_SHORT_POINT = 12060;       // drop list "校验短路点："
+inline constexpr int IDC_SWITCH_PROTECTION = 12062;        // drop list "保护类型："
+inline constexpr int IDC_SWITCH_MOTORS = 12077;            // button "控制的电动机"
+inline constexpr int IDC_SWITCH_CHOSEN_STEP = 12095;       // edit "选定档位:"
+inline constexpr int IDC_SWITCH_STEP_CALC = 12125;         // disabled edit "过载整定计算档:"
+inline constexpr int IDC_SWITCH_RANGE_LABEL = 12128;       // label of 12032, set at run time
+inline constexpr int IDC_SWITCH_USER_VALUE_LABEL = 12129;  // label of 12033, set at run time
+inline constexpr int IDC_SWITCH_USER_CURRENT_LABEL = 12130;  // label of 12035, set at run time
+
+// ---- Template 12005: feeder switch detail dialog ("馈电开关详细参数") ---------------
+inline constexpr UINT IDD_AUTOMATIC_SWITCH_PARA = 12005;
+inline constexpr int IDC_SWITCH_PARA_MODEL = 5000;             // edit "型号："
+inline constexpr int IDC_SWITCH_PARA_VOLTAGE = 12001;          // combo with edit field "额定电压：" … "V"
+inline constexpr int IDC_SWITCH_PARA_RATED_CURRENT = 12003;    // edit "额定电流："
+inline constexpr int IDC_SWITCH_PARA_RELEASE_CURRENT = 12010;  // edit "脱扣电流："
+inline constexpr int IDC_SWITCH_PARA_RELAY = 12020;            // check box "过流继电器保护"
+inline constexpr int IDC_SWITCH_PARA_ELECTRONIC = 12021;       // check box "电子式保护"
+inline constexpr int IDC_SWITCH_PARA_MAX_RELEASE = 12073;      // edit "最大脱扣电流："
+inline constexpr int IDC_SWITCH_PARA_LONG_MULTIPLE = 12074;    // edit "长时整定倍数："
+inline constexpr int IDC_SWITCH_PARA_SHORT_MULTIPLE = 12075;   // edit "瞬时整定倍数："
+inline constexpr int IDC_SWITCH_PARA_MAX_SHORT_MULTIPLE = 12076;  // edit "最大瞬时整定倍数："

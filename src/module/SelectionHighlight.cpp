@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cmath>
-#include <limits>
 
 #include "host/Kernel.h"
 #include "host/MorvaObjects.h"
@@ -22,13 +21,15 @@ struct MapPoint {
     double y = 0.0;
 };
 
-// The floor of a window coordinate as an int; a value outside int (a view
-// zoomed absurdly far) is pinned to the nearest int rather than overflowing.
-int FloorToInt(double value) {
+// Window coordinates are kept within what the graphics layer draws (27 bits
+// each way, as the platform's device contexts take them). A point of a view
+// zoomed absurdly far, or of a symbol placed near ±1e308, is pinned to that
+// range (kDrawableLimit), which leaves room for the grip squares' offsets without overflow.
+int FloorToDrawable(double value) {
     if (std::isnan(value)) return 0;
     const double floored = std::floor(value);
-    if (floored <= static_cast<double>(std::numeric_limits<int>::min())) return std::numeric_limits<int>::min();
-    if (floored >= static_cast<double>(std::numeric_limits<int>::max())) return std::numeric_limits<int>::max();
+    if (floored <= -kDrawableLimit) return -kDrawableLimit;
+    if (floored >= kDrawableLimit) return kDrawableLimit;
     return static_cast<int>(floored);
 }
 
@@ -36,7 +37,7 @@ CPoint ToWindow(CMorvaObjects& map, const MapPoint& p) {
     double clientX = 0.0;
     double clientY = 0.0;
     map.MapToClient(p.x, p.y, &clientX, &clientY);
-    return CPoint(FloorToInt(clientX), FloorToInt(clientY));
+    return CPoint(FloorToDrawable(clientX), FloorToDrawable(clientY));
 }
 
 MapPoint Midpoint(const MapPoint& a, const MapPoint& b) { return {(a.x + b.x) / 2.0, (a.y + b.y) / 2.0}; }

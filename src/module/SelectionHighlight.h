@@ -10,6 +10,8 @@ namespace jdmodule {
 
 // Half the side of a grip square, in window pixels.
 inline constexpr int kGripHalfSize = 3;
+// Window coordinates of the highlight lie within ±kDrawableLimit.
+inline constexpr int kDrawableLimit = (1 << 27) - 1;
 
 // Draws the highlight of kernel object `hObject` into `pDC`, converting map
 // coordinates to window coordinates with the map control. Does nothing when

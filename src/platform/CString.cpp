@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <cmath>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -184,11 +186,50 @@ int CString::CompareNoCase(const char* other) const {
     return CompareFolded(m_text, other ? std::string_view(other) : std::string_view(), false);
 }
 
+size_t DecimalPrefixLength(std::string_view text) {
+    size_t i = 0;
+    const auto digitsFrom = [&](size_t at) {
+        size_t end = at;
+        while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+        return end;
+    };
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    const size_t integerEnd = digitsFrom(i);
+    if (integerEnd == i) return 0;  // "", "-", ".5", "nan", "inf", "x1A"
+    i = integerEnd;
+    if (i < text.size() && text[i] == '.') {
+        const size_t fractionEnd = digitsFrom(i + 1);
+        if (fractionEnd > i + 1) i = fractionEnd;  // "5." reads as "5"
+    }
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        size_t exponent = i + 1;
+        if (exponent < text.size() && (text[exponent] == '+' || text[exponent] == '-')) ++exponent;
+        const size_t exponentEnd = digitsFrom(exponent);
+        if (exponentEnd > exponent) i = exponentEnd;  // "2e" and "2e+" read as "2"
+    }
+    return i;
+}
+
+bool ParseDecimalText(std::string_view text, double& value) {
+    const size_t length = DecimalPrefixLength(text);
+    if (length == 0) return false;
+    const char* first = text.data();
+    const char* last = first + length;
+    // from_chars takes no leading '+' and, unlike strtod, no locale: a host
+    // that sets a locale with a decimal comma must not change what a record says.
+    if (*first == '+') ++first;
+    double parsed = 0.0;
+    const auto result = std::from_chars(first, last, parsed, std::chars_format::general);
+    if (result.ec != std::errc() || result.ptr != last || !std::isfinite(parsed)) return false;
+    value = parsed;
+    return true;
+}
+
 double ParseDouble(const char* text) {
     if (!text) return 0.0;
-    char* end = nullptr;
-    const double value = std::strtod(text, &end);
-    return end == text ? 0.0 : value;
+    while (*text != '\0' && std::isspace(static_cast<unsigned char>(*text))) ++text;
+    double value = 0.0;
+    return ParseDecimalText(text, value) ? value : 0.0;
 }
 
 LONG ParseLong(const char* text) {

@@ -79,7 +79,16 @@ bool HasPrefixNoCase(std::string_view text, std::string_view prefix);
 
 // Decimal and integer conversions as the attribute records read them:
 // leading blanks are skipped and a text that does not begin with a number gives 0.
+// A decimal is the longest prefix of the form [sign]digits[.digits][exponent]:
+// hexadecimal, "nan", "inf" and results beyond the range of a double read as 0,
+// so that no such value reaches a calculation, a record or a shown text.
 double ParseDouble(const char* text);
+// Length of the longest [sign]digits[.digits][(e|E)[sign]digits] prefix of the
+// text (no blanks skipped); 0 when it does not begin with one.
+size_t DecimalPrefixLength(std::string_view text);
+// The value of the text's decimal prefix; false (value untouched) when there
+// is none or it is not finite.
+bool ParseDecimalText(std::string_view text, double& value);
 LONG ParseLong(const char* text);
 
 // Rounds a value the way the system stores it: format, then parse the text back.

@@ -97,7 +97,10 @@ bool ParseExchangeUInt(const char* text, UINT& value) {
     return true;
 }
 
-CString FormatExchangeDouble(double value) { return CString::Formatted("%.*g", DBL_DIG, value); }
+// An edit never shows "nan" or "inf": what it shows must read back as a number.
+CString FormatExchangeDouble(double value) {
+    return CString::Formatted("%.*g", DBL_DIG, std::isfinite(value) ? value : 0.0);
+}
 
 CDataExchange::CDataExchange(CWnd* pDlgWnd, BOOL bSaveAndValidate)
     : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(pDlgWnd) {}

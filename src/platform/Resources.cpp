@@ -169,3 +169,28 @@ ResourceRegistration::~ResourceRegistration() {
     for (UINT id : m_dialogIds) UnregisterDialogTemplate(id);
     for (UINT id : m_menuIds) UnregisterMenu(id);
 }
+
+namespace {
+// MulDiv(value, numerator, denominator) with rounding half away from zero.
+int ScaleRounded(int value, int numerator, int denominator) {
+    if (denominator == 0) return 0;
+    const long long product = static_cast<long long>(value) * numerator;
+    const long long half = denominator / 2;
+    return static_cast<int>(product >= 0 ? (product + half) / denominator : (product - half) / denominator);
+}
+}  // namespace
+
+int DialogUnitsToPixelsX(int units, int baseUnitX) { return ScaleRounded(units, baseUnitX, 4); }
+int DialogUnitsToPixelsY(int units, int baseUnitY) { return ScaleRounded(units, baseUnitY, 8); }
+
+CRect DialogUnitsToPixels(const CRect& units, int baseUnitX, int baseUnitY) {
+    return CRect(DialogUnitsToPixelsX(units.left, baseUnitX), DialogUnitsToPixelsY(units.top, baseUnitY),
+                 DialogUnitsToPixelsX(units.right, baseUnitX), DialogUnitsToPixelsY(units.bottom, baseUnitY));
+}
+
+const ControlResource* FindControlResource(const DialogResource& dialog, UINT controlId) {
+    for (const ControlResource& c : dialog.controls) {
+        if (c.id == controlId) return &c;
+    }
+    return nullptr;
+}

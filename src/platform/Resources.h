@@ -95,6 +95,18 @@ struct MenuResource {
 // items on a control that holds none, text that is not valid UTF-8 or has a
 // character GBK lacks.
 void RegisterDialogTemplate(const DialogTemplate& tmpl);
+
+// Dialog units to pixels for a font whose average character is `baseUnitX`
+// pixels wide and `baseUnitY` pixels high: a horizontal unit is a quarter of
+// the average width, a vertical one an eighth of the height, rounded to the
+// nearest pixel as the platform's MulDiv does. A screen adapter lays out a
+// template with its real font this way; the headless dialogs use the fixed
+// scale of kDluToPixelX / kDluToPixelY.
+int DialogUnitsToPixelsX(int units, int baseUnitX);
+int DialogUnitsToPixelsY(int units, int baseUnitY);
+CRect DialogUnitsToPixels(const CRect& units, int baseUnitX, int baseUnitY);
+// The template control with that id (IDC_STATIC matches the first label), or null.
+const ControlResource* FindControlResource(const DialogResource& dialog, UINT controlId);
 void RegisterMenu(const MenuTemplate& tmpl);
 bool UnregisterDialogTemplate(UINT id);
 bool UnregisterMenu(UINT id);

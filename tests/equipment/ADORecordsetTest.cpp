@@ -179,10 +179,11 @@ TEST_F(ReadFieldTest, CloseRecordsEndsTheResult) {
 
 // ---------------------------------------------------------------- options and reports
 
-class OpenRecordsTest : public jdtest::CatalogueTest {
+class OpenRecordsTest : public jdtest::CatalogueEngineTest {
 protected:
     void SetUp() override {
-        CatalogueTest::SetUp();
+        CatalogueEngineTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         ASSERT_TRUE(m_database.Open(m_catalogue.c_str()));
         m_records = std::make_unique<CADORecordset>(&m_database);
     }
@@ -199,20 +200,23 @@ protected:
     std::unique_ptr<CADORecordset> m_records;
 };
 
-TEST_F(OpenRecordsTest, BadQueryReportText) {
+TEST_P(OpenRecordsTest, BadQueryReportText) {
     EXPECT_FALSE(Open("select * from NoSuchTable", 1));
+    // The engine's own message; a server's SQLSTATE (42P01: undefined table) is the code.
     const std::string report =
-        "CADORecordset Error\n\tCode = 00000001\n\tCode meaning = SQL logic error\n\tSource = SQLite\n"
-        "\tDescription = no such table: NoSuchTable\n";
+        OnServer() ? "CADORecordset Error\n\tCode = 42P01\n\tCode meaning = SQLSTATE 42P01\n\tSource = PostgreSQL\n"
+                     "\tDescription = relation \"nosuchtable\" does not exist\n"
+                   : "CADORecordset Error\n\tCode = 00000001\n\tCode meaning = SQL logic error\n\tSource = SQLite\n"
+                     "\tDescription = no such table: NoSuchTable\n";
     EXPECT_EQ(m_records->GetLastErrorString().str(), "Query = select * from NoSuchTable\n" + report);
-    EXPECT_EQ(m_records->GetLastError(), 1u);
+    EXPECT_EQ(m_records->GetLastError(), OnServer() ? static_cast<DWORD>(jdsql::PackSqlState("42P01")) : 1u);
     ASSERT_EQ(Boxes().size(), 1u);
     EXPECT_EQ(Boxes()[0].text.str(), report);
     EXPECT_EQ(Boxes()[0].type & MB_ICONMASK, MB_ICONSTOP);
     EXPECT_FALSE(m_records->IsActive());
 }
 
-TEST_F(OpenRecordsTest, ConnectionReportText) {
+TEST_P(OpenRecordsTest, ConnectionReportText) {
     CADODatabase database;
     const std::string missing = m_dir->path() + "/missing.db";
     EXPECT_FALSE(database.Open(missing.c_str()));
@@ -228,7 +232,7 @@ TEST_F(OpenRecordsTest, ConnectionReportText) {
     EXPECT_FALSE(std::filesystem::exists(missing));
 }
 
-TEST_F(OpenRecordsTest, TableByName) {
+TEST_P(OpenRecordsTest, TableByName) {
     EXPECT_TRUE(Open("Para_HighVoltageSwitch", 2));
     EXPECT_EQ(m_records->CountRecords(), jdtest::SeedRows("Para_HighVoltageSwitch.csv").size());
     EXPECT_EQ(m_records->GetFieldCount(), 14);  // ID and the 13 columns of the schema
@@ -240,14 +244,14 @@ TEST_F(OpenRecordsTest, TableByName) {
     EXPECT_EQ(StopBoxes(), 2);
 }
 
-TEST_F(OpenRecordsTest, StoredProcedureIsRefused) {
+TEST_P(OpenRecordsTest, StoredProcedureIsRefused) {
     EXPECT_FALSE(Open("sp_models", 3));
     EXPECT_EQ(m_records->GetLastError(), static_cast<DWORD>(SQLITE_MISUSE));
     EXPECT_NE(m_records->GetLastErrorString().str().find("stored procedures"), std::string::npos);
     EXPECT_EQ(StopBoxes(), 1);
 }
 
-TEST_F(OpenRecordsTest, UnknownOptionIsTracedOnly) {
+TEST_P(OpenRecordsTest, UnknownOptionIsTracedOnly) {
     EXPECT_FALSE(Open("select * from Stock", 7));
     EXPECT_TRUE(TraceContains("Unknown parameter. 7"));
     EXPECT_EQ(Boxes().size(), 0u);
@@ -257,14 +261,14 @@ TEST_F(OpenRecordsTest, UnknownOptionIsTracedOnly) {
     EXPECT_EQ(m_records->CountRecords(), 2u);
 }
 
-TEST_F(OpenRecordsTest, RecordSetsOnlyRead) {
+TEST_P(OpenRecordsTest, RecordSetsOnlyRead) {
     EXPECT_FALSE(Open("delete from Stock", 1));
     EXPECT_FALSE(Open("select 1; delete from Stock", 1));
     EXPECT_EQ(StopBoxes(), 2);
     EXPECT_EQ(StockRows(), 2u);
 }
 
-TEST_F(OpenRecordsTest, ClosedConnectionIsReported) {
+TEST_P(OpenRecordsTest, ClosedConnectionIsReported) {
     m_database.Close();
     EXPECT_FALSE(Open("select * from Stock", 1));
     EXPECT_NE(m_records->GetLastErrorString().str().find("not open"), std::string::npos);
@@ -276,5 +280,7 @@ TEST(QuoteSqlTextTest, DoublesEverySingleQuote) {
     EXPECT_EQ(QuoteSqlText(""), "");
     EXPECT_EQ(QuoteSqlText(G("移动变电站")), G("移动变电站"));
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, OpenRecordsTest, jdtest::BothEngines(), jdtest::EngineName);
 
 }  // namespace

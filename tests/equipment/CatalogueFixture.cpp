@@ -1,5 +1,7 @@
 #include "CatalogueFixture.h"
 
+#include <unistd.h>
+
 #include <fstream>
 #include <sstream>
 
@@ -76,10 +78,69 @@ std::vector<std::vector<std::string>> SeedRows(const std::string& fileName) {
     return rows;
 }
 
+std::string TestServerUri() {
+    std::ifstream state(std::string(JD_BINARY_DIR) + "/postgres-test-server.txt");
+    std::string line;
+    while (std::getline(state, line)) {
+        if (line.rfind("uri=", 0) == 0) return line.substr(4);
+    }
+    return std::string();
+}
+
+std::string TestServerDatabaseUri(const std::string& name) {
+    // postgresql:///postgres?host=… → postgresql:///<name>?host=…
+    const std::string maintenance = TestServerUri();
+    const size_t query = maintenance.find('?');
+    return "postgresql:///" + name + (query == std::string::npos ? std::string() : maintenance.substr(query));
+}
+
+namespace {
+
+void OnServer(const std::string& sql) {
+    jdsql::Connection connection;
+    connection.Open(TestServerUri());
+    connection.Execute(sql);
+}
+
+}  // namespace
+
+std::string FreshServerCatalogue() {
+    if (TestServerUri().empty()) return std::string();
+    static const std::string prefix = "jdtest_" + std::to_string(getpid());
+    static const std::string templateName = [] {
+        const std::string name = prefix + "_seed";
+        OnServer("DROP DATABASE IF EXISTS " + name);
+        OnServer("CREATE DATABASE " + name);
+        if (!jdlib::CreateServerCatalogue(TestServerDatabaseUri(name), SeedDirectory())) {
+            throw std::runtime_error("the template catalogue existed already");
+        }
+        return name;
+    }();
+    static int counter = 0;
+    const std::string name = prefix + "_" + std::to_string(++counter);
+    OnServer("CREATE DATABASE " + name + " TEMPLATE " + templateName);
+    return TestServerDatabaseUri(name);
+}
+
+void DropServerCatalogue(const std::string& uri) {
+    const size_t start = std::string("postgresql:///").size();
+    const std::string name = uri.substr(start, uri.find('?') - start);
+    try {
+        OnServer("DROP DATABASE IF EXISTS " + name + " WITH (FORCE)");
+    } catch (const std::exception&) {
+        // The server is thrown away after the run anyway.
+    }
+}
+
 void CatalogueTest::SetUp() {
     m_dir = std::make_unique<TempDir>();
-    m_catalogue = *m_dir / "catalogue.db";
-    ASSERT_TRUE(jdlib::CreateCatalogueFile(m_catalogue, SeedDirectory()));
+    if (OnServer()) {
+        m_catalogue = FreshServerCatalogue();
+        if (m_catalogue.empty()) GTEST_SKIP() << "no PostgreSQL test server runs (scripts/test-postgres)";
+    } else {
+        m_catalogue = *m_dir / "catalogue.db";
+        ASSERT_TRUE(jdlib::CreateCatalogueFile(m_catalogue, SeedDirectory()));
+    }
     SetCataloguePath(m_catalogue.c_str());
     m_messageScope = std::make_unique<MessageServiceScope>(m_messages);
     ClearPlatformDiagnostics();
@@ -88,6 +149,7 @@ void CatalogueTest::SetUp() {
 void CatalogueTest::TearDown() {
     m_messageScope.reset();
     SetCataloguePath(nullptr);
+    if (OnServer() && !m_catalogue.empty()) DropServerCatalogue(m_catalogue);
     m_dir.reset();
 }
 

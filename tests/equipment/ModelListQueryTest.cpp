@@ -23,7 +23,7 @@ struct ModelRow {
 
 void PrintTo(const ModelRow& row, std::ostream* os) { *os << row.id << " " << ToUtf8(row.model); }
 
-class ModelListQueryTest : public jdtest::CatalogueTest {
+class ModelListQueryTest : public jdtest::CatalogueEngineTest {
 protected:
     // The dialogs' list loop: open, count, walk ID and Model, close.
     std::vector<ModelRow> RunModelList(const CString& query) {
@@ -69,7 +69,7 @@ protected:
 
 double Number(const std::string& text) { return text.empty() ? 0.0 : std::stod(text); }
 
-TEST_F(ModelListQueryTest, TransformerQueryListsMatchingModelsInIdOrder) {
+TEST_P(ModelListQueryTest, TransformerQueryListsMatchingModelsInIdOrder) {
     // As the Set Transformer dialog builds it: type quoted, voltages bare, S with "%f".
     for (double s : {0.0, 450.5}) {
         CString query;
@@ -85,7 +85,7 @@ TEST_F(ModelListQueryTest, TransformerQueryListsMatchingModelsInIdOrder) {
     EXPECT_EQ(Boxes().size(), 0u);
 }
 
-TEST_F(ModelListQueryTest, FeederSwitchQueriesOfBothProtectionKinds) {
+TEST_P(ModelListQueryTest, FeederSwitchQueriesOfBothProtectionKinds) {
     const std::vector<ModelRow> relay = Expected("Para_AutomaticSwitch.csv", [](const auto& r) {
         return Number(r[2]) == 660 && Number(r[6]) > 500.0;
     });
@@ -101,7 +101,7 @@ TEST_F(ModelListQueryTest, FeederSwitchQueriesOfBothProtectionKinds) {
     ASSERT_FALSE(electronic.empty());
 }
 
-TEST_F(ModelListQueryTest, HighVoltageSwitchQuery) {
+TEST_P(ModelListQueryTest, HighVoltageSwitchQuery) {
     const std::vector<ModelRow> expected = Expected("Para_HighVoltageSwitch.csv", [](const auto& r) {
         return Number(r[2]) == 6000 && Number(r[3]) >= 200.0;
     });
@@ -111,7 +111,7 @@ TEST_F(ModelListQueryTest, HighVoltageSwitchQuery) {
               expected);
 }
 
-TEST_F(ModelListQueryTest, QueryMatchingNothingGivesAnEmptyList) {
+TEST_P(ModelListQueryTest, QueryMatchingNothingGivesAnEmptyList) {
     EXPECT_TRUE(RunModelList("select * from Para_HighVoltageSwitch where Voltage = 6000 and RCurrent >= 99999.00 "
                              "order by ID")
                     .empty());
@@ -119,7 +119,7 @@ TEST_F(ModelListQueryTest, QueryMatchingNothingGivesAnEmptyList) {
     EXPECT_EQ(Boxes().size(), 0u);
 }
 
-TEST_F(ModelListQueryTest, QuotedTypeNeitherBreaksNorWidensTheQuery) {
+TEST_P(ModelListQueryTest, QuotedTypeNeitherBreaksNorWidensTheQuery) {
     auto query = [](const CString& type) {
         return "select * from Para_Transformer where Type = '" + QuoteSqlText(type) +
                "' and HVoltage = 6000 and LVoltage = 690 and Capacity > 0.000000 order by ID";
@@ -145,5 +145,7 @@ TEST_F(ModelListQueryTest, QuotedTypeNeitherBreaksNorWidensTheQuery) {
     EXPECT_EQ(found[0], (ModelRow{static_cast<LONG>(transformer->GetModelId()), "KBSG-T/6"}));
     delete transformer;
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, ModelListQueryTest, jdtest::BothEngines(), jdtest::EngineName);
 
 }  // namespace

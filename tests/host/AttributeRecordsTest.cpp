@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -122,6 +123,28 @@ TEST_F(AttributeRecordsTest, WriteSendsAscendingSubIndexesWithLengthPlusOne) {
     EXPECT_EQ(Stored(kDevice, 151, 4), U("是"));
     EXPECT_EQ(Stored(kDevice, 151, 5), CString("0.0059"));
     EXPECT_EQ(Stored(kDevice, 151, 3), CString(kUntouched));
+}
+
+TEST_F(AttributeRecordsTest, ARefusedSubIndexMakesTheWriteFailAndTheOthersStillLand) {
+    const unsigned long refusalsBefore = AttributeWriteRefusals();
+    // The host refuses a negative sub-index; 2 and 5 are written all the same.
+    EXPECT_FALSE(WriteAttributeValues(map, kDevice, 151, {{5, CString("5.5")}, {-1, CString("x")}, {2, CString("2")}}));
+    EXPECT_EQ(log.Count("SetFieldValue"), 3u);
+    EXPECT_EQ(Stored(kDevice, 151, 2), CString("2"));
+    EXPECT_EQ(Stored(kDevice, 151, 5), CString("5.5"));
+    const std::string expected = "writing of field 151 of entity " + std::to_string(kDevice) +
+                                 ": the host refused sub-index -1";
+    EXPECT_EQ(AttributeAccessLastError(), expected);
+    EXPECT_EQ(AttributeWriteRefusals(), refusalsBefore + 1);
+    EXPECT_EQ(AttributeLastRefusedWrite(), expected);
+
+    // A record's own writer passes the refusal on; a missing field is not counted.
+    session->state().refusedWriteFields.insert(163);
+    EXPECT_FALSE(TransformerModelRecord::WriteCleared(map, kDevice));
+    EXPECT_EQ(AttributeWriteRefusals(), refusalsBefore + 2);
+    EXPECT_FALSE(WriteAttributeValues(map, kBare, 163, {{0, CString("1")}}));
+    EXPECT_EQ(AttributeWriteRefusals(), refusalsBefore + 2);
+    EXPECT_TRUE(WriteAttributeValues(map, kDevice, 151, {{0, CString("a")}})) << "other fields are still written";
 }
 
 TEST_F(AttributeRecordsTest, MissingFieldEndsTheSequenceAfterFindField) {
@@ -286,6 +309,28 @@ TEST_F(AttributeRecordsTest, SupportTypeReadsFirstChoiceOnlyForYes) {
 }
 
 // ---- 158 coefficients ---------------------------------------------------------------------
+
+TEST_F(AttributeRecordsTest, NoNanOrInfinityReachesARecordAndNoneIsReadBack) {
+    CoefficientRecord r;
+    r.kr = std::numeric_limits<double>::quiet_NaN();
+    r.ks = std::numeric_limits<double>::infinity();
+    r.cosPhi = -std::numeric_limits<double>::infinity();
+    r.apparentPowerKVA = 12.5;
+    ASSERT_TRUE(r.Write(map, kDevice));
+    EXPECT_EQ(Stored(kDevice, 158, 0), CString("0.000"));
+    EXPECT_EQ(Stored(kDevice, 158, 1), CString("0.000"));
+    EXPECT_EQ(Stored(kDevice, 158, 2), CString("0.000"));
+    EXPECT_EQ(Stored(kDevice, 158, 5), CString("12.500"));
+
+    // Texts a hand-edited map may hold read as 0, not as 26, NaN or infinity.
+    ASSERT_TRUE(WriteAttributeValues(map, kDevice, 158,
+                                     {{0, CString("0x1A")}, {2, CString("nan")}, {5, CString("inf")}}));
+    CoefficientRecord back;
+    ASSERT_TRUE(back.Read(map, kDevice));
+    EXPECT_EQ(back.kr, 0.0);
+    EXPECT_EQ(back.cosPhi, 0.0);
+    EXPECT_EQ(back.apparentPowerKVA, 0.0);
+}
 
 TEST_F(AttributeRecordsTest, CoefficientsWriteClearAndRead) {
     CoefficientRecord r;

@@ -491,6 +491,44 @@ TEST_F(MapControlTest, ObjectsOutlivingTheirSessionRefuseCalls) {
     EXPECT_NE(AutomationFailures()[0].description.find("closed"), std::string::npos);
 }
 
+TEST_F(MapControlTest, ASessionsOwnLogKeepsOnlyTheNewestCallsAndAGivenLogKeepsAll) {
+    // A long host run must not grow with every call it answers.
+    ASSERT_EQ(log().capacity(), host::kSessionCallLogCapacity);
+    const size_t calls = host::kSessionCallLogCapacity + 250;
+    for (size_t i = 0; i < calls; ++i) map().RedrawMap();
+    map().Refresh();
+    EXPECT_EQ(log().size(), host::kSessionCallLogCapacity);
+    EXPECT_EQ(log().dropped(), calls + 1 - host::kSessionCallLogCapacity);
+    EXPECT_EQ(log().back().operation, "Refresh") << "the newest is kept";
+    EXPECT_EQ(log().Count("RedrawMap"), host::kSessionCallLogCapacity - 1);
+    // Lines keep the numbers of the calls since the log began.
+    const std::string text = log().ToString();
+    EXPECT_EQ(text.substr(0, text.find(':')), std::to_string(calls + 1 - host::kSessionCallLogCapacity));
+
+    // A log a caller hands over is unbounded.
+    host::MapDocument other = MakeMap();
+    host::CallLog given;
+    {
+        HostSession second(other, &given);
+        for (size_t i = 0; i < calls; ++i) second.mapControl().RedrawMap();
+    }
+    EXPECT_EQ(given.size(), calls);
+    EXPECT_EQ(given.dropped(), 0u);
+
+    // A small ring, entry by entry.
+    host::CallLog ring(2);
+    for (const char* operation : {"A", "B", "C"}) {
+        host::CallEntry entry;
+        entry.object = "MapControl";
+        entry.operation = operation;
+        ring.Append(entry);
+    }
+    EXPECT_EQ(ring.Operations(), (std::vector<std::string>{"B", "C"}));
+    ring.Clear();
+    EXPECT_TRUE(ring.empty());
+    EXPECT_EQ(ring.dropped(), 0u);
+}
+
 TEST_F(MapControlTest, TwoSessionsKeepSeparateLogsAndTheNewestOwnsFactoryArrays) {
     host::MapDocument other = MakeMap();
     host::CallLog otherLog;

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "equipment/CatalogueConnection.h"
 #include "equipment/JDBase.h"
 #include "jdhost/CatalogueCommand.h"
 #include "jdhost/Cli.h"
@@ -185,6 +186,53 @@ TEST_F(CatalogueCommandTest, ANamedCatalogueMustExistAndInitMakesOne) {
     r = Run({"init", (m_dir / "plain" / "x.db").string()});
     EXPECT_EQ(r.code, jdhost::kExitFailed);
     EXPECT_TRUE(Contains(r.err, "cannot create " + (m_dir / "plain" / "x.db").string())) << r.err;
+}
+
+// The URI of a new, empty database on the test run's PostgreSQL server
+// (scripts/test-postgres); "" when none runs.
+std::string NewServerDatabase(const std::string& name) {
+    std::ifstream state(std::string(JD_BINARY_DIR) + "/postgres-test-server.txt");
+    std::string line, uri;
+    while (std::getline(state, line)) {
+        if (line.rfind("uri=", 0) == 0) uri = line.substr(4);
+    }
+    if (uri.empty()) return uri;
+    jdsql::Connection server;
+    server.Open(uri);
+    server.Execute("DROP DATABASE IF EXISTS " + name);
+    server.Execute("CREATE DATABASE " + name);
+    return "postgresql:///" + name + uri.substr(uri.find('?'));
+}
+
+TEST_F(CatalogueCommandTest, CopyMovesACatalogueAndAServerCatalogueIsMadeAndUsedByItsUri) {
+    const std::string first = (m_dir / "first.db").string();
+    ASSERT_EQ(Run({"init", first}).code, jdhost::kExitDone);
+    WriteText(m_dir / "one.csv", "Model,Voltage,RCurrent\nKBZ-COPY,1140,100\n");
+    ASSERT_EQ(Run({"--catalogue", first, "import", "feeder", (m_dir / "one.csv").string()}).code, jdhost::kExitDone);
+    const std::string listed = Run({"--catalogue", first, "list"}).out;
+    ASSERT_TRUE(Contains(listed, "KBZ-COPY")) << listed;
+
+    // Into a file that does not exist yet: made, then filled.
+    const std::string second = (m_dir / "second.db").string();
+    Result r = Run({"copy", first, second});
+    ASSERT_EQ(r.code, jdhost::kExitDone) << r.err;
+    // 90 + 14 + 14 seed models and the added one; 2 stock rows, 26 list items, 1 setting.
+    EXPECT_EQ(r.out, "copied " + first + " to " + second + ": 119 models, 2 stock records, 26 list items, 1 settings\n");
+    EXPECT_EQ(Run({"--catalogue", second, "list"}).out, listed);
+    EXPECT_EQ(Run({"copy", (m_dir / "none.db").string(), second}).code, jdhost::kExitFailed);
+    EXPECT_EQ(Run({"--catalogue", second, "list"}).out, listed) << "a failed copy changes nothing";
+
+    const std::string server = NewServerDatabase("jdcli_" + std::to_string(::getpid()));
+    if (server.empty()) GTEST_SKIP() << "no PostgreSQL test server runs (scripts/test-postgres)";
+    r = Run({"init", server});
+    ASSERT_EQ(r.code, jdhost::kExitDone) << r.err;
+    EXPECT_TRUE(Contains(r.out, "created the catalogue in " + server)) << r.out;
+    EXPECT_EQ(Run({"--catalogue", server, "list"}).out, Run({"list"}).out) << "the seed, as in a per-user file";
+    EXPECT_EQ(Run({"init", server}).code, jdhost::kExitFailed) << "init never replaces a catalogue";
+    ASSERT_EQ(Run({"copy", first, server}).code, jdhost::kExitDone);
+    setenv("JDHOST_CATALOGUE", server.c_str(), 1);
+    EXPECT_EQ(Run({"list"}).out, listed);
+    unsetenv("JDHOST_CATALOGUE");
 }
 
 TEST_F(CatalogueCommandTest, OptionsAreAcceptedWhereTheHelpShowsThem) {

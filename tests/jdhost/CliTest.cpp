@@ -298,6 +298,23 @@ TEST_F(CliTest, FoldersPipesDevicesAndOversizedFilesAreRefusedAsInput) {
     EXPECT_EQ(r.out, "");
 }
 
+TEST_F(CliTest, RunRefusesANamedCatalogueThatDoesNotExistBeforeRunning) {
+    const std::string script = Write("s.jds", "records #1 151\n");
+    const std::string missing = (m_dir / "typo.db").string();
+    // --catalogue after the subcommand's operands, as the help allows.
+    CliResult r = Cli({"run", m_map, script, "--catalogue", missing});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err, "jdhost: the catalogue " + missing +
+                         " (named by --catalogue) does not exist.\n"
+                         "Make one from the shipped models with: jdhost catalogue init " +
+                         missing + "\n");
+    EXPECT_EQ(r.out, "");
+    EXPECT_FALSE(fs::exists(missing));
+    // info reads no catalogue, so it does not care.
+    r = Cli({"info", "--catalogue", missing});
+    EXPECT_EQ(r.code, 0) << r.err;
+}
+
 TEST(CliExamples, TheSampleMapsValidateAndTheExampleScriptPasses) {
     const std::string dir = std::string(JD_SOURCE_DIR) + "/examples/";
     CliResult r = Cli({"validate", dir + "sample-mine.json", dir + "small.json"});

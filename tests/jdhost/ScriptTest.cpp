@@ -89,10 +89,11 @@ TEST(ParseScript, EveryVerbOfTheTableParsesWithItsArguments) {
         "expect-enabled 5007 0\nexpect-visible 5007 1\nexpect-items 5023 \"a|b\"\nexpect-selected 5023 a\n"
         "expect-message \"x y\" info\ndump\nexpect-record #3 151 0 x\nrecords #3\nrecords 1#变压器 151\n"
         "save out.json\nlaunch\npick #3 1#变压器\nctrl down\nclick\nkey esc\nkey 27\nrepaint\nexpect-prompt p\n"
-        "set-cell 3028 1 0 KBSGZY-500/6\nexpect-cell 3028 #1 #0 KBSGZY-500/6\n"
-        "expect-no-message\nexpect-name #3 1#变压器\nexpect-label #3 0 KBSG-200/6/0.69\nexpect-colour #3 0x00FF00\n";
+        "set-cell 3028 1 0 KBSGZY-500/6\nexpect-cell 3028 #1 #0 KBSGZY-500/6\nset-feeder-switch #3\n"
+        "expect-no-message\nexpect-name #3 1#变压器\nexpect-label #3 0 KBSG-200/6/0.69\nexpect-colour #3 0x00FF00\n"
+        "set-hv-switch #1\n";
     const auto script = ParseScript(text, "all.jds");
-    EXPECT_EQ(script.lines.size(), 37u);
+    EXPECT_EQ(script.lines.size(), 39u);
     // Every verb of the table occurs above, so the documentation cannot list one that does not parse.
     for (const auto& verb : jdhost::Verbs()) {
         bool seen = false;

@@ -5,7 +5,10 @@
 // 400.5 - 2y, each floored. Symbol 1 spans (-10, -5) to (10, 5).
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "ModuleHarness.h"
+#include "module/SelectionHighlight.h"
 
 namespace moduletest {
 namespace {
@@ -82,6 +85,44 @@ TEST_F(Highlight, NothingIsDrawnBeforeATransformerIsPickedAndNothingForAFlatSymb
     ASSERT_EQ(state().current.step, 1);
     EXPECT_TRUE(Repaint().empty());
     EXPECT_EQ(m_log.Count("MapToClient"), 0u);
+}
+
+
+TEST_F(Highlight, ASymbolNearTheEndOfTheDoubleRangeIsDrawnWithinTheDrawableRange) {
+    // Placed near ±1e308 the corners overflow to infinity in the view
+    // transform; the window coordinates must stay drawable, and a grip's
+    // offsets must not overflow an int (which would flip its rectangle).
+    for (const double far : {1e308, -1e308, 1.7e308}) {
+        m_map.FindByEntity(kFlatTransformer)->insertion = {far, -far, 0.0};
+        Launch();
+        Pick({kFlatTransformer});
+        const std::vector<std::string> drawing = Repaint();
+        ASSERT_FALSE(drawing.empty()) << "the frame and the eight grips are still drawn";
+        int rectangles = 0, lines = 0;
+        for (const std::string& line : drawing) {
+            std::istringstream words(line);
+            std::string verb;
+            words >> verb;
+            if (verb != "moveto" && verb != "lineto" && verb != "rect") continue;
+            std::vector<long long> numbers;
+            for (long long n = 0; words >> n;) numbers.push_back(n);
+            for (const long long n : numbers) {
+                EXPECT_LE(n, jdmodule::kDrawableLimit + jdmodule::kGripHalfSize) << line;
+                EXPECT_GE(n, -jdmodule::kDrawableLimit - jdmodule::kGripHalfSize) << line;
+            }
+            if (verb == "rect") {
+                ASSERT_EQ(numbers.size(), 4u) << line;
+                EXPECT_EQ(numbers[2] - numbers[0], 2 * jdmodule::kGripHalfSize) << line;
+                EXPECT_EQ(numbers[3] - numbers[1], 2 * jdmodule::kGripHalfSize) << line;
+                ++rectangles;
+            } else {
+                ++lines;
+            }
+        }
+        EXPECT_EQ(rectangles, 8);
+        EXPECT_EQ(lines, 8);
+        module().MouseStatus(7, 27, 0);  // ESC ends the command for the next round
+    }
 }
 
 }  // namespace

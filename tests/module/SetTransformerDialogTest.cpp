@@ -17,7 +17,7 @@
 
 #include "equipment/ADODatabase.h"
 #include "equipment/CatalogueFile.h"
-#include "equipment/SqliteHandles.h"
+#include "equipment/CatalogueConnection.h"
 #include "equipment/JDBase.h"
 #include "equipment/Transformer.h"
 #include "host/HostObjects.h"
@@ -451,6 +451,37 @@ TEST_F(SetTransformerTest, OkWithModelRunningWritesRecordsLabelsAndLayerColour) 
     EXPECT_EQ(U(t.labels[0].text), "KBSG-200/6/0.69");
     EXPECT_EQ(U(t.labels[1].text), "1#矿用变压器");
     EXPECT_EQ(t.labels[1].style, GetLabelStyle());
+}
+
+TEST_F(SetTransformerTest, OkReportsARecordTheHostRefusedToWrite) {
+    // The host refuses the load record 151: the other records are still
+    // written, and OK says which write was refused instead of passing in silence.
+    m_session->state().refusedWriteFields.insert(151);
+    const std::string loadBefore = Field("1#矿用变压器", 151, 0);
+    const INT_PTR result = Launch("1#矿用变压器", [&](DialogDriver& d, CJDSetTransformerDlg&) {
+        ASSERT_TRUE(d.SelectText(IDC_MODEL_LIST, "KBSG-200/6"));
+        ASSERT_TRUE(d.PressOk());
+    });
+    ASSERT_EQ(result, IDOK);
+    ASSERT_NE(LastBox(), nullptr);
+    EXPECT_EQ(LastBox()->type, MB_ICONSTOP);
+    EXPECT_EQ(U(LastBox()->text),
+              "图中的记录没有全部写入：writing of field 151 of entity " +
+                  std::to_string(Object("1#矿用变压器").entityId) + ": the host refused sub-index 0, 1, 2, 4, 5, "
+                  "6, 7, 8, 9, 10, 11");  // every sub-index the load record writes (no sub 3)
+    EXPECT_EQ(Field("1#矿用变压器", 151, 0), loadBefore);
+    EXPECT_EQ(Field("1#矿用变压器", 163, 1), "KBSG-200/6") << "the model record was written";
+}
+
+TEST_F(SetTransformerTest, VoltageLossButtonReportsARefusedWriteInsteadOfOldValues) {
+    m_session->state().refusedWriteFields.insert(160);
+    Launch("1#矿用变压器", [&](DialogDriver& d, CJDSetTransformerDlg&) {
+        ASSERT_TRUE(d.Click(IDC_VOLTAGE_LOSS));
+        d.PressCancel();
+    });
+    ASSERT_NE(LastBox(), nullptr);
+    EXPECT_EQ(LastBox()->type, MB_ICONSTOP);
+    EXPECT_NE(U(LastBox()->text).find("field 160"), std::string::npos) << U(LastBox()->text);
 }
 
 TEST_F(SetTransformerTest, OkWithAnotherModelRewritesKindZeroPoints) {

@@ -1,6 +1,11 @@
 // CString formatting, searching and number parsing; GBK conversion; arrays.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
 #include "TestPrint.h"
 
 #include "platform/Arrays.h"
@@ -78,6 +83,39 @@ TEST(ParseNumbers, LeadingNumberOrZero) {
     EXPECT_EQ(ParseLong("-99999999999"), INT32_MIN);
 }
 
+TEST(ParseNumbers, RecordDecimalsAreOnlySignDigitsPointDigitsAndExponent) {
+    // Hexadecimal, nan and inf used to pass strtod into calculations and records.
+    for (const char* text : {"0x1A", "0X10", "nan", "NaN", "-nan", "inf", "-Infinity", "+inf", " nan(1)", ".5", "-.5",
+                             "+", "-", "e5", "\t", "１２"}) {
+        EXPECT_EQ(ParseDouble(text), 0.0) << text;
+    }
+    // The longest prefix of the form, after leading blanks.
+    EXPECT_DOUBLE_EQ(ParseDouble("0x1A"), 0.0) << "the leading 0 only, not 26";
+    EXPECT_DOUBLE_EQ(ParseDouble("12x"), 12.0);
+    EXPECT_DOUBLE_EQ(ParseDouble(" \t\n+7.25abc"), 7.25);
+    EXPECT_DOUBLE_EQ(ParseDouble("5."), 5.0);
+    EXPECT_DOUBLE_EQ(ParseDouble("5.e3"), 5.0) << "a point without digits ends the number";
+    EXPECT_DOUBLE_EQ(ParseDouble("2.5e3"), 2500.0);
+    EXPECT_DOUBLE_EQ(ParseDouble("2.5E-2"), 0.025);
+    EXPECT_DOUBLE_EQ(ParseDouble("-2e+1kV"), -20.0);
+    EXPECT_DOUBLE_EQ(ParseDouble("2e"), 2.0);
+    EXPECT_DOUBLE_EQ(ParseDouble("2e+"), 2.0);
+    EXPECT_DOUBLE_EQ(ParseDouble("1,5"), 1.0) << "a comma is no decimal point, whatever the locale";
+    // Results beyond a double read as 0 rather than infinity.
+    EXPECT_EQ(ParseDouble("1e400"), 0.0);
+    EXPECT_EQ(ParseDouble("-1e400"), 0.0);
+    EXPECT_DOUBLE_EQ(ParseDouble("1.7976931348623157e308"), 1.7976931348623157e308);
+
+    EXPECT_EQ(DecimalPrefixLength("-12.50e+3;"), 9u);
+    EXPECT_EQ(DecimalPrefixLength(" 1"), 0u) << "blanks are the caller's";
+    double value = -1.0;
+    EXPECT_FALSE(ParseDecimalText("inf", value));
+    EXPECT_FALSE(ParseDecimalText("1e999", value));
+    EXPECT_EQ(value, -1.0) << "untouched on failure";
+    EXPECT_TRUE(ParseDecimalText("+0.5", value));
+    EXPECT_DOUBLE_EQ(value, 0.5);
+}
+
 TEST(ParseNumbers, DataExchangeAcceptsOnlyWholeNumbers) {
     double d = -1.0;
     EXPECT_TRUE(ParseExchangeDouble(" 2.5\t", d));
@@ -133,6 +171,44 @@ TEST(GbkConversion, InvalidInputReportsTheByteOffset) {
         EXPECT_EQ(e.offset(), 3u);
     }
     EXPECT_THROW(GbkToUtf8("\xFF\xFF"), EncodingError);
+}
+
+TEST(GbkConversion, ReusedDescriptorsConvertRightAfterAFailureOnAnyThreadAndAtAnyLength) {
+    std::string out;
+    // A failure part-way leaves the thread's descriptor in use: the next
+    // conversion must start clean.
+    EXPECT_FALSE(TryGbkToUtf8("\xB1\xE4\xB1", out));
+    EXPECT_EQ(GbkToUtf8("\xB1\xE4\xD1\xB9"), "变压");
+    EXPECT_FALSE(TryUtf8ToGbk("变\xE5", out));
+    EXPECT_EQ(Utf8ToGbk("变压器"), "\xB1\xE4\xD1\xB9\xC6\xF7");
+    // ASCII passes unchanged, NUL bytes included.
+    const std::string ascii("a\0b\x7F", 4);
+    EXPECT_EQ(Utf8ToGbk(ascii), ascii);
+    EXPECT_EQ(GbkToUtf8(ascii), ascii);
+    // Far longer than any first guess of the output's size: 3000 characters
+    // of 2 GBK bytes each become 9000 UTF-8 bytes.
+    std::string longGbk, longUtf8;
+    for (int i = 0; i < 1000; ++i) {
+        longGbk += "\xB1\xE4\xD1\xB9\xC6\xF7";
+        longUtf8 += "变压器";
+    }
+    EXPECT_EQ(GbkToUtf8(longGbk), longUtf8);
+    EXPECT_EQ(Utf8ToGbk(longUtf8), longGbk);
+    // Threads convert at the same time, each with its own descriptors.
+    std::vector<std::thread> threads;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            std::string back;
+            for (int i = 0; i < 500; ++i) {
+                if (Utf8ToGbk("移动变电站 " + std::to_string(i)) != Utf8ToGbk("移动变电站") + " " + std::to_string(i)) ++wrong;
+                if (TryGbkToUtf8("\xFF", back)) ++wrong;  // no GBK character
+                if (GbkToUtf8("\xB1\xE4") != "变") ++wrong;
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(wrong.load(), 0);
 }
 
 TEST(GbkConversion, CutNeverSplitsATwoByteCharacter) {

@@ -1,0 +1,174 @@
+#include "jdhost-gui/MapCanvas.h"
+
+#include <cmath>
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+
+#include "jdhost-gui/PainterDC.h"
+
+namespace gui {
+
+MapCanvas::MapCanvas(QWidget* parent) : QWidget(parent) {
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    setMinimumSize(200, 150);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    m_options.font = font();
+}
+
+void MapCanvas::SetDocument(const host::MapDocument* document) {
+    m_document = document;
+    RebuildIndex();
+    m_autoFit = true;
+    if (width() > 0 && height() > 0) Fit();
+    update();
+}
+
+void MapCanvas::RebuildIndex() {
+    if (m_document) {
+        m_index.Build(*m_document);
+    } else {
+        m_index.Clear();
+    }
+    update();
+}
+
+void MapCanvas::Fit() {
+    if (!m_document) return;
+    m_view = FitView(m_document->view(), m_index.Extent(), QSizeF(size()));
+    m_autoFit = true;
+    update();
+}
+
+void MapCanvas::SetCanvasView(const CanvasView& view) {
+    m_view = view;
+    m_autoFit = false;
+    update();
+}
+
+void MapCanvas::ZoomAt(double factor, QPointF at) {
+    if (!(factor > 0.0) || !std::isfinite(factor)) return;
+    const double zoom = m_view.zoom * factor;
+    // Keep the zoom where drawing stays meaningful: neither a dot nor one object over a thousand screens.
+    if (zoom < 1e-6 || zoom > 1e6) return;
+    m_view.panX = at.x() - (at.x() - m_view.panX) * factor;
+    m_view.panY = at.y() - (at.y() - m_view.panY) * factor;
+    m_view.zoom = zoom;
+    m_autoFit = false;
+    update();
+}
+
+void MapCanvas::SetLayerVisible(LONG layer, bool visible) {
+    if (visible) {
+        m_options.hiddenLayers.erase(layer);
+    } else {
+        m_options.hiddenLayers.insert(layer);
+    }
+    update();
+}
+
+MapProjection MapCanvas::Projection() const {
+    return MapProjection(m_document ? m_document->view() : host::MapView(), m_view);
+}
+
+long MapCanvas::ObjectAt(QPointF screenPoint) const {
+    if (!m_document) return -1;
+    const MapProjection projection = Projection();
+    double x = 0.0, y = 0.0;
+    if (!projection.ScreenToMap(screenPoint, x, y)) return -1;
+    const double tolerance = kPickTolerancePixels / std::max(projection.PixelsPerUnit(), 1e-12);
+    const long found = m_index.Pick(*m_document, x, y, tolerance);
+    // An object on a hidden layer cannot be clicked.
+    if (found >= 0 && m_options.hiddenLayers.count(m_document->objects()[static_cast<size_t>(found)].layer)) {
+        return -1;
+    }
+    return found;
+}
+
+QPointF MapCanvas::ScreenPointOf(const host::MapObject& object) const {
+    const MapProjection projection = Projection();
+    if (object.isLine && !object.outline.empty()) {
+        const host::Point3& q = object.outline[object.outline.size() / 2];
+        return projection.MapToScreen(q.x, q.y);
+    }
+    return projection.MapToScreen(object.insertion.x, object.insertion.y);
+}
+
+void MapCanvas::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    m_options.font = font();
+    if (!m_document) {
+        painter.fillRect(rect(), palette().window());
+        return;
+    }
+    const MapProjection projection = Projection();
+    PaintMap(painter, *m_document, m_index, projection, rect(), m_options);
+    if (paintOverlay) {
+        PainterDC dc(painter, projection);
+        paintOverlay(dc);
+    }
+}
+
+void MapCanvas::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (m_autoFit) Fit();
+}
+
+void MapCanvas::wheelEvent(QWheelEvent* event) {
+    const double steps = event->angleDelta().y() / 120.0;
+    if (steps != 0.0) ZoomAt(std::pow(1.25, steps), event->position());
+    event->accept();
+}
+
+void MapCanvas::mousePressEvent(QMouseEvent* event) {
+    setFocus(Qt::MouseFocusReason);
+    if (event->button() == Qt::LeftButton || event->button() == Qt::MiddleButton) {
+        m_pressed = true;
+        m_dragging = event->button() == Qt::MiddleButton;
+        m_pressAt = event->position().toPoint();
+        m_viewAtPress = m_view;
+    }
+}
+
+void MapCanvas::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint at = event->position().toPoint();
+    if (m_pressed) {
+        if (!m_dragging && (at - m_pressAt).manhattanLength() > kDragThreshold) m_dragging = true;
+        if (m_dragging) {
+            m_view.panX = m_viewAtPress.panX + (at.x() - m_pressAt.x());
+            m_view.panY = m_viewAtPress.panY + (at.y() - m_pressAt.y());
+            m_autoFit = false;
+            update();
+        }
+    }
+    if (onCursorMoved && m_document) {
+        double x = 0.0, y = 0.0;
+        const bool ok = Projection().ScreenToMap(event->position(), x, y);
+        onCursorMoved(ok, x, y);
+    }
+}
+
+void MapCanvas::mouseReleaseEvent(QMouseEvent* event) {
+    if (!m_pressed) return;
+    const bool click = !m_dragging && event->button() == Qt::LeftButton;
+    m_pressed = false;
+    m_dragging = false;
+    if (click && onClick) onClick(event->position(), event->modifiers());
+}
+
+void MapCanvas::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && onEscape) {
+        onEscape();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void MapCanvas::leaveEvent(QEvent*) {
+    if (onCursorMoved) onCursorMoved(false, 0.0, 0.0);
+}
+
+}  // namespace gui
