@@ -2,7 +2,7 @@
 // once from the shipped schema and seed, put back after every input that
 // changed it). Bad text is refused with a CsvInputError naming the file and
 // leaves the table as it was; accepted text adds or replaces the rows it
-// says; and what the catalogue exports after it imports back to the same
+// says, with ids a map can hold and texts without NUL; and what the catalogue exports after it imports back to the same
 // table. Any other failure of the catalogue counts as a finding: the rows had
 // passed the import's checks.
 #include <sqlite3.h>
@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "FuzzSupport.h"
 #include "equipment/CatalogueCsv.h"
@@ -89,6 +90,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         jdfuzz::Must(after.rows.size() == g_pristineRows[kind] + static_cast<size_t>(result.added),
                      std::string(Name(kind)) + ": " + std::to_string(result.added) + " rows reported added, the table grew by " +
                          std::to_string(after.rows.size()) + " - " + std::to_string(g_pristineRows[kind]));
+        // What the catalogue holds must be what a model id and a map field can
+        // carry: ids in 1 … 2147483647 (the map keeps them in 32 bits), texts
+        // without NUL (the map's GBK fields end at one).
+        for (const std::vector<jdcat::Value>& row : after.rows) {
+            for (size_t c = 0; c < row.size() && c < after.columns.size(); ++c) {
+                if (!row[c]) continue;
+                jdfuzz::Must(row[c]->find('\0') == std::string::npos,
+                             std::string(Name(kind)) + ": a stored " + after.columns[c] + " holds a NUL");
+                if (after.columns[c] == "ID") {
+                    const long long id = std::strtoll(row[c]->c_str(), nullptr, 10);
+                    jdfuzz::Must(id >= 1 && id <= 2147483647,
+                                 std::string(Name(kind)) + ": the import stored the ID " + *row[c]);
+                }
+            }
+        }
         const std::string exported = jdcat::FormatCsv(after);
         try {
             jdcat::ImportCsv(kind, exported, "export.csv", true);

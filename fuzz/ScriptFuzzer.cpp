@@ -1,6 +1,6 @@
 // The session-script parser under hostile input. Bad text is refused with a
 // ScriptError naming a line of the text; accepted text holds only known verbs
-// with their argument counts, and writing it back with every word quoted
+// with their argument counts and no NUL, and writing it back with every word quoted
 // parses to the same lines (quotes, escapes and comment marks agree).
 #include <cstddef>
 #include <cstdint>
@@ -50,6 +50,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         previous = line.line;
         const jdhost::VerbInfo* verb = jdhost::FindVerb(line.verb);
         jdfuzz::Must(verb != nullptr, "an accepted line has the unknown verb \"" + line.verb + "\"");
+        // A NUL would cut the text where the module reads it: refused, never accepted.
+        jdfuzz::Must(line.verb.find('\0') == std::string::npos, "an accepted verb holds a NUL");
+        for (const std::string& arg : line.args) {
+            jdfuzz::Must(arg.find('\0') == std::string::npos, "an accepted argument of \"" + line.verb + "\" holds a NUL");
+        }
         const int count = static_cast<int>(line.args.size());
         jdfuzz::Must(count >= verb->minArgs && (verb->maxArgs < 0 || count <= verb->maxArgs),
                      "an accepted line of \"" + line.verb + "\" has " + std::to_string(count) + " arguments");
