@@ -34,6 +34,17 @@ CString KindOf(LONG handle) {
     return CString(kind);
 }
 
+bool KindIs(LONG handle, const CString& gbkKind) {
+    // The kernel answers the kind cut to 31 bytes at a character boundary and
+    // up to the first NUL; a shorter kind without a NUL it answers whole, and
+    // that one is compared in place, without the query's copies.
+    const host::MapObject* object = ObjectOfHandle(handle);
+    if (!object) return gbkKind.IsEmpty();
+    const std::string& kind = object->kind.str();
+    if (kind.size() < 31 && kind.find('\0') == std::string::npos) return kind == gbkKind.str();
+    return KindOf(handle) == gbkKind;
+}
+
 CString NameOf(LONG handle) {
     KernelObjectRecord record;
     PrepareObjectRecord(record);
@@ -42,7 +53,13 @@ CString NameOf(LONG handle) {
     return CString(record.name);
 }
 
-bool IsKind(LONG handle, const char* utf8Kind) { return KindOf(handle) == Gbk(utf8Kind); }
+bool IsKind(LONG handle, const char* utf8Kind) { return KindIs(handle, Gbk(utf8Kind)); }
+
+bool IsTransformerObject(LONG handle) {
+    static const CString& mobile = Gbk(host::KindName::MobileSubstation);
+    static const CString& mine = Gbk(host::KindName::MineTransformer);
+    return KindIs(handle, mobile) || KindIs(handle, mine);
+}
 
 bool IsTransformerKind(const CString& gbkKind) {
     return gbkKind == Gbk(host::KindName::MobileSubstation) || gbkKind == Gbk(host::KindName::MineTransformer);
@@ -73,16 +90,32 @@ std::vector<LONG> IncomingLines(LONG handle) {
     return lines;
 }
 
-LONG LineEndObject(LONG line) {
-    LONG end = 0;
-    if (!QueryObject(line, KernelQuery::LineEndObject, &end, 0)) return 0;
-    return end;
+namespace {
+
+// Queries 59 and 58 answered from the document: the handle of the object with
+// the line's end entity, 0 for no line, an open end or an end in no object.
+LONG LineEnd(LONG line, bool downstream) {
+    const host::MapDocument* document = CurrentDocument();
+    if (!document || line == 0) return 0;
+    const host::MapObject* object = document->FindByHandle(line);
+    if (!object || !object->isLine) return 0;
+    const LONG entity = downstream ? object->toEntity : object->fromEntity;
+    if (entity == 0) return 0;
+    const host::MapObject* end = document->FindByEntity(entity);
+    return end ? end->handle : 0;
 }
 
-LONG LineStartObject(LONG line) {
-    LONG start = 0;
-    if (!QueryObject(line, KernelQuery::LineStartObject, &start, 0)) return 0;
-    return start;
+}  // namespace
+
+LONG LineEndObject(LONG line) { return LineEnd(line, true); }
+
+LONG LineStartObject(LONG line) { return LineEnd(line, false); }
+
+LONG FirstIncomingLine(LONG handle) {
+    for (LONG c : Connections(handle)) {
+        if (c > 0) return c;
+    }
+    return 0;
 }
 
 CString FieldText(const host::MapObject& object, LONG field, LONG sub, bool* present) {

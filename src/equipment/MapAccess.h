@@ -26,8 +26,12 @@ const host::MapObject* ObjectOfEntity(LONG entityId);
 // Kind name and object name through the kernel; empty for an unknown handle.
 CString KindOf(LONG handle);
 CString NameOf(LONG handle);
+// Whether KindOf(handle) equals the GBK kind, without building the text.
+bool KindIs(LONG handle, const CString& gbkKind);
 // Whether the kind equals the UTF-8 kind name (compared in GBK).
 bool IsKind(LONG handle, const char* utf8Kind);
+// IsTransformerKind(KindOf(handle)).
+bool IsTransformerObject(LONG handle);
 bool IsTransformerKind(const CString& gbkKind);
 
 // The kernel's connection values of an object (empty when it has none), as
@@ -40,6 +44,8 @@ std::vector<LONG> IncomingLines(LONG handle);
 // The object at the line's downstream end (query 59) or upstream end (58); 0 when none.
 LONG LineEndObject(LONG line);
 LONG LineStartObject(LONG line);
+// IncomingLines(handle).front(), 0 when there is none.
+LONG FirstIncomingLine(LONG handle);
 
 // A record's text straight from the document (the empty text when the object,
 // the field or the sub-index is absent); `present` tells whether the field exists.

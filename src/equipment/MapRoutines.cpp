@@ -19,7 +19,7 @@ int CollectMapObjects(CMorvaObjects* /*pMap*/, CKernelObjectArray* pObjects, CEn
     return pObjects->GetSize();
 }
 
-BOOL IsTransformer(LONG hObject) { return jdmap::IsTransformerKind(jdmap::KindOf(hObject)) ? TRUE : FALSE; }
+BOOL IsTransformer(LONG hObject) { return jdmap::IsTransformerObject(hObject) ? TRUE : FALSE; }
 
 BOOL IsSettingBlocked(LONG hObject, int /*nWhat*/) {
     const host::MapObject* object = jdmap::ObjectOfHandle(hObject);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <unordered_set>
 #include <utility>
 
 #include "equipment/MapAccess.h"
@@ -10,21 +11,31 @@
 
 namespace jdwalk {
 
-bool EndsSupplyWalk(LONG object) { return jdmap::IsTransformerKind(jdmap::KindOf(object)); }
+namespace {
+
+const CString& KindText(const char* utf8Kind) { return jdmap::Gbk(utf8Kind); }
+
+}  // namespace
+
+bool EndsSupplyWalk(LONG object) { return jdmap::IsTransformerObject(object); }
 
 bool EndsStarterSearch(LONG object) {
-    const CString kind = jdmap::KindOf(object);
-    return kind == jdmap::Gbk(host::KindName::ProtectionUnit) || jdmap::IsTransformerKind(kind);
+    static const CString& protection = KindText(host::KindName::ProtectionUnit);
+    return jdmap::KindIs(object, protection) || jdmap::IsTransformerObject(object);
 }
 
-bool EndsLowVoltageRun(LONG object) { return jdmap::IsTransformerKind(jdmap::KindOf(object)); }
+bool EndsLowVoltageRun(LONG object) { return jdmap::IsTransformerObject(object); }
 
-bool EndsHighVoltageRun(LONG object) { return jdmap::IsKind(object, host::KindName::HvDistributionBox); }
+bool EndsHighVoltageRun(LONG object) {
+    static const CString& box = KindText(host::KindName::HvDistributionBox);
+    return jdmap::KindIs(object, box);
+}
 
 bool IsMotor(LONG object) {
+    static const CString& motor = KindText(host::KindName::Motor);
     const host::MapObject* found = jdmap::ObjectOfHandle(object);
     if (!found || found->isLine) return false;
-    return found->motor.has_value() || found->kind == jdmap::Gbk(host::KindName::Motor);
+    return found->motor.has_value() || found->kind == motor;
 }
 
 namespace {
@@ -34,7 +45,7 @@ namespace {
 // 100,000 objects deep, far deeper than the call stack allows. A level's
 // outgoing lines are asked for when the walk enters its object, as the
 // recursive form asked for them on entering its call.
-void CollectFrom(LONG from, std::vector<LONG>& motors, std::set<LONG>& followed) {
+void CollectFrom(LONG from, std::vector<LONG>& motors, std::unordered_set<LONG>& followed) {
     struct Level {
         std::vector<LONG> lines;
         size_t next = 0;
@@ -59,11 +70,26 @@ void CollectFrom(LONG from, std::vector<LONG>& motors, std::set<LONG>& followed)
     }
 }
 
+// Whether the line is in the run already. Runs are a few cables long, so the
+// run itself is searched; a long one (a deep chain) gets a set.
+class FollowedLines {
+public:
+    bool Insert(LONG line, const std::vector<LONG>& run) {
+        if (run.size() < kSearched) return std::find(run.begin(), run.end(), line) == run.end();
+        if (m_set.empty()) m_set.insert(run.begin(), run.end());
+        return m_set.insert(line).second;
+    }
+
+private:
+    static constexpr size_t kSearched = 32;
+    std::unordered_set<LONG> m_set;
+};
+
 UpstreamRun Follow(LONG line, bool (*stop)(LONG)) {
     UpstreamRun run;
-    std::set<LONG> followed;
+    FollowedLines followed;
     while (line != 0) {
-        if (!followed.insert(line).second) {
+        if (!followed.Insert(line, run.lines)) {
             run.top = 0;
             return run;
         }
@@ -71,8 +97,7 @@ UpstreamRun Follow(LONG line, bool (*stop)(LONG)) {
         const LONG start = jdmap::LineStartObject(line);
         run.top = start;
         if (start == 0 || stop(start)) return run;
-        const std::vector<LONG> incoming = jdmap::IncomingLines(start);
-        line = incoming.empty() ? 0 : incoming.front();
+        line = jdmap::FirstIncomingLine(start);
     }
     return run;
 }
@@ -89,7 +114,7 @@ RecordedWalk CollectMotorsDownstreamRecorded(LONG from) {
         size_t firstMotor;
     };
     RecordedWalk walk;
-    std::set<LONG> followed;
+    std::unordered_set<LONG> followed;
     std::vector<Level> stack;
     stack.push_back(Level{from, jdmap::OutgoingLines(from), 0, 0});
     while (!stack.empty()) {
@@ -117,15 +142,16 @@ RecordedWalk CollectMotorsDownstreamRecorded(LONG from) {
 }
 
 void CollectMotorsDownstream(LONG from, std::vector<LONG>& motors) {
-    std::set<LONG> followed;
+    std::unordered_set<LONG> followed;
     CollectFrom(from, motors, followed);
 }
 
 LONG FindStarter(LONG motor) {
+    static const CString& starter = KindText(host::KindName::Starter);
     const UpstreamRun run = FollowUpstream(motor, [](LONG object) {
-        return jdmap::IsKind(object, host::KindName::Starter) || EndsStarterSearch(object);
+        return jdmap::KindIs(object, starter) || EndsStarterSearch(object);
     });
-    return run.top != 0 && jdmap::IsKind(run.top, host::KindName::Starter) ? run.top : 0;
+    return run.top != 0 && jdmap::KindIs(run.top, starter) ? run.top : 0;
 }
 
 namespace {
@@ -139,9 +165,9 @@ thread_local RunMemory* t_runMemory = nullptr;
 thread_local int t_runMemoDepth = 0;
 
 UpstreamRun FollowUpstreamFresh(LONG object, bool (*stop)(LONG)) {
-    const std::vector<LONG> incoming = jdmap::IncomingLines(object);
-    if (incoming.empty()) return {};
-    return Follow(incoming.front(), stop);
+    const LONG line = jdmap::FirstIncomingLine(object);
+    if (line == 0) return {};
+    return Follow(line, stop);
 }
 
 }  // namespace

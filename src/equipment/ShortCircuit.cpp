@@ -1,7 +1,12 @@
 // Short-circuit points of a transformer: finding them by their supply path and
 // recomputing their two-phase short-circuit current (docs/engineering.md).
+#include <algorithm>
 #include <cmath>
+#include <map>
 #include <optional>
+#include <string>
+#include <tuple>
+#include <unordered_map>
 #include <vector>
 
 #include "equipment/ADODatabase.h"
@@ -11,32 +16,63 @@
 #include "equipment/MapAccess.h"
 #include "equipment/MapRoutines.h"
 #include "equipment/NetworkWalks.h"
+#include "equipment/PathFields.h"
 #include "host/AttributeRecords.h"
 #include "host/Kernel.h"
 #include "host/MapDocument.h"
 
 namespace {
 
-// Field `index` of a ";"-separated path, and its first ","-separated part.
-CString PathField(const CString& path, LONG index) {
-    CString field;
-    ExtractFields(&path, ";", index, index + 1, &field);
-    return field;
+// The transformer a point's supply path names: the first ","-part of field 2
+// of a kind "0" path, of field 3 of a kind "1" path; the empty text for a
+// path of no known kind.
+std::string_view TransformerOfPath(std::string_view path, std::vector<std::string_view>& fields) {
+    jdpath::Split(path, ';', fields);
+    const std::string_view kind = jdpath::Field(fields, 0);
+    if (kind == "0") return jdpath::FirstPart(jdpath::Field(fields, 2));
+    if (kind == "1") return jdpath::FirstPart(jdpath::Field(fields, 3));
+    return {};
 }
 
-CString FirstPart(const CString& text) {
-    CString part;
-    ExtractFields(&text, ",", 0, 1, &part);
-    return part;
+// What one update of a transformer's points asks again and again, kept while
+// a CUnchangedLinesScope is held: the catalogue's answer for a model (one
+// connection per update, not one per point) and the first object of a name.
+// Neither can change inside the scope: the loop writes records and labels only.
+struct PointUpdateMemo {
+    const host::MapDocument* document = nullptr;
+    std::map<std::tuple<std::string, double, double>, std::optional<jdeng::TransformerData>> catalogue;
+    std::unordered_map<std::string, LONG> handleOfName;  // 0: no object has the name
+};
+
+struct ScopeMemo {
+    jdwalk::UpstreamRunMemo runs;
+    PointUpdateMemo points;
+};
+
+thread_local PointUpdateMemo* t_pointMemo = nullptr;
+
+// The memory of the scope held, emptied when another map was attached since.
+PointUpdateMemo* CurrentPointMemo() {
+    PointUpdateMemo* memo = t_pointMemo;
+    if (!memo) return nullptr;
+    const host::MapDocument* document = jdmap::CurrentDocument();
+    if (memo->document != document) {
+        memo->catalogue.clear();
+        memo->handleOfName.clear();
+        memo->document = document;
+    }
+    return memo;
 }
 
-// The transformer a point's supply path names, or the empty text for a path
-// of no known kind.
-CString TransformerOfPath(const CString& path) {
-    const CString kind = PathField(path, 0);
-    if (kind == "0") return FirstPart(PathField(path, 2));
-    if (kind == "1") return FirstPart(PathField(path, 3));
-    return CString();
+// The first object carrying the name.
+const host::MapObject* FindNamed(host::MapDocument& document, const CString& name) {
+    PointUpdateMemo* memo = CurrentPointMemo();
+    if (!memo) return document.FindByName(name);
+    const auto found = memo->handleOfName.find(name.str());
+    if (found != memo->handleOfName.end()) return found->second ? document.FindByHandle(found->second) : nullptr;
+    const host::MapObject* object = document.FindByName(name);
+    memo->handleOfName.emplace(name.str(), object ? object->handle : 0);
+    return object;
 }
 
 // Rounded as the path stores the sums, so that the stored current can be
@@ -89,7 +125,7 @@ std::optional<jdeng::TransformerData> DataFromMapRecord(LONG transformer, const 
 
 // The first catalogue model (by id) of that prefix and capacity, preferring
 // one of the secondary voltage.
-std::optional<jdeng::TransformerData> DataFromCatalogue(const CString& prefix, double capacity, double secondaryV) {
+std::optional<jdeng::TransformerData> ReadCatalogueData(const CString& prefix, double capacity, double secondaryV) {
     CADODatabase database;
     if (!OpenJDDatabase(&database)) {
         CloseJDDatabase(&database);
@@ -124,6 +160,18 @@ std::optional<jdeng::TransformerData> DataFromCatalogue(const CString& prefix, d
     return best;
 }
 
+// ReadCatalogueData, asked of the catalogue once per scope and model: the
+// catalogue is not written while the points are recomputed, so a later point
+// gets the answer an earlier one got (a refusal included, shown once).
+std::optional<jdeng::TransformerData> DataFromCatalogue(const CString& prefix, double capacity, double secondaryV) {
+    PointUpdateMemo* memo = CurrentPointMemo();
+    if (!memo) return ReadCatalogueData(prefix, capacity, secondaryV);
+    auto key = std::make_tuple(prefix.str(), capacity, secondaryV);
+    const auto found = memo->catalogue.find(key);
+    if (found != memo->catalogue.end()) return found->second;
+    return memo->catalogue.emplace(std::move(key), ReadCatalogueData(prefix, capacity, secondaryV)).first->second;
+}
+
 // ΣR and ΣX of a kind "0" point: its cable run followed on the map up to the
 // transformer, the transformer, the high-voltage cables up to the
 // distribution box referred by Kb², and the system reactance.
@@ -135,7 +183,7 @@ std::optional<jdeng::Impedance> KindZeroLoop(const host::MapObject& point, doubl
     LONG transformer = 0;
     std::optional<jdeng::Impedance> lowVoltage;
     const CString cableName = jdmap::FieldText(point, AttributeField::ShortCircuitPoint, 0);
-    const host::MapObject* cable = cableName.IsEmpty() ? nullptr : document->FindByName(cableName);
+    const host::MapObject* cable = cableName.IsEmpty() ? nullptr : FindNamed(*document, cableName);
     if (cable && cable->isLine) {
         const jdwalk::UpstreamRun run = jdwalk::FollowUpstreamFromLine(cable->handle, jdwalk::EndsLowVoltageRun);
         if (run.top != 0 && jdwalk::EndsLowVoltageRun(run.top)) {
@@ -144,8 +192,10 @@ std::optional<jdeng::Impedance> KindZeroLoop(const host::MapObject& point, doubl
         }
     }
     if (transformer == 0) {
-        const CString named = TransformerOfPath(jdmap::FieldText(point, AttributeField::ShortCircuitPoint, 11));
-        const host::MapObject* byName = named.IsEmpty() ? nullptr : document->FindByName(named);
+        std::vector<std::string_view> fields;
+        const CString path = jdmap::FieldText(point, AttributeField::ShortCircuitPoint, 11);
+        const CString named(std::string(TransformerOfPath(path.view(), fields)));
+        const host::MapObject* byName = named.IsEmpty() ? nullptr : FindNamed(*document, named);
         if (byName && jdmap::IsTransformerKind(byName->kind)) transformer = byName->handle;
     }
     if (!lowVoltage) {
@@ -183,19 +233,34 @@ std::optional<jdeng::Impedance> KindZeroLoop(const host::MapObject& point, doubl
                             xx + highVoltage.xOhm + windings->xOhm + lowVoltage->xOhm};
 }
 
-// The point's label "NAME Id(2)=…A", when it has one, follows the new current.
-void RelabelPoint(LONG handle, const host::MapObject& point, double currentA) {
-    if (point.labels.empty()) return;
-    const CString prefix = point.name + " Id(2)=";
-    if (point.labels[0].text.Left(prefix.GetLength()) != prefix) return;
+// The point's label "NAME Id(2)=…A", when it had one before the current was
+// written (`prefix` then holds "NAME Id(2)="), follows the new current.
+CString RelabelPrefix(const host::MapObject& point) {
+    if (point.labels.empty()) return CString();
+    CString prefix = point.name + " Id(2)=";
+    if (point.labels[0].text.Left(prefix.GetLength()) != prefix) return CString();
+    return prefix;
+}
+
+void RelabelPoint(LONG handle, const CString& prefix, double currentA) {
+    if (prefix.IsEmpty()) return;
     const CString text = prefix + CString::Formatted("%.0fA", currentA);
     QueryObject(handle, KernelQuery::SetLabelText, const_cast<char*>(text.GetString()), 0);
 }
 
 }  // namespace
 
-CUnchangedLinesScope::CUnchangedLinesScope() : m_memo(new jdwalk::UpstreamRunMemo) {}
-CUnchangedLinesScope::~CUnchangedLinesScope() { delete static_cast<jdwalk::UpstreamRunMemo*>(m_memo); }
+CUnchangedLinesScope::CUnchangedLinesScope() {
+    auto* memo = new ScopeMemo;
+    if (!t_pointMemo) t_pointMemo = &memo->points;  // an inner scope uses the outer one's
+    m_memo = memo;
+}
+
+CUnchangedLinesScope::~CUnchangedLinesScope() {
+    auto* memo = static_cast<ScopeMemo*>(m_memo);
+    if (t_pointMemo == &memo->points) t_pointMemo = nullptr;
+    delete memo;
+}
 
 int FindShortCircuitPoints(CMorvaObjects* pMap, int /*nMode*/, CString /*strReserved1*/, CString strTransformer,
                            CString /*strReserved2*/, CKernelObjectArray* pObjects, CEntityIdArray* pIds,
@@ -211,17 +276,33 @@ int FindShortCircuitPoints(CMorvaObjects* pMap, int /*nMode*/, CString /*strRese
         pObjects = &allObjects;
         pIds = &allIds;
     }
-    const CString pointKind = jdmap::Gbk(host::KindName::ShortCircuitPoint);
-    const CObjectEntityIndex entities(pObjects, pIds);
+    static const CString& pointKind = jdmap::Gbk(host::KindName::ShortCircuitPoint);
+    // A point's id is the id at the first place of its handle in the lists
+    // (GetObjectEntity's answer). Whether a handle is a point of the
+    // transformer depends on the handle alone, so that first place is the
+    // first time this loop meets the handle: only the points are remembered.
+    const int withIds = std::min(pObjects->GetSize(), pIds ? pIds->GetSize() : 0);
+    std::unordered_map<LONG, LONG> idOfPoint;
+    std::vector<std::string_view> fields;
+    const std::string_view wanted = strTransformer.view();
     for (int i = 0; i < pObjects->GetSize(); ++i) {
         const LONG handle = pObjects->GetAt(i);
-        if (jdmap::KindOf(handle) != pointKind) continue;
+        if (!jdmap::KindIs(handle, pointKind)) continue;
         const host::MapObject* point = jdmap::ObjectOfHandle(handle);
         if (!point) continue;
         const CString path = jdmap::FieldText(*point, AttributeField::ShortCircuitPoint, 11);
-        if (TransformerOfPath(path) != strTransformer) continue;
+        if (TransformerOfPath(path.view(), fields) != wanted) continue;
+        LONG id = 0;
+        if (const auto known = idOfPoint.find(handle); known != idOfPoint.end()) {
+            id = known->second;
+        } else if (i < withIds) {
+            id = pIds->GetAt(i);
+            idOfPoint.emplace(handle, id);
+        } else {
+            id = GetObjectEntity(pMap, handle, nullptr, nullptr);
+        }
         pPoints->Add(handle);
-        pPointIds->Add(entities.Find(pMap, handle));
+        pPointIds->Add(id);
     }
     return pPoints->GetSize();
 }
@@ -249,9 +330,9 @@ BOOL RecalcShortCircuitPoint(CMorvaObjects* pMap, LONG hPoint, LONG nPointId, CS
     if (!(currentA > 0.0) || !std::isfinite(currentA)) return FALSE;
     const LONG entity = point->entityId;
     const LONG handle = point->handle;
-    const host::MapObject snapshot = *point;
+    const CString relabel = RelabelPrefix(*point);  // as the point was before the write
     if (!ShortCircuitPointRecord::WriteCurrent(pMap, entity, currentA)) return FALSE;
-    RelabelPoint(handle, snapshot, currentA);
+    RelabelPoint(handle, relabel, currentA);
     return TRUE;
 }
 

@@ -113,19 +113,8 @@ void WalkDownstream(LONG from, CKernelObjectArray& out, StepRule rule) {
 }  // namespace
 
 LONG CFeederSwitchCalc::EntityOf(LONG handle) const {
-    // The library's look-up scans the lists for every handle; a long cable run
-    // asks for thousands, so the lists are indexed once (first entry wins, as
-    // in the scan) and the library answers only for handles they lack.
-    if (!m_indexed) {
-        const int count = std::min(m_objects.GetSize(), m_ids.GetSize());
-        m_entityIndex.reserve(static_cast<size_t>(count));
-        for (int i = 0; i < count; ++i) m_entityIndex.emplace(m_objects[i], m_ids[i]);
-        m_indexed = true;
-    }
-    const auto it = m_entityIndex.find(handle);
-    if (it != m_entityIndex.end()) return it->second;
-    return GetObjectEntity(m_map, handle, const_cast<CKernelObjectArray*>(&m_objects),
-                           const_cast<CEntityIdArray*>(&m_ids));
+    if (!m_entityIndex) m_entityIndex.emplace(&m_objects, &m_ids);
+    return m_entityIndex->Find(m_map, handle);
 }
 
 void CFeederSwitchCalc::CollectMotors(LONG hObject, CKernelObjectArray& motors) const {

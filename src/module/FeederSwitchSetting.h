@@ -16,8 +16,9 @@
 // Kx = 1 (the largest starting group's current plus the rated currents of all
 // other motors), overload setting ΣIe (K = 1), sensitivity Id(2) / Iz ≥ 1.5
 // at the far end of the protected run. All currents in A.
-#include <unordered_map>
+#include <optional>
 
+#include "equipment/MapRoutines.h"
 #include "module/ModuleResources.h"
 #include "platform/Arrays.h"
 #include "platform/CString.h"
@@ -74,8 +75,8 @@ private:
     CMorvaObjects* m_map;
     const CKernelObjectArray& m_objects;
     const CEntityIdArray& m_ids;
-    mutable std::unordered_map<LONG, LONG> m_entityIndex;   // handle → entity id of the lists
-    mutable bool m_indexed = false;
+    // The lists indexed at the first look-up (a long cable run asks for thousands).
+    mutable std::optional<CObjectEntityIndex> m_entityIndex;
 };
 
 // Overload step of a model with rated current In: overload setting / In to

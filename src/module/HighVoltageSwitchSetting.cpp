@@ -145,7 +145,8 @@ CHighVoltageSwitchCalc::CHighVoltageSwitchCalc(CMorvaObjects* map, CKernelObject
 
 LONG CHighVoltageSwitchCalc::EntityOf(LONG handle) const {
     if (handle == 0) return 0;
-    return GetObjectEntity(m_map, handle, m_objects, m_ids);
+    if (!m_entityIndex) m_entityIndex.emplace(m_objects, m_ids);
+    return m_entityIndex->Find(m_map, handle);
 }
 
 CString CHighVoltageSwitchCalc::KindOf(LONG handle) { return jdmap::KindOf(handle); }

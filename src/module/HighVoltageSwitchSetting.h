@@ -15,6 +15,9 @@
 // Units: currents A, powers kW and kVA, voltages V (Ue of the load-current
 // formula in kV). Every result is finite: a zero rated current, voltage,
 // power factor or ratio gives 0 instead of a division by zero.
+#include <optional>
+
+#include "equipment/MapRoutines.h"
 #include "module/ModuleResources.h"
 #include "platform/Arrays.h"
 #include "platform/CString.h"
@@ -179,4 +182,6 @@ private:
     CMorvaObjects* m_map;
     CKernelObjectArray* m_objects;
     CEntityIdArray* m_ids;
+    // The lists indexed at the first look-up; the lists must not change meanwhile.
+    mutable std::optional<CObjectEntityIndex> m_entityIndex;
 };

@@ -626,12 +626,11 @@ void CJDSetTransformerDlg::UpdateShortCircuitPoints(const CString& transformerNa
     for (int i = 0; i < points.GetSize() && i < pointIds.GetSize(); ++i) {
         const LONG point = points[i];
         const LONG pointId = pointIds[i];
-        KernelObjectRecord record;
-        GetObjectInfo(point, &record);
-        const CString pointName = RecordName(record);
         const auto update = RewriteSupplyPath(ReadPointPath(m_pMapControl, pointId), transformer);
         if (!update) continue;
-        RecalcShortCircuitPoint(m_pMapControl, point, pointId, pointName, voltage, update->kind, update->prefix,
+        // The routine does not read the point's name (it finds the point by
+        // its handle), so none is fetched for it.
+        RecalcShortCircuitPoint(m_pMapControl, point, pointId, CString(), voltage, update->kind, update->prefix,
                                 update->capacityText, update->fieldText, update->sumROhm, update->sumXOhm);
         WritePointPath(m_pMapControl, pointId, update->newPath);
     }

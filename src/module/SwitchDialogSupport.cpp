@@ -11,6 +11,7 @@
 #include "equipment/ADODatabase.h"
 #include "equipment/ADORecordset.h"
 #include "equipment/JDBase.h"
+#include "equipment/MapRoutines.h"
 #include "host/AttributeRecords.h"
 #include "host/Kernel.h"
 #include "host/KernelRecords.h"
@@ -86,10 +87,11 @@ LONG FindShortPointByName(const CKernelObjectArray& objects, const CString& name
 LONG FindShortPointOfOwner(CMorvaObjects* map, const CKernelObjectArray& objects, const CEntityIdArray& ids,
                            const CString& ownerName) {
     if (ownerName.IsEmpty()) return 0;
+    const CObjectEntityIndex entities(&objects, &ids);
     for (LONG handle : objects) {
         if (!IsShortCircuitPoint(handle)) continue;
         ShortCircuitPointRecord point;
-        if (!point.Read(map, EntityOf(map, handle, objects, ids))) continue;
+        if (!point.Read(map, entities.Find(map, handle))) continue;
         // The owner is read into a 32-byte buffer: at most 31 bytes take part.
         const CString owner(point.ownerName.GetString(), std::min(point.ownerName.GetLength(), 31));
         if (owner == ownerName) return handle;

@@ -1,17 +1,15 @@
 #include "module/TransformerImpedance.h"
 
 #include <cmath>
+#include <string>
+#include <string_view>
+#include <vector>
 
+#include "equipment/PathFields.h"
 #include "host/Kernel.h"
 #include "platform/Gbk.h"
 
 namespace {
-
-CString Fields(const CString& text, const char* separator, LONG first, LONG end) {
-    CString out;
-    ExtractFields(&text, separator, first, end, &out);
-    return out;
-}
 
 CString Fixed(const char* format, double value) { return CString::Formatted(format, value); }
 
@@ -31,44 +29,70 @@ std::optional<TransformerImpedance> CalcTransformerImpedance(double shortCircuit
 std::optional<PointPathUpdate> RewriteSupplyPath(const CString& path, const SupplyTransformer& t) {
     const int firstSeparator = path.Find(';');
     if (path.IsEmpty() || firstSeparator < 0) return std::nullopt;
-    const CString kind = path.Left(firstSeparator);
+    const std::string_view kind = path.view().substr(0, static_cast<size_t>(firstSeparator));
+
+    // The path is split once; every field below is what ExtractFields would
+    // give for it (a missing field is empty, a range stops at the last field).
+    std::vector<std::string_view> fields;
+    std::vector<std::string_view> parts;
+    jdpath::Split(path.view(), ';', fields);
 
     if (kind == "0") {
-        const CString head = Fields(path, ";", 0, 2) + ";";
-        const CString old = Fields(path, ";", 2, 3);
-        const CString oldPrefix = Fields(old, ",", 1, 2);
-        const CString oldCapacity = Fields(old, ",", 2, 3);
-        const CString tail = Fields(path, ";", 3, 4);
-        const CString capacity = Fixed("%.0f", t.capacityKVA);
-        if (!(std::fabs(ParseDouble(oldCapacity) - t.capacityKVA) > kZeroTolerance) && oldPrefix == t.modelPrefix) {
+        jdpath::Split(jdpath::Field(fields, 2), ',', parts);
+        const CString oldPrefix(std::string(jdpath::Field(parts, 1)));
+        const std::string_view oldCapacity = jdpath::Field(parts, 2);
+        if (!(std::fabs(ParseDouble(CString(std::string(oldCapacity))) - t.capacityKVA) > kZeroTolerance) &&
+            oldPrefix == t.modelPrefix) {
             return std::nullopt;
         }
+        const CString capacity = Fixed("%.0f", t.capacityKVA);
+        const std::string_view tail = jdpath::Field(fields, 3);
+        std::string newPath = jdpath::Join(fields, 0, 2, ';');
+        newPath += ';';
+        newPath += t.name.str();
+        newPath += ',';
+        newPath += t.modelPrefix.str();
+        newPath += ',';
+        newPath += capacity.str();
+        newPath += ';';
+        newPath += tail;
+        newPath += ';';
         PointPathUpdate update;
         update.kind = 0;
-        update.newPath = head + t.name + "," + t.modelPrefix + "," + capacity + ";" + tail + ";";
+        update.newPath = CString(std::move(newPath));
         update.prefix = t.modelPrefix;
         update.capacityText = capacity;
-        update.fieldText = tail;
+        update.fieldText = CString(std::string(tail));
         return update;
     }
 
     if (kind == "1") {
-        const CString head = Fields(path, ";", 0, 3) + ";";
-        const CString old = Fields(path, ";", 3, 4);
-        const CString oldR = Fields(old, ",", 1, 2);
-        const CString oldX = Fields(old, ",", 2, 3);
-        const CString sumR = Fields(path, ";", 4, 5);
-        const CString sumX = Fields(path, ";", 5, 6);
+        jdpath::Split(jdpath::Field(fields, 3), ',', parts);
+        const CString oldR(std::string(jdpath::Field(parts, 1)));
+        const CString oldX(std::string(jdpath::Field(parts, 2)));
         const CString newR = Fixed("%.4f", t.resistanceOhm);
         const CString newX = Fixed("%.4f", t.reactanceOhm);
         if (newR == oldR && newX == oldX) return std::nullopt;
+        const CString sumR(std::string(jdpath::Field(fields, 4)));
+        const CString sumX(std::string(jdpath::Field(fields, 5)));
         PointPathUpdate update;
         update.kind = 1;
         // The sums take the unrounded R_T and X_T: the path keeps the loop totals exact to what it stores.
         update.sumROhm = ParseDouble(sumR) - ParseDouble(oldR) + t.resistanceOhm;
         update.sumXOhm = ParseDouble(sumX) - ParseDouble(oldX) + t.reactanceOhm;
-        update.newPath = head + t.name + "," + newR + "," + newX + ";" + Fixed("%.4f", update.sumROhm) + ";" +
-                         Fixed("%.4f", update.sumXOhm) + ";";
+        std::string newPath = jdpath::Join(fields, 0, 3, ';');
+        newPath += ';';
+        newPath += t.name.str();
+        newPath += ',';
+        newPath += newR.str();
+        newPath += ',';
+        newPath += newX.str();
+        newPath += ';';
+        newPath += Fixed("%.4f", update.sumROhm).str();
+        newPath += ';';
+        newPath += Fixed("%.4f", update.sumXOhm).str();
+        newPath += ';';
+        update.newPath = CString(std::move(newPath));
         update.fieldText = "0";
         return update;
     }

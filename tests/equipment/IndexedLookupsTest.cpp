@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <optional>
 #include <random>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "GeneratedMaps.h"
@@ -111,6 +114,82 @@ Currents PlainMotorCurrents(const host::MapDocument& map, const CKernelObjectArr
     }
     c.otherRated = c.allRated - ratedOfMax;
     return c;
+}
+
+// Kind and line ends through the kernel's queries, as the walks asked them.
+CString KernelKind(LONG handle) {
+    char kind[32] = {};
+    if (handle == 0 || !QueryObject(handle, KernelQuery::KindName, kind, 0)) return CString();
+    kind[31] = '\0';
+    return CString(kind);
+}
+
+LONG KernelLineStart(LONG line) {
+    LONG start = 0;
+    return QueryObject(line, KernelQuery::LineStartObject, &start, 0) ? start : 0;
+}
+
+LONG KernelLineEnd(LONG line) {
+    LONG end = 0;
+    return QueryObject(line, KernelQuery::LineEndObject, &end, 0) ? end : 0;
+}
+
+bool KernelKindIs(LONG handle, const char* utf8Kind) { return KernelKind(handle) == FromUtf8(utf8Kind); }
+
+bool KernelIsTransformer(LONG handle) {
+    return KernelKindIs(handle, host::KindName::MobileSubstation) || KernelKindIs(handle, host::KindName::MineTransformer);
+}
+
+// The upward walk as first written: the first incoming line of every object
+// from the kernel's lists, a set of the lines followed, a loop giving top 0.
+jdwalk::UpstreamRun PlainUpstream(LONG object, const std::function<bool(LONG)>& stop) {
+    jdwalk::UpstreamRun run;
+    auto firstIncoming = [](LONG handle) {
+        for (LONG c : KernelConnections(handle)) {
+            if (c > 0) return c;
+        }
+        return 0;
+    };
+    LONG line = firstIncoming(object);
+    std::set<LONG> followed;
+    while (line != 0) {
+        if (!followed.insert(line).second) {
+            run.top = 0;
+            return run;
+        }
+        run.lines.push_back(line);
+        const LONG start = KernelLineStart(line);
+        run.top = start;
+        if (start == 0 || stop(start)) return run;
+        line = firstIncoming(start);
+    }
+    return run;
+}
+
+LONG PlainStarter(LONG motor) {
+    const auto run = PlainUpstream(motor, [](LONG o) {
+        return KernelKindIs(o, host::KindName::Starter) || KernelKindIs(o, host::KindName::ProtectionUnit) ||
+               KernelIsTransformer(o);
+    });
+    return run.top != 0 && KernelKindIs(run.top, host::KindName::Starter) ? run.top : 0;
+}
+
+LONG PlainSupplyTransformer(LONG object) {
+    const auto run = PlainUpstream(object, KernelIsTransformer);
+    return run.top != 0 && KernelIsTransformer(run.top) ? run.top : 0;
+}
+
+// The path's transformer through the kernel's ExtractFields.
+CString PlainTransformerOfPath(const CString& path) {
+    auto field = [](const CString& text, const char* separator, LONG index) {
+        CString out;
+        ExtractFields(&text, separator, index, index + 1, &out);
+        return out;
+    };
+    const CString kind = field(path, ";", 0);
+    if (kind == "0") return field(field(path, ";", 2), ",", 0);
+    if (kind == "1") return field(field(path, ";", 3), ",", 0);
+    return CString();
 }
 
 // Lists as a caller may hand them: the map's own, shuffled, cut short, with
@@ -226,6 +305,17 @@ TEST(IndexedLookups, ShortCircuitPointsCarryTheIdsGetObjectEntityGives) {
             FindShortCircuitPoints(&session.mapControl(), 1, CString(), FromUtf8(name), CString(), &objects, &ids,
                                    &points, &pointIds);
             ASSERT_EQ(points.GetSize(), pointIds.GetSize());
+            // The plain search: every object of the lists, its kind and path through the kernel.
+            std::vector<LONG> expected;
+            for (LONG handle : objects) {
+                if (name.empty()) break;  // an empty name finds nothing
+                if (KernelKind(handle) != FromUtf8(host::KindName::ShortCircuitPoint)) continue;
+                const host::MapObject* point = map.FindByHandle(handle);
+                if (point && PlainTransformerOfPath(jdmap::FieldText(*point, 161, 11)) == FromUtf8(name)) {
+                    expected.push_back(handle);
+                }
+            }
+            ASSERT_EQ(points.items(), expected) << "seed " << seed << " " << name;
             for (int i = 0; i < points.GetSize(); ++i) {
                 ASSERT_EQ(pointIds[i], PlainObjectEntity(points[i], objects, ids, map)) << "seed " << seed;
                 ++found;
@@ -233,6 +323,126 @@ TEST(IndexedLookups, ShortCircuitPointsCarryTheIdsGetObjectEntityGives) {
         }
     }
     EXPECT_GT(found, 200);
+}
+
+TEST(IndexedLookups, KindsAndLineEndsReadInPlaceEqualTheKernelsAnswers) {
+    const char* kinds[] = {host::KindName::MobileSubstation, host::KindName::MineTransformer, host::KindName::Starter,
+                           host::KindName::ProtectionUnit,   host::KindName::HvDistributionBox, host::KindName::Motor,
+                           host::KindName::ShortCircuitPoint, host::KindName::Cable};
+    for (uint32_t seed = 1; seed <= kMaps; ++seed) {
+        host::MapDocument map = MakeRandomMap(seed, ShapeOf(seed));
+        // Kinds the kernel answers cut: longer than its 31 bytes (cut inside a
+        // character), and one with a NUL after a known kind.
+        auto& objects = map.objects();
+        if (objects.size() > 3) {
+            objects[0].kind = FromUtf8("短路点短路点短路点短路点短路点短路点");
+            objects[1].kind = FromUtf8("x短路点短路点短路点短路点短路点短路点");
+            objects[2].kind = CString(std::string("\xB6\xCC\xC2\xB7\xB5\xE3", 6) + std::string(1, '\0') + "tail");
+        }
+        map.Reindex();
+        KernelMapScope attached(map);
+        std::vector<LONG> asked{0, 987654};
+        for (const host::MapObject& object : map.objects()) asked.push_back(object.handle);
+        for (LONG handle : asked) {
+            for (const char* kind : kinds) {
+                ASSERT_EQ(jdmap::IsKind(handle, kind), KernelKind(handle) == FromUtf8(kind)) << "seed " << seed;
+            }
+            ASSERT_EQ(jdmap::KindIs(handle, KernelKind(handle)), true) << "seed " << seed << " handle " << handle;
+            ASSERT_EQ(jdmap::KindIs(handle, CString()), KernelKind(handle).IsEmpty());
+            ASSERT_EQ(jdmap::IsTransformerObject(handle), KernelIsTransformer(handle));
+            ASSERT_EQ(jdmap::LineStartObject(handle), KernelLineStart(handle)) << "seed " << seed;
+            ASSERT_EQ(jdmap::LineEndObject(handle), KernelLineEnd(handle)) << "seed " << seed;
+        }
+    }
+}
+
+TEST(IndexedLookups, UpstreamWalksEqualTheirPlainFormsWithLoopsAndDeepChains) {
+    auto check = [](const host::MapDocument& map, const std::string& where) {
+        for (const host::MapObject& object : map.objects()) {
+            const LONG h = object.handle;
+            ASSERT_EQ(jdwalk::FindStarter(h), PlainStarter(h)) << where;
+            ASSERT_EQ(jdwalk::FindSupplyTransformer(h), PlainSupplyTransformer(h)) << where;
+            const auto run = jdwalk::FollowUpstream(h, jdwalk::EndsHighVoltageRun);
+            const auto plain = PlainUpstream(h, [](LONG o) { return KernelKindIs(o, host::KindName::HvDistributionBox); });
+            ASSERT_EQ(run.lines, plain.lines) << where;
+            ASSERT_EQ(run.top, plain.top) << where;
+        }
+    };
+    int loops = 0;
+    for (uint32_t seed = 1; seed <= kMaps; ++seed) {
+        host::MapDocument map = MakeRandomMap(seed, ShapeOf(seed));
+        KernelMapScope attached(map);
+        check(map, "seed " + std::to_string(seed));
+        {
+            const jdwalk::UpstreamRunMemo memo;  // the same answers with the runs remembered
+            check(map, "memo, seed " + std::to_string(seed));
+        }
+        for (const host::MapObject& object : map.objects()) {
+            if (!PlainUpstream(object.handle, [](LONG) { return false; }).lines.empty() &&
+                PlainUpstream(object.handle, [](LONG) { return false; }).top == 0) {
+                ++loops;
+            }
+        }
+    }
+    EXPECT_GT(loops, 50) << "walks into loops must be exercised";
+    // Runs longer than the searched stretch: a deep chain, and the same chain
+    // closed into a loop by feeding its top switch from its bottom one.
+    for (bool closed : {false, true}) {
+        host::MapDocument chain = MakeSupplyChain(80);
+        if (closed) {
+            const LONG bottom = chain.FindByName(CString("S80"))->entityId;
+            for (host::MapObject& object : chain.objects()) {
+                if (object.isLine && object.toEntity == chain.FindByName(CString("S1"))->entityId) object.fromEntity = bottom;
+            }
+            chain.Reindex();
+        }
+        KernelMapScope attached(chain);
+        check(chain, closed ? "closed chain" : "chain");
+        const auto run = jdwalk::FollowUpstream(chain.FindByName(CString("M"))->handle, jdwalk::EndsHighVoltageRun);
+        EXPECT_EQ(run.top == 0, closed);
+        EXPECT_GE(run.lines.size(), 80u);
+    }
+}
+
+TEST(IndexedLookups, PointsRecomputedInOneScopeEqualPointsRecomputedOneByOne) {
+    // Kind "0" points read their cable and transformer by name; inside a scope
+    // the names are looked up once. Cable names are drawn from the map's lines,
+    // stale names and repeated names included; paths name stale transformers too.
+    int written = 0;
+    for (uint32_t seed = 1; seed <= kMaps; ++seed) {
+        host::MapDocument original = MakeRandomMap(seed, ShapeOf(seed));
+        std::mt19937 rng(seed * 31u);
+        std::vector<CString> cables{FromUtf8("改名前的电缆"), CString()};
+        for (const host::MapObject& object : original.objects()) {
+            if (object.isLine) cables.push_back(object.name);
+        }
+        for (host::MapObject& object : original.objects()) {
+            auto field = object.fields.find(AttributeField::ShortCircuitPoint);
+            if (field == object.fields.end()) continue;
+            field->second[0] = cables[std::uniform_int_distribution<size_t>(0, cables.size() - 1)(rng)];
+        }
+        host::MapDocument each = original;
+        host::MapDocument scoped = original;
+        auto recompute = [&](host::MapDocument& map, bool inScope) {
+            host::HostSession session(map);
+            std::optional<CUnchangedLinesScope> scope;
+            if (inScope) scope.emplace();
+            int ok = 0;
+            for (const host::MapObject& object : original.objects()) {
+                if (!object.fields.count(AttributeField::ShortCircuitPoint)) continue;
+                const CString path = jdmap::FieldText(object, AttributeField::ShortCircuitPoint, 11);
+                const int kind = path.Left(1) == "0" ? 0 : 1;
+                ok += RecalcShortCircuitPoint(&session.mapControl(), object.handle, object.entityId, CString(), "690",
+                                              kind, CString(), "200", "602", 0.1659, 0.0808);
+            }
+            return ok;
+        };
+        const int ok = recompute(each, false);
+        ASSERT_EQ(recompute(scoped, true), ok) << "seed " << seed;
+        ASSERT_TRUE(scoped == each) << "seed " << seed;
+        written += ok;
+    }
+    EXPECT_GT(written, 500);
 }
 
 TEST(IndexedLookups, AddingToTheSelectionKeepsTheOrderAndSkipsWhatIsSelected) {

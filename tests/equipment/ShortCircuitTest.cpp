@@ -3,6 +3,10 @@
 // and for changed data the same method worked by hand (docs/engineering.md).
 #include <gmock/gmock.h>
 
+#include <fstream>
+#include <string>
+#include <vector>
+
 #include "SampleMineFixture.h"
 #include "equipment/MapRoutines.h"
 #include "host/Kernel.h"
@@ -112,6 +116,57 @@ TEST_F(ShortCircuitTest, KindZeroTakesAnotherModelFromTheCatalogue) {
     ClearCurrent("d1");
     ASSERT_TRUE(RecalcKind0("d1", "KBSGZY", "500"));
     EXPECT_EQ(Field("d1", 161, 1), "1178.53");
+}
+
+TEST_F(ShortCircuitTest, OneUpdateAsksTheCatalogueOnceAndGetsTheSameCurrents) {
+    // The currents of d1..d3 with KBSGZY 500 from the catalogue, point by point.
+    const char* points[] = {"d1", "d2", "d3"};
+    std::vector<std::string> fromCatalogue;
+    for (const char* point : points) {
+        ClearCurrent(point);
+        ASSERT_TRUE(RecalcKind0(point, "KBSGZY", "500")) << point;
+        fromCatalogue.push_back(Field(point, 161, 1));
+    }
+    EXPECT_EQ(fromCatalogue[0], "1178.53");  // the hand calculation above
+    const size_t boxesBefore = Boxes().size();
+    {
+        // Within one update the first point reads the catalogue; the catalogue
+        // then becomes unreadable, and the later points still get its answer,
+        // so it was read once, not once per point.
+        const CUnchangedLinesScope update;
+        ClearCurrent("d1");
+        ASSERT_TRUE(RecalcKind0("d1", "KBSGZY", "500"));
+        EXPECT_EQ(Field("d1", 161, 1), fromCatalogue[0]);
+        {
+            std::ofstream broken(m_catalogue, std::ios::trunc);
+            broken << "not a catalogue";
+        }
+        for (int i = 1; i < 3; ++i) {
+            ClearCurrent(points[i]);
+            ASSERT_TRUE(RecalcKind0(points[i], "KBSGZY", "500")) << points[i];
+            EXPECT_EQ(Field(points[i], 161, 1), fromCatalogue[static_cast<size_t>(i)]) << points[i];
+        }
+        EXPECT_EQ(Boxes().size(), boxesBefore) << "the catalogue was not opened again";
+    }
+    // Outside an update each point asks again: the refusal is shown and the
+    // reference transformer stands in, as without any catalogue.
+    ClearCurrent("d2");
+    ASSERT_TRUE(RecalcKind0("d2", "KBSGZY", "500"));
+    EXPECT_NE(Field("d2", 161, 1), fromCatalogue[1]);
+    EXPECT_GT(Boxes().size(), boxesBefore);
+    // A refusal inside an update is shown once, and every point gets the same stand-in.
+    const size_t boxesOutside = Boxes().size();
+    std::vector<std::string> standIn;
+    {
+        const CUnchangedLinesScope update;
+        for (const char* point : points) {
+            ClearCurrent(point);
+            ASSERT_TRUE(RecalcKind0(point, "KBSGZY", "500")) << point;
+            standIn.push_back(Field(point, 161, 1));
+        }
+    }
+    EXPECT_EQ(Boxes().size() - boxesOutside, boxesOutside - boxesBefore) << "the boxes of one refusal, not three";
+    EXPECT_EQ(standIn[1], Field("d2", 161, 1));
 }
 
 TEST_F(ShortCircuitTest, KindZeroFallsBackToTheReferenceTransformer) {

@@ -5,11 +5,15 @@
 // value is worked out by hand in the comment beside it.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <optional>
+#include <random>
 #include <string>
 
 #include "module/LoadStatistics.h"
 #include "module/TransformerImpedance.h"
 #include "module/TransformerRecords.h"
+#include "host/Kernel.h"
 #include "platform/Gbk.h"
 
 namespace {
@@ -255,6 +259,104 @@ TEST(SupplyPathRewrite, PathsOfNoKnownKindAreLeftAlone) {
     for (const char* path : {"", "0", "2;690;x,KBSG,200;602;", "短路点"}) {
         EXPECT_FALSE(RewriteSupplyPath(G(path), FiveHundredKva()).has_value()) << path;
     }
+}
+
+// The rewrite as first written, every field taken with the kernel's
+// ExtractFields (which splits the whole text again for each field): the
+// reference the one-split form must equal.
+std::optional<PointPathUpdate> PlainRewrite(const CString& path, const SupplyTransformer& t) {
+    auto fields = [](const CString& text, const char* separator, LONG first, LONG end) {
+        CString out;
+        ExtractFields(&text, separator, first, end, &out);
+        return out;
+    };
+    const int firstSeparator = path.Find(';');
+    if (path.IsEmpty() || firstSeparator < 0) return std::nullopt;
+    const CString kind = path.Left(firstSeparator);
+    if (kind == "0") {
+        const CString head = fields(path, ";", 0, 2) + ";";
+        const CString old = fields(path, ";", 2, 3);
+        const CString oldPrefix = fields(old, ",", 1, 2);
+        const CString oldCapacity = fields(old, ",", 2, 3);
+        const CString tail = fields(path, ";", 3, 4);
+        const CString capacity = CString::Formatted("%.0f", t.capacityKVA);
+        if (!(std::fabs(ParseDouble(oldCapacity) - t.capacityKVA) > kZeroTolerance) && oldPrefix == t.modelPrefix) {
+            return std::nullopt;
+        }
+        PointPathUpdate update;
+        update.kind = 0;
+        update.newPath = head + t.name + "," + t.modelPrefix + "," + capacity + ";" + tail + ";";
+        update.prefix = t.modelPrefix;
+        update.capacityText = capacity;
+        update.fieldText = tail;
+        return update;
+    }
+    if (kind == "1") {
+        const CString head = fields(path, ";", 0, 3) + ";";
+        const CString old = fields(path, ";", 3, 4);
+        const CString oldR = fields(old, ",", 1, 2);
+        const CString oldX = fields(old, ",", 2, 3);
+        const CString sumR = fields(path, ";", 4, 5);
+        const CString sumX = fields(path, ";", 5, 6);
+        const CString newR = CString::Formatted("%.4f", t.resistanceOhm);
+        const CString newX = CString::Formatted("%.4f", t.reactanceOhm);
+        if (newR == oldR && newX == oldX) return std::nullopt;
+        PointPathUpdate update;
+        update.kind = 1;
+        update.sumROhm = ParseDouble(sumR) - ParseDouble(oldR) + t.resistanceOhm;
+        update.sumXOhm = ParseDouble(sumX) - ParseDouble(oldX) + t.reactanceOhm;
+        update.newPath = head + t.name + "," + newR + "," + newX + ";" + CString::Formatted("%.4f", update.sumROhm) +
+                         ";" + CString::Formatted("%.4f", update.sumXOhm) + ";";
+        update.fieldText = "0";
+        return update;
+    }
+    return std::nullopt;
+}
+
+TEST(SupplyPathRewrite, OneSplitEqualsTheFieldByFieldFormOnRandomPaths) {
+    // Paths built from pieces that move the separators about: missing, empty
+    // and extra fields, a separator at the end or not, GBK names whose lead
+    // byte swallows a following separator, and numbers equal to or unlike the
+    // transformer's.
+    const char* pieces[] = {"0", "1", "2", ";", ";", ";", ",", ",", "690", "T1", "KBSG", "200", "500", "0.0100",
+                            "0.0117", "0.0363", "0.1100", "602", "", "\xB6", "短路点", "1#矿用变压器", "a/b", "x,y"};
+    std::mt19937 rng(20261209);
+    std::uniform_int_distribution<size_t> piece(0, std::size(pieces) - 1);
+    std::uniform_int_distribution<int> length(0, 14);
+    const SupplyTransformer transformers[] = {
+        {G("新变压器"), G("KBSGZY"), 500.0, 0.0117, 0.0363},
+        {G("T1"), G("KBSG"), 200.0, 0.0100, 0.0300},
+        {CString(), CString(), 0.0, 0.0, 0.0},
+    };
+    int rewritten = 0, kinds[2] = {0, 0};
+    for (int round = 0; round < 20000; ++round) {
+        std::string text = round % 2 ? "0;" : "1;";
+        if (round % 7 == 0) text.clear();
+        for (int n = length(rng); n > 0; --n) {
+            const std::string utf8 = pieces[piece(rng)];
+            text += utf8 == "\xB6" ? utf8 : G(utf8.c_str()).str();  // a lone GBK lead byte stays raw
+        }
+        const CString path(text);
+        for (const SupplyTransformer& t : transformers) {
+            const auto expected = PlainRewrite(path, t);
+            const auto found = RewriteSupplyPath(path, t);
+            ASSERT_EQ(found.has_value(), expected.has_value()) << "round " << round;
+            if (!found) continue;
+            ++rewritten;
+            ++kinds[found->kind == 0 ? 0 : 1];
+            EXPECT_EQ(found->kind, expected->kind);
+            ASSERT_EQ(found->newPath, expected->newPath) << "round " << round;
+            EXPECT_EQ(found->prefix, expected->prefix);
+            EXPECT_EQ(found->capacityText, expected->capacityText);
+            EXPECT_EQ(found->fieldText, expected->fieldText) << "round " << round;
+            // The same subtractions of the same numbers: equal to the last bit.
+            EXPECT_EQ(found->sumROhm, expected->sumROhm) << "round " << round;
+            EXPECT_EQ(found->sumXOhm, expected->sumXOhm) << "round " << round;
+        }
+    }
+    EXPECT_GT(kinds[0], 5000);
+    EXPECT_GT(kinds[1], 5000);
+    EXPECT_GT(rewritten, 10000);
 }
 
 // ---- model list texts --------------------------------------------------------------------------------

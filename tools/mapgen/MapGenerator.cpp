@@ -245,7 +245,7 @@ public:
 
 private:
     void Unit(int u, long long share) {
-        const bool mobile = u % 2 == 1;
+        const bool mobile = (u % 2 == 1) != m_options.firstMine;
         const std::string unit = "U" + std::to_string(u);
         const std::string name = unit + (mobile ? "-移动变电站" : "-矿用变压器");
         const Pt at{static_cast<double>((u - 1) % 100) * 2000.0, -1000.0 - ((u - 1) / 100) * 3000.0};

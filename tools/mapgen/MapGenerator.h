@@ -13,11 +13,13 @@
 // The text is written in the layout the map writer uses, so loading and
 // saving a generated map gives the same text back.
 //
-//   mapgen --objects N [--units U] [--shape spread|big] [--all-running] [--seed S] [-o FILE]
+//   mapgen --objects N [--units U] [--shape spread|big|big-mine] [--all-running] [--seed S] [-o FILE]
 //
 // --shape spread: U units of equal size (default 50, so each transformer
 // feeds about 2 % of the motors). --shape big: unit 1 holds about 98 % of the
-// feeders, the others share the rest. Unless --all-running, each unit's
+// feeders, the others share the rest; --shape big-mine the same with unit 1
+// a mine transformer (its points of kind "0") and unit 2 the first mobile
+// substation. Unless --all-running, each unit's
 // motors beyond the first ~400 kW are spares (running false), so that a
 // catalogue model still fits the load and the command rewrites the points.
 // A summary line goes to standard error: objects, motors, points, and the
@@ -30,7 +32,8 @@ namespace jdmapgen {
 struct Options {
     long long objects = 10000;  // about this many objects (a few fewer where a feeder does not fit)
     int units = 50;
-    bool big = false;           // --shape big
+    bool big = false;           // --shape big or big-mine
+    bool firstMine = false;     // --shape big-mine: odd units are mine transformers, even ones mobile substations
     bool allRunning = false;
     unsigned seed = 1;
     std::string output;         // mapgen's -o; empty: standard output

@@ -10,7 +10,7 @@ namespace {
 using jdmapgen::Options;
 
 [[noreturn]] void Usage(const char* message) {
-    std::fprintf(stderr, "mapgen: %s\nusage: mapgen --objects N [--units U] [--shape spread|big] [--all-running] "
+    std::fprintf(stderr, "mapgen: %s\nusage: mapgen --objects N [--units U] [--shape spread|big|big-mine] [--all-running] "
                          "[--seed S] [-o FILE]\n", message);
     std::exit(2);
 }
@@ -39,8 +39,9 @@ Options Parse(int argc, char** argv) {
         else if (arg == "--all-running") options.allRunning = true;
         else if (arg == "--shape") {
             const std::string shape = value();
-            if (shape != "spread" && shape != "big") Usage("--shape is spread or big");
-            options.big = shape == "big";
+            if (shape != "spread" && shape != "big" && shape != "big-mine") Usage("--shape is spread, big or big-mine");
+            options.big = shape != "spread";
+            options.firstMine = shape == "big-mine";
         } else if (arg == "-o") options.output = value();
         else if (arg == "-h" || arg == "--help") Usage("writes a valid mine map");
         else Usage(("unknown argument " + arg).c_str());

@@ -1,0 +1,58 @@
+#pragma once
+// The fields of a supply path's text ("0;f1;name,prefix,capacity;f3;"), split
+// once and read by number, as the kernel's ExtractFields reads them one call
+// at a time (each call splits the whole text again). Header only: the command
+// module reads paths as well.
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace jdpath {
+
+// Splits at a one-byte separator, matched only where a GBK character starts
+// (a lead byte takes the next byte with it); a separator at the very end
+// closes the last field without opening an empty one; an empty text has no
+// fields. The views point into `text`.
+inline void Split(std::string_view text, char separator, std::vector<std::string_view>& fields) {
+    fields.clear();
+    size_t start = 0;
+    size_t i = 0;
+    while (i < text.size()) {
+        if (text[i] == separator) {
+            fields.push_back(text.substr(start, i - start));
+            start = ++i;
+            continue;
+        }
+        const unsigned char byte = static_cast<unsigned char>(text[i]);
+        i += byte >= 0x81 && byte <= 0xFE && i + 1 < text.size() ? 2 : 1;
+    }
+    if (start < text.size()) fields.push_back(text.substr(start));
+}
+
+// Field `index`, empty when there are fewer fields.
+inline std::string_view Field(const std::vector<std::string_view>& fields, size_t index) {
+    return index < fields.size() ? fields[index] : std::string_view();
+}
+
+// Fields [first, end) joined by the separator (ExtractFields' result).
+inline std::string Join(const std::vector<std::string_view>& fields, size_t first, size_t end, char separator) {
+    std::string joined;
+    const size_t to = end < fields.size() ? end : fields.size();
+    for (size_t i = first; i < to; ++i) {
+        if (i > first) joined += separator;
+        joined += fields[i];
+    }
+    return joined;
+}
+
+// The first ","-separated part of a field.
+inline std::string_view FirstPart(std::string_view field) {
+    size_t i = 0;
+    while (i < field.size() && field[i] != ',') {
+        const unsigned char byte = static_cast<unsigned char>(field[i]);
+        i += byte >= 0x81 && byte <= 0xFE && i + 1 < field.size() ? 2 : 1;
+    }
+    return field.substr(0, i);
+}
+
+}  // namespace jdpath
