@@ -3,9 +3,12 @@
 // once and read by number, as the kernel's ExtractFields reads them one call
 // at a time (each call splits the whole text again). Header only: the command
 // module reads paths as well.
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/CString.h"
 
 namespace jdpath {
 
@@ -53,6 +56,24 @@ inline std::string_view FirstPart(std::string_view field) {
         i += byte >= 0x81 && byte <= 0xFE && i + 1 < field.size() ? 2 : 1;
     }
     return field.substr(0, i);
+}
+
+// CString::Formatted for one number, the same text from a single formatting
+// into a stack buffer (the general form formats twice and allocates a
+// buffer); a text that does not fit is left to the general form.
+inline CString FormatNumber(const char* format, double value) {
+    char buffer[64];
+    const int length = std::snprintf(buffer, sizeof buffer, format, value);
+    if (length < 0 || static_cast<size_t>(length) >= sizeof buffer) return CString::Formatted(format, value);
+    return CString(buffer, length);
+}
+
+// RoundByFormat without its text's allocation: the number read back from its formatted text.
+inline double RoundNumber(double value, const char* format) {
+    char buffer[64];
+    const int length = std::snprintf(buffer, sizeof buffer, format, value);
+    if (length < 0 || static_cast<size_t>(length) >= sizeof buffer) return RoundByFormat(value, format);
+    return ParseDouble(buffer);
 }
 
 }  // namespace jdpath

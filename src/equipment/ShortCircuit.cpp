@@ -77,7 +77,7 @@ const host::MapObject* FindNamed(host::MapDocument& document, const CString& nam
 
 // Rounded as the path stores the sums, so that the stored current can be
 // checked from the path alone.
-double RoundTo4(double value) { return RoundByFormat(value, "%.4f"); }
+double RoundTo4(double value) { return jdpath::RoundNumber(value, "%.4f"); }
 
 // Impedance of the cables of a run; nullopt when a cable lacks its length or
 // cross-section (the run cannot be trusted then).
@@ -244,7 +244,7 @@ CString RelabelPrefix(const host::MapObject& point) {
 
 void RelabelPoint(LONG handle, const CString& prefix, double currentA) {
     if (prefix.IsEmpty()) return;
-    const CString text = prefix + CString::Formatted("%.0fA", currentA);
+    const CString text = prefix + jdpath::FormatNumber("%.0fA", currentA);
     QueryObject(handle, KernelQuery::SetLabelText, const_cast<char*>(text.GetString()), 0);
 }
 

@@ -11,7 +11,7 @@
 
 namespace {
 
-CString Fixed(const char* format, double value) { return CString::Formatted(format, value); }
+CString Fixed(const char* format, double value) { return jdpath::FormatNumber(format, value); }
 
 }  // namespace
 
