@@ -206,8 +206,11 @@ JDBASE_API int FindShortCircuitPoints(CMorvaObjects* pMap, int nMode, CString st
                                       CKernelObjectArray* pPoints, CEntityIdArray* pPointIds);
 
 // Held around a loop that recomputes many points of one transformer and
-// changes no line of the drawing (records and labels only): the runs above
-// the transformer are then followed once, not once per point.
+// changes no line, no name and not the catalogue (records and labels only):
+// the runs above the transformer are then followed once, not once per point;
+// each name a point's recomputation looks for is searched once; and the
+// catalogue is read once per model, so a refusing catalogue is reported once
+// for the loop. Inner scopes use the outermost one's memory.
 class JDBASE_API CUnchangedLinesScope {
 public:
     CUnchangedLinesScope();
