@@ -21,6 +21,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "host/MapFileDetail.h"
 #include "platform/Gbk.h"
 #include "platform/InputFile.h"
 
@@ -570,16 +571,16 @@ bool IsAscii(std::string_view text) {
 }
 
 // Texts are stored in memory exactly as the kernel stores them, in GBK.
-bool ConvertToGbk(const std::string& utf8, std::string& gbk, std::string& failure) {
+bool ConvertToGbk(std::string_view utf8, std::string& gbk, std::string& failure) {
     if (IsAscii(utf8)) {  // ASCII is the same in both; most record values are numbers
-        gbk = utf8;
+        gbk.assign(utf8);
         return true;
     }
     size_t offset = 0;
     if (TryUtf8ToGbk(utf8, gbk, &offset)) return true;
     offset = std::min(offset, utf8.size());
     const size_t length = std::max<size_t>(1, Utf8SequenceLength(utf8, offset));
-    const std::string character = utf8.substr(offset, length);
+    const std::string character(utf8.substr(offset, length));
     unsigned long codePoint = 0;
     const unsigned char lead = static_cast<unsigned char>(character[0]);
     const unsigned leadBits = length == 1 ? 0x7F : length == 2 ? 0x1F : length == 3 ? 0x0F : 0x07;
@@ -2096,7 +2097,24 @@ std::string MapLoadResult::Describe(const std::string& fileName) const {
     return text;
 }
 
-MapLoadResult ParseMap(const std::string& jsonText, MapDocument& document) {
+namespace detail {
+
+bool TextToGbk(std::string_view utf8, std::string& gbk) {
+    std::string failure;
+    return ConvertToGbk(utf8, gbk, failure);
+}
+
+std::string QuoteKey(std::string_view key) { return QuoteJson(std::string(key)); }
+
+void AppendCompact(std::string_view json, std::string& out) { host::AppendCompact(json, out); }
+
+bool KeptTextLoads(std::string_view kept, size_t depth) {
+    Json tree;
+    std::string failure;
+    return KeptReader(kept, depth).Read(tree, failure);
+}
+
+MapLoadResult ParseMapThorough(std::string_view jsonText, MapDocument& document) {
     MapLoadResult result;
     Problems& problems = result.problems;
     if (!CheckUtf8(jsonText, problems)) return result;
@@ -2129,17 +2147,37 @@ MapLoadResult ParseMap(const std::string& jsonText, MapDocument& document) {
     return result;
 }
 
+}  // namespace detail
+
+MapLoadResult ParseMap(const std::string& jsonText, MapDocument& document) {
+    MapLoadResult result;
+    if (detail::ParseMapFast(jsonText, jsonText.capacity(), document)) {
+        result.ok = true;
+        return result;
+    }
+    return detail::ParseMapThorough(jsonText, document);
+}
+
 MapLoadResult LoadMapFile(const std::string& path, MapDocument& document) {
     MapLoadResult result;
     std::string text;
     std::string error;
     // Folders, pipes, devices and files far beyond any real map are refused
     // before a byte is read, so that /dev/zero cannot exhaust the memory.
+    // Room for the fast loader's padding, so that it reads the text where it
+    // lies instead of copying a file that may be half a gigabyte.
+    std::error_code sizeUnknown;
+    const std::uintmax_t size = std::filesystem::file_size(path, sizeUnknown);
+    if (!sizeUnknown && size <= kMaxMapFileBytes) text.reserve(static_cast<size_t>(size) + detail::FastParsePadding());
     if (!ReadInputFile(path, kMaxMapFileBytes, text, error)) {
         result.problems.push_back({"", "the map file " + error});
         return result;
     }
-    return ParseMap(text, document);
+    if (detail::ParseMapFast(text, text.capacity(), document)) {
+        result.ok = true;
+        return result;
+    }
+    return detail::ParseMapThorough(text, document);
 }
 
 std::string SerializeMap(const MapDocument& document) {
