@@ -1505,11 +1505,18 @@ bool NeedsEscape(unsigned char c) { return c < 0x20 || c == '"' || c == '\\'; }
 // A text in quotes, escaped as the library escapes it when it prints (so that
 // a saved map reads as it always has): the two that must be, the short forms
 // of control characters, \u00XX for the rest of them, UTF-8 as it is.
+void AppendQuotedUtf8(std::string_view utf8, std::string& out);
+
 void AppendQuoted(std::string_view utf8, std::string& out) {
     if (!IsValidUtf8(utf8)) {  // only texts that are reported and refused; printed as the library would
         out += QuoteJson(std::string(utf8));
         return;
     }
+    AppendQuotedUtf8(utf8, out);
+}
+
+// The same for a text known to be UTF-8.
+void AppendQuotedUtf8(std::string_view utf8, std::string& out) {
     out += '"';
     size_t plain = 0;
     for (size_t i = 0; i < utf8.size(); ++i) {
@@ -1620,12 +1627,31 @@ public:
 private:
     // Starts a member of an object laid out one key per line.
     void Key(size_t indent, std::string_view key, bool& first) {
-        if (!first) m_out += ",\n";
+        // One append per key: the writer spends much of its time here.
+        char line[64];
+        const bool comma = !first;
         first = false;
-        m_out.append(indent, ' ');
-        m_out += '"';
-        m_out += key;  // the format's own keys need no escapes
-        m_out += "\": ";
+        const size_t length = (comma ? 2 : 0) + indent + key.size() + 4;
+        char* at = length <= sizeof line ? line : nullptr;
+        if (!at) {
+            if (comma) m_out += ",\n";
+            m_out.append(indent, ' ');
+            m_out += '"';
+            m_out += key;
+            m_out += "\": ";
+            return;
+        }
+        if (comma) {
+            *at++ = ',';
+            *at++ = '\n';
+        }
+        std::memset(at, ' ', indent);
+        at += indent;
+        *at++ = '"';
+        std::memcpy(at, key.data(), key.size());  // the format's own keys need no escapes
+        at += key.size();
+        std::memcpy(at, "\": ", 3);
+        m_out.append(line, length);
     }
     void Close(size_t indent, char bracket) {
         m_out += '\n';
@@ -1871,7 +1897,9 @@ private:
         } else if (std::floor(value) == value && std::fabs(value) < 9007199254740992.0) {
             AppendInteger(static_cast<long long>(value), m_out);
         } else {
-            m_out += Json(value).dump();
+            // The library's own shortest round-trip form, as its dump prints a double.
+            char digits[64];
+            m_out.append(digits, nlohmann::detail::to_chars(digits, digits + sizeof digits, value));
         }
     }
     void Point(const Point3& point, const Place& where) {
@@ -1898,7 +1926,13 @@ private:
                                                    " GBK bytes long; at most " + std::to_string(maxBytes) + " fit"});
         }
         if (IsAscii(bytes)) {
-            AppendQuoted(bytes, m_out);
+            AppendQuotedUtf8(bytes, m_out);
+            return;
+        }
+        // Nearly every text converts exactly; the others take the long way below for their reports.
+        m_utf8.clear();
+        if (AppendGbkAsUtf8IfExact(bytes, m_utf8)) {
+            AppendQuotedUtf8(m_utf8, m_out);
             return;
         }
         if (TryGbkToUtf8(bytes, m_utf8)) {
@@ -1970,8 +2004,9 @@ private:
 
 std::string Serialize(const MapDocument& document, Problems& problems) {
     std::string text;
-    // Roughly what a map takes per object, so that the text grows without copying much.
-    text.reserve(4096 + document.objects().size() * 512);
+    // More than a map takes per object, so that the text is not copied as it
+    // grows: pages reserved and never written cost no memory.
+    text.reserve(4096 + document.objects().size() * 1024);
     MapWriter(problems, text).Write(document);
     return text;
 }
@@ -2173,8 +2208,16 @@ MapLoadResult LoadMapFile(const std::string& path, MapDocument& document) {
         result.problems.push_back({"", "the map file " + error});
         return result;
     }
-    if (detail::ParseMapFast(text, text.capacity(), document)) {
+    // The fast loader hands back the pages it has read; a map it gives up is
+    // read again for the thorough loader, which reports on it as it is now.
+    if (detail::ParseMapFast(text, text.capacity(), document, true)) {
         result.ok = true;
+        return result;
+    }
+    text.clear();
+    text.shrink_to_fit();
+    if (!ReadInputFile(path, kMaxMapFileBytes, text, error)) {
+        result.problems.push_back({"", "the map file " + error});
         return result;
     }
     return detail::ParseMapThorough(text, document);

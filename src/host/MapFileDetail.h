@@ -21,7 +21,10 @@ namespace host::detail {
 // loaded map (index built, not modified). False leaves document unchanged.
 // capacity: bytes readable from text.data() (at least text.size()); when it
 // leaves room for the parser's padding, the text is read in place.
-bool ParseMapFast(std::string_view text, size_t capacity, MapDocument& document);
+// releaseText: the pages of text already read may be given back to the
+// system as the loader goes (the text then reads as zeros in places; a caller
+// that gets false reads the file again).
+bool ParseMapFast(std::string_view text, size_t capacity, MapDocument& document, bool releaseText = false);
 
 // The thorough loader alone, with every problem reported.
 MapLoadResult ParseMapThorough(std::string_view text, MapDocument& document);

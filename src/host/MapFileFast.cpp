@@ -21,6 +21,9 @@
 #include <utility>
 #include <vector>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include "host/MapFileDetail.h"
 
 namespace host::detail {
@@ -85,18 +88,58 @@ bool FirstTime(unsigned& seen, int code) {
     return true;
 }
 
+// A string token's text when it holds no escape, read where it lies: the
+// parser has already checked its UTF-8 and that no control character stands
+// in it raw. Unescaping every key and text instead would copy most of the file
+// into the parser's string buffer.
+bool PlainString(std::string_view token, std::string_view& out) {
+    if (token.empty() || token[0] != '"') return false;
+    for (size_t i = 1; i < token.size(); ++i) {
+        if (token[i] == '"') {
+            out = token.substr(1, i - 1);
+            return true;
+        }
+        if (token[i] == '\\') return false;
+    }
+    return false;
+}
+
+// A member's key, unescaped only when it has escapes.
+template <typename Member>
+bool KeyOf(Member& member, std::string_view& key) {
+    od::raw_json_string raw;
+    JD_FAST_TRY(member.key().get(raw));
+    const char* start = raw.raw();
+    const char* end = start;
+    while (*end != '"' && *end != '\\') ++end;
+    if (*end == '"') {
+        key = std::string_view(start, static_cast<size_t>(end - start));
+        return true;
+    }
+    return member.unescaped_key().get(key) == simdjson::SUCCESS;
+}
+
+// A text value, unescaped only when it has escapes.
+bool StringOf(od::value& value, std::string_view& out) {
+    if (PlainString(value.raw_json_token(), out)) return true;
+    return value.get_string().get(out) == simdjson::SUCCESS;
+}
+
 class FastReader {
 public:
-    explicit FastReader(MapDocument& document) : m_document(document) {}
+    // release: a text the loader may give back to the system as it goes.
+    FastReader(MapDocument& document, od::document& json, std::string_view release)
+        : m_document(document), m_json(json), m_release(release) {}
 
-    bool Read(od::document& json) {
+    bool Read() {
+        od::document& json = m_json;
         od::object root;
         JD_FAST_TRY(json.get_object().get(root));
         unsigned seen = 0;
         Kept kept;
         for (auto member : root) {
             std::string_view key;
-            JD_FAST_TRY(member.unescaped_key().get(key));
+            if (!KeyOf(member, key)) return false;
             od::value value;
             JD_FAST_TRY(member.value().get(value));
             const int code = Lookup(key, {"format", "version", "project", "currentColour", "view", "layers", "symbols", "objects"});
@@ -109,7 +152,7 @@ public:
             switch (code) {
                 case kFormat: {
                     std::string_view format;
-                    ok = value.get_string().get(format) == simdjson::SUCCESS && format == kFormatName;
+                    ok = StringOf(value, format) && format == kFormatName;
                     break;
                 }
                 case kVersion: {
@@ -221,18 +264,17 @@ private:
 
     bool Text(od::value& value, CString& out, size_t maxBytes = 0) {
         std::string_view utf8;
-        JD_FAST_TRY(value.get_string().get(utf8));
+        if (!StringOf(value, utf8)) return false;
         if (utf8.find('\0') != std::string_view::npos) return false;
-        std::string gbk;
-        if (!TextToGbk(utf8, gbk)) return false;
-        if (maxBytes != 0 && gbk.size() > maxBytes) return false;
-        out = CString(std::move(gbk));
+        if (!TextToGbk(utf8, m_gbk)) return false;
+        if (maxBytes != 0 && m_gbk.size() > maxBytes) return false;
+        out = CString(std::string_view(m_gbk));
         return true;
     }
     // Kind names repeat across the whole map: each is converted once.
     bool Kind(od::value& value, CString& out) {
         std::string_view utf8;
-        JD_FAST_TRY(value.get_string().get(utf8));
+        if (!StringOf(value, utf8)) return false;
         const auto it = m_kinds.find(utf8);
         if (it != m_kinds.end()) {
             out = it->second;
@@ -290,7 +332,7 @@ private:
         Kept kept;
         for (auto member : object) {
             std::string_view key;
-            JD_FAST_TRY(member.unescaped_key().get(key));
+            if (!KeyOf(member, key)) return false;
             od::value item;
             JD_FAST_TRY(member.value().get(item));
             const int code = Lookup(key, {"name", "lowVoltage", "highVoltage"});
@@ -314,7 +356,7 @@ private:
         unsigned seen = 0;
         for (auto member : object) {
             std::string_view key;
-            JD_FAST_TRY(member.unescaped_key().get(key));
+            if (!KeyOf(member, key)) return false;
             od::value item;
             JD_FAST_TRY(member.value().get(item));
             const int code = Lookup(key, {"originX", "originY", "scale"});
@@ -331,7 +373,7 @@ private:
         Kept kept;
         for (auto member : object) {
             std::string_view key;
-            JD_FAST_TRY(member.unescaped_key().get(key));
+            if (!KeyOf(member, key)) return false;
             od::value item;
             JD_FAST_TRY(member.value().get(item));
             const int code = Lookup(key, {"id", "name", "colour"});
@@ -357,7 +399,7 @@ private:
         Kept kept;
         for (auto member : object) {
             std::string_view key;
-            JD_FAST_TRY(member.unescaped_key().get(key));
+            if (!KeyOf(member, key)) return false;
             od::value item;
             JD_FAST_TRY(member.value().get(item));
             const int code = Lookup(key, {"id", "name", "extent"});
@@ -398,8 +440,27 @@ private:
             JD_FAST_TRY(item.get_object().get(object));
             m_objects.emplace_back();
             if (!ReadObject(object, m_objects.back())) return false;
+            if (m_objects.size() % 1024 == 0) ReleaseReadText();
         }
         return true;
+    }
+
+    // The objects make up nearly all of a map, and the parser reads them
+    // front to back, never looking behind: the pages of text already read
+    // are handed back, so that the text and the growing document are not
+    // both held whole. Only whole pages inside the text go.
+    void ReleaseReadText() {
+        if (m_release.empty()) return;
+        const char* at = nullptr;
+        if (m_json.current_location().get(at) != simdjson::SUCCESS) return;
+        static const uintptr_t page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+        const uintptr_t begin = std::max(reinterpret_cast<uintptr_t>(m_release.data()), m_released);
+        const uintptr_t first = (begin + page - 1) / page * page;
+        const uintptr_t end = std::min(reinterpret_cast<uintptr_t>(at), reinterpret_cast<uintptr_t>(m_release.data() + m_release.size()));
+        const uintptr_t last = end / page * page;
+        if (last <= first + page) return;
+        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
+        m_released = last;
     }
 
     // A line end as read: null is no object; a number is checked once the
@@ -433,7 +494,7 @@ private:
         End from, to;
         for (auto member : json) {
             std::string_view key;
-            JD_FAST_TRY(member.unescaped_key().get(key));
+            if (!KeyOf(member, key)) return false;
             od::value value;
             JD_FAST_TRY(member.value().get(value));
             const int code = ObjectKeyCode(key);
@@ -517,7 +578,7 @@ private:
             unsigned seen = 0;
             for (auto member : object) {
                 std::string_view key;
-                JD_FAST_TRY(member.unescaped_key().get(key));
+                if (!KeyOf(member, key)) return false;
                 od::value field;
                 JD_FAST_TRY(member.value().get(field));
                 const int code = Lookup(key, {"text", "style", "placement"});
@@ -551,7 +612,7 @@ private:
         JD_FAST_TRY(value.get_object().get(object));
         for (auto member : object) {
             std::string_view key;
-            JD_FAST_TRY(member.unescaped_key().get(key));
+            if (!KeyOf(member, key)) return false;
             LONG number = 0;
             if (!RecordNumber(key, number)) return false;
             od::value field;
@@ -577,7 +638,7 @@ private:
         unsigned seen = 0;
         for (auto member : object) {
             std::string_view key;
-            JD_FAST_TRY(member.unescaped_key().get(key));
+            if (!KeyOf(member, key)) return false;
             od::value field;
             JD_FAST_TRY(member.value().get(field));
             const int code = Lookup(key, {"ratedPowerKW", "ratedCurrentA", "ratedVoltageV", "startCurrentA", "powerFactor",
@@ -603,7 +664,7 @@ private:
         JD_FAST_TRY(value.get_object().get(object));
         for (auto member : object) {
             std::string_view key;
-            JD_FAST_TRY(member.unescaped_key().get(key));
+            if (!KeyOf(member, key)) return false;
             od::value text;
             JD_FAST_TRY(member.value().get(text));
             const auto [slot, added] = notes.try_emplace(std::string(key));
@@ -637,7 +698,11 @@ private:
     }
 
     MapDocument& m_document;
+    od::document& m_json;
+    std::string_view m_release;
+    uintptr_t m_released = 0;
     std::vector<MapObject> m_objects;
+    std::string m_gbk;  // conversion buffer, reused
     std::unordered_set<LONG> m_layerIds;
     std::unordered_set<LONG> m_symbolIds;
     struct TextHash {
@@ -651,7 +716,8 @@ private:
 
 size_t FastParsePadding() { return simdjson::SIMDJSON_PADDING; }
 
-bool ParseMapFast(std::string_view text, size_t capacity, MapDocument& document) {
+bool ParseMapFast(std::string_view text, size_t capacity, MapDocument& document, bool releaseText) {
+    const std::string_view whole = text;
     if (text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF") {
         text.remove_prefix(3);
         capacity -= 3;
@@ -668,7 +734,11 @@ bool ParseMapFast(std::string_view text, size_t capacity, MapDocument& document)
         if (parser.iterate(*copy).get(json)) return false;
     }
     MapDocument loaded;
-    if (!FastReader(loaded).Read(json)) return false;
+    if (!FastReader(loaded, json, releaseText ? whole : std::string_view()).Read()) return false;
+    // The parser's buffers go before the index is built.
+    json = od::document();
+    parser = od::parser();
+    copy.reset();
     loaded.Reindex();
     loaded.setModified(false);
     document = std::move(loaded);
