@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <limits>
 #include <set>
 #include <string_view>
@@ -1556,7 +1557,11 @@ void AppendInteger(Integer value, std::string& out) {
 // built in memory but the text itself.
 class MapWriter {
 public:
-    MapWriter(Problems& problems, std::string& out) : m_problems(problems), m_out(out) {}
+    // Text taken from the writer as it goes; it clears what it takes.
+    using Drain = std::function<void(std::string&)>;
+
+    MapWriter(Problems& problems, std::string& out, Drain drain = {})
+        : m_problems(problems), m_out(out), m_drain(std::move(drain)) {}
 
     void Write(const MapDocument& document) {
         CheckLoadable(document, m_problems);
@@ -1616,6 +1621,7 @@ public:
                 at.resize(stem);
                 AppendInteger(i, at);
                 WriteObject(document.objects()[i], at);
+                if (m_drain && m_out.size() >= kDrainBytes) m_drain(m_out);
             }
             Close(2, ']');
         }
@@ -1996,8 +2002,11 @@ private:
         if (ReadKept(text, where, depth, known, kept)) PrintKept(kept, indent, first);
     }
 
+    static constexpr size_t kDrainBytes = 1 << 20;
+
     Problems& m_problems;
     std::string& m_out;
+    Drain m_drain;
     std::string m_utf8;  // conversion buffers, reused
     std::string m_gbk;
 };
@@ -2229,46 +2238,81 @@ std::string SerializeMap(const MapDocument& document) {
 }
 
 bool SaveMapFile(const std::string& path, const MapDocument& document, std::string& error) {
+    // The text goes to the temporary file as it is written, so that a large
+    // map is never held twice, as a document and as its text. What can go
+    // wrong is still reported in the order a user needs it: what the map
+    // itself cannot hold first, then its size, then the target and the disk.
+    std::string resolved;
+    std::string targetError;
+    const bool targetOk = ResolveSaveTarget(path, resolved, targetError);
+    const std::filesystem::path target(resolved);
+    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+    std::string temporary;
+    std::string createError;
+    int fd = -1;
+    if (targetOk) {
+        const std::string prefix = TemporaryPrefix(folder, target.filename().string());
+        RemoveStaleTemporaries(folder, prefix);
+        // The temporary sits beside the target so that the rename stays within
+        // one file system and is atomic.
+        for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+            temporary = (folder / (prefix + std::to_string(::getpid()) + "-" + std::to_string(attempt) + kTemporarySuffix)).string();
+            fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd < 0 && errno != EEXIST) {
+                createError = SystemError("cannot create a temporary file in \"" + folder.string() + "\"", errno);
+                break;
+            }
+        }
+        if (fd < 0 && createError.empty()) {
+            createError = "cannot create a temporary file in \"" + folder.string() + "\": every name is taken";
+        }
+    }
     Problems problems;
-    const std::string text = Serialize(document, problems);
+    size_t written = 0;
+    int writeCode = 0;
+    const auto drain = [&](std::string& piece) {
+        written += piece.size();
+        if (fd >= 0 && writeCode == 0 && written <= kMaxMapFileBytes) WriteAll(fd, piece, writeCode);
+        piece.clear();
+    };
+    {
+        std::string buffer;
+        buffer.reserve(2 << 20);
+        MapWriter(problems, buffer, drain).Write(document);
+        drain(buffer);
+    }
+    const auto discard = [&] {
+        if (fd < 0) return;
+        ::close(fd);
+        fd = -1;
+        ::unlink(temporary.c_str());
+    };
     if (!problems.empty()) {
+        discard();
         error = "the map cannot be saved without loss:";
         for (const MapFileProblem& problem : problems) error += "\n" + problem.where + ": " + problem.message;
         return false;
     }
-    if (text.size() > kMaxMapFileBytes) {
-        error = "the map would be " + std::to_string(text.size()) + " bytes, over the " +
+    if (written > kMaxMapFileBytes) {
+        discard();
+        error = "the map would be " + std::to_string(written) + " bytes, over the " +
                 std::to_string(kMaxMapFileBytes) + "-byte limit of map files, and would not load back";
         return false;
     }
-    std::string resolved;
-    if (!ResolveSaveTarget(path, resolved, error)) return false;
-    const std::filesystem::path target(resolved);
-    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-    const std::string prefix = TemporaryPrefix(folder, target.filename().string());
-    RemoveStaleTemporaries(folder, prefix);
-    // The temporary sits beside the target so that the rename stays within one
-    // file system and is atomic.
-    std::string temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = (folder / (prefix + std::to_string(::getpid()) + "-" + std::to_string(attempt) + kTemporarySuffix)).string();
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) {
-            error = SystemError("cannot create a temporary file in \"" + folder.string() + "\"", errno);
-            return false;
-        }
+    if (!targetOk) {
+        error = targetError;
+        return false;
     }
     if (fd < 0) {
-        error = "cannot create a temporary file in \"" + folder.string() + "\": every name is taken";
+        error = createError;
         return false;
     }
     const auto fail = [&](const std::string& what, int code) {
-        if (fd >= 0) ::close(fd);
-        ::unlink(temporary.c_str());
+        discard();
         error = SystemError(what, code);
         return false;
     };
+    if (writeCode != 0) return fail("cannot write \"" + temporary + "\"", writeCode);
     // A saved map keeps the permissions and, where we may, the owner of the
     // file it replaces.
     struct stat existing {};
@@ -2278,13 +2322,21 @@ bool SaveMapFile(const std::string& path, const MapDocument& document, std::stri
             // Only a privileged user may give a file away; the new file is then ours.
         }
     }
-    int code = 0;
-    if (!WriteAll(fd, text, code)) return fail("cannot write \"" + temporary + "\"", code);
     if (::fsync(fd) != 0) return fail("cannot flush \"" + temporary + "\" to disk", errno);
     const int closed = ::close(fd);
     fd = -1;
-    if (closed != 0) return fail("cannot close \"" + temporary + "\"", errno);
-    if (::rename(temporary.c_str(), resolved.c_str()) != 0) return fail("cannot replace \"" + resolved + "\"", errno);
+    if (closed != 0) {
+        const int code = errno;
+        ::unlink(temporary.c_str());
+        error = SystemError("cannot close \"" + temporary + "\"", code);
+        return false;
+    }
+    if (::rename(temporary.c_str(), resolved.c_str()) != 0) {
+        const int code = errno;
+        ::unlink(temporary.c_str());
+        error = SystemError("cannot replace \"" + resolved + "\"", code);
+        return false;
+    }
     // Make the rename itself durable; the new file is in place either way.
     const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderFd >= 0) {
