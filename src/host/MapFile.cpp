@@ -1341,10 +1341,18 @@ private:
 // The loader's rules on values and references between them, checked on a
 // document before it is written: a map that is saved always loads. Texts,
 // numbers and kept keys are checked as they are written.
+std::string Spell(const std::string& where) { return where; }
+std::string Spell(const char* where) { return where; }
+template <typename Where>
+std::string Spell(const Where& where) {
+    return where();
+}
+
 void CheckLoadable(const MapDocument& document, Problems& problems) {
-    const auto range = [&](const std::string& where, const char* what, long long value, long long min, long long max) {
+    // The place is spelled out only for a problem: a map has many objects and few problems.
+    const auto range = [&](const auto& where, const char* what, long long value, long long min, long long max) {
         if (value < min || value > max) {
-            problems.push_back({where, std::string(what) + " " + std::to_string(value) + " is outside " +
+            problems.push_back({Spell(where), std::string(what) + " " + std::to_string(value) + " is outside " +
                                            std::to_string(min) + ".." + std::to_string(max) + " and would not load back"});
         }
     };
@@ -1382,24 +1390,24 @@ void CheckLoadable(const MapDocument& document, Problems& problems) {
     byHandle.reserve(objects.size());
     for (size_t i = 0; i < objects.size(); ++i) {
         const MapObject& object = objects[i];
-        const std::string at = Child("/objects", i);
-        range(Child(at, "id"), "entity id", object.entityId, 1, kLongMax);
-        range(Child(at, "handle"), "handle", object.handle, 1, kLongMax);
+        const auto at = [i] { return Child("/objects", i); };
+        range([&] { return Child(at(), "id"); }, "entity id", object.entityId, 1, kLongMax);
+        range([&] { return Child(at(), "handle"); }, "handle", object.handle, 1, kLongMax);
         if (const auto [it, added] = byId.emplace(object.entityId, i); !added) {
-            problems.push_back({Child(at, "id"), "entity id " + std::to_string(object.entityId) + " is already used by " +
+            problems.push_back({Child(at(), "id"), "entity id " + std::to_string(object.entityId) + " is already used by " +
                                                      Child("/objects", it->second)});
         }
         if (const auto [it, added] = byHandle.emplace(object.handle, i); !added) {
-            problems.push_back({Child(at, "handle"), "handle " + std::to_string(object.handle) + " is already used by " +
+            problems.push_back({Child(at(), "handle"), "handle " + std::to_string(object.handle) + " is already used by " +
                                                          Child("/objects", it->second)});
         }
-        range(Child(at, "type"), "the entity type", object.entityType, 0, kLongMax);
-        range(Child(at, "colour"), "the colour", object.colour, 0, kMaxColour);
+        range([&] { return Child(at(), "type"); }, "the entity type", object.entityType, 0, kLongMax);
+        range([&] { return Child(at(), "colour"); }, "the colour", object.colour, 0, kMaxColour);
         if (object.layer < 0 || !layers.count(object.layer)) {
-            problems.push_back({Child(at, "layer"), "no layer has id " + std::to_string(object.layer)});
+            problems.push_back({Child(at(), "layer"), "no layer has id " + std::to_string(object.layer)});
         }
         if (object.symbol >= 0 && !symbols.count(object.symbol)) {
-            problems.push_back({Child(at, "symbol"), "no symbol definition has id " + std::to_string(object.symbol)});
+            problems.push_back({Child(at(), "symbol"), "no symbol definition has id " + std::to_string(object.symbol)});
         }
     }
     for (size_t i = 0; i < objects.size(); ++i) {
@@ -1408,12 +1416,12 @@ void CheckLoadable(const MapDocument& document, Problems& problems) {
         for (const bool from : {true, false}) {
             const LONG end = from ? object.fromEntity : object.toEntity;
             if (end == 0) continue;
-            const std::string at = Child(Child("/objects", i), from ? "from" : "to");
+            const auto at = [&] { return Child(Child("/objects", i), from ? "from" : "to"); };
             const auto it = byId.find(end);
             if (end < 0 || it == byId.end()) {
-                problems.push_back({at, "no object has entity id " + std::to_string(end)});
+                problems.push_back({at(), "no object has entity id " + std::to_string(end)});
             } else if (objects[it->second].isLine) {
-                problems.push_back({at, "entity " + std::to_string(end) + " (" + Child("/objects", it->second) +
+                problems.push_back({at(), "entity " + std::to_string(end) + " (" + Child("/objects", it->second) +
                                             ") is a line; a line starts and ends at symbols or points"});
             }
         }
@@ -1936,6 +1944,16 @@ private:
             return;
         }
         // Nearly every text converts exactly; the others take the long way below for their reports.
+        if (std::none_of(bytes.begin(), bytes.end(), [](char c) { return NeedsEscape(static_cast<unsigned char>(c)); })) {
+            // Nothing to escape (a trail byte that looks like one only sends the text the longer way).
+            const size_t mark = m_out.size();
+            m_out += '"';
+            if (AppendGbkAsUtf8IfExact(bytes, m_out)) {
+                m_out += '"';
+                return;
+            }
+            m_out.resize(mark);
+        }
         m_utf8.clear();
         if (AppendGbkAsUtf8IfExact(bytes, m_utf8)) {
             AppendQuotedUtf8(m_utf8, m_out);
