@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "MapGenerator.h"
 #include "host/MapFile.h"
 #include "host/MapFileDetail.h"
@@ -100,6 +102,34 @@ TEST(MapLoaders, ExamplesAndBrokenFilesAgree) {
         }
     }
     EXPECT_GE(files, 6u);
+}
+
+// LoadMapFile lets the fast loader hand back the pages it has read; a map it
+// gives up near its end must still be reported on as the text reads.
+TEST(MapLoaders, AFileGivenUpLateIsReadAgainForItsReports) {
+    const std::string good = Generated(4000, false, 3);
+    std::string bad = good;
+    const size_t last = bad.rfind("\"layer\": ");
+    ASSERT_NE(last, std::string::npos);
+    bad.replace(last, 9, "\"layer\": 99, \"x\": ");  // no such layer, near the end of a large file
+    const fs::path folder = fs::temp_directory_path() / ("jd-loaders-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    for (const std::string* text : {&good, static_cast<const std::string*>(&bad)}) {
+        const fs::path path = folder / "map.json";
+        std::ofstream(path, std::ios::binary) << *text;
+        MapDocument fromFile;
+        const MapLoadResult loaded = LoadMapFile(path.string(), fromFile);
+        MapDocument fromText;
+        const MapLoadResult parsed = ParseMap(*text, fromText);
+        EXPECT_EQ(loaded.ok, parsed.ok);
+        EXPECT_EQ(loaded.Describe("map"), parsed.Describe("map"));
+        EXPECT_TRUE(fromFile == fromText);
+    }
+    MapDocument probe;
+    const MapLoadResult refused = ParseMap(bad, probe);
+    EXPECT_FALSE(refused.ok);
+    EXPECT_NE(refused.Describe("map").find("no layer has id 99"), std::string::npos) << refused.Describe("map");
+    fs::remove_all(folder);
 }
 
 // A small valid map with a slot for extra members of the root, of the
