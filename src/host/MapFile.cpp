@@ -1384,22 +1384,34 @@ void CheckLoadable(const MapDocument& document, Problems& problems) {
         }
     }
     const std::vector<MapObject>& objects = document.objects();
-    std::unordered_map<LONG, size_t> byId;
-    std::unordered_map<LONG, size_t> byHandle;
+    // (value, position) sorted: the first object of each id or handle is the
+    // first of its run, found by a binary search.
+    std::vector<std::pair<LONG, size_t>> byId;
+    std::vector<std::pair<LONG, size_t>> byHandle;
     byId.reserve(objects.size());
     byHandle.reserve(objects.size());
+    for (size_t i = 0; i < objects.size(); ++i) {
+        byId.emplace_back(objects[i].entityId, i);
+        byHandle.emplace_back(objects[i].handle, i);
+    }
+    std::sort(byId.begin(), byId.end());
+    std::sort(byHandle.begin(), byHandle.end());
+    const auto firstOf = [](const std::vector<std::pair<LONG, size_t>>& sorted, LONG value) {
+        const auto it = std::lower_bound(sorted.begin(), sorted.end(), std::pair<LONG, size_t>(value, 0));
+        return it != sorted.end() && it->first == value ? it->second : npos;
+    };
     for (size_t i = 0; i < objects.size(); ++i) {
         const MapObject& object = objects[i];
         const auto at = [i] { return Child("/objects", i); };
         range([&] { return Child(at(), "id"); }, "entity id", object.entityId, 1, kLongMax);
         range([&] { return Child(at(), "handle"); }, "handle", object.handle, 1, kLongMax);
-        if (const auto [it, added] = byId.emplace(object.entityId, i); !added) {
+        if (const size_t first = firstOf(byId, object.entityId); first != i) {
             problems.push_back({Child(at(), "id"), "entity id " + std::to_string(object.entityId) + " is already used by " +
-                                                     Child("/objects", it->second)});
+                                                     Child("/objects", first)});
         }
-        if (const auto [it, added] = byHandle.emplace(object.handle, i); !added) {
+        if (const size_t first = firstOf(byHandle, object.handle); first != i) {
             problems.push_back({Child(at(), "handle"), "handle " + std::to_string(object.handle) + " is already used by " +
-                                                         Child("/objects", it->second)});
+                                                         Child("/objects", first)});
         }
         range([&] { return Child(at(), "type"); }, "the entity type", object.entityType, 0, kLongMax);
         range([&] { return Child(at(), "colour"); }, "the colour", object.colour, 0, kMaxColour);
@@ -1417,11 +1429,11 @@ void CheckLoadable(const MapDocument& document, Problems& problems) {
             const LONG end = from ? object.fromEntity : object.toEntity;
             if (end == 0) continue;
             const auto at = [&] { return Child(Child("/objects", i), from ? "from" : "to"); };
-            const auto it = byId.find(end);
-            if (end < 0 || it == byId.end()) {
+            const size_t target = firstOf(byId, end);
+            if (end < 0 || target == npos) {
                 problems.push_back({at(), "no object has entity id " + std::to_string(end)});
-            } else if (objects[it->second].isLine) {
-                problems.push_back({at(), "entity " + std::to_string(end) + " (" + Child("/objects", it->second) +
+            } else if (objects[target].isLine) {
+                problems.push_back({at(), "entity " + std::to_string(end) + " (" + Child("/objects", target) +
                                             ") is a line; a line starts and ends at symbols or points"});
             }
         }
