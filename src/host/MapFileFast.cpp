@@ -457,7 +457,7 @@ private:
         const uintptr_t begin = std::max(reinterpret_cast<uintptr_t>(m_release.data()), m_released);
         const uintptr_t first = (begin + page - 1) / page * page;
         const uintptr_t end = std::min(reinterpret_cast<uintptr_t>(at), reinterpret_cast<uintptr_t>(m_release.data() + m_release.size()));
-        const uintptr_t last = end / page * page;
+        const uintptr_t last = (end - std::min(end, page)) / page * page;  // a page short of where it reads
         if (last <= first + page) return;
         ::madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
         m_released = last;
