@@ -1944,19 +1944,34 @@ private:
     // (bytes that are not GBK show as U+FFFD).
     void Text(const CString& gbk, const Place& where, size_t maxBytes = 0, const char* what = "text") {
         const std::string_view bytes = gbk.view();
-        if (bytes.find('\0') != npos) {
+        // One look at the bytes settles the usual case: nothing to escape (a
+        // NUL is a control character, so it takes the long way to its report).
+        bool plain = true;
+        bool ascii = true;
+        for (const char c : bytes) {
+            const auto byte = static_cast<unsigned char>(c);
+            plain = plain && !NeedsEscape(byte);
+            ascii = ascii && byte < 0x80;
+        }
+        if (!plain && bytes.find('\0') != npos) {
             m_problems.push_back({where.str(), std::string("the ") + what + " contains a NUL byte, which map texts cannot hold"});
         }
         if (maxBytes != 0 && bytes.size() > maxBytes) {
             m_problems.push_back({where.str(), std::string("the ") + what + " is " + std::to_string(bytes.size()) +
                                                    " GBK bytes long; at most " + std::to_string(maxBytes) + " fit"});
         }
-        if (IsAscii(bytes)) {
+        if (ascii && plain) {
+            m_out += '"';
+            m_out += bytes;
+            m_out += '"';
+            return;
+        }
+        if (ascii) {
             AppendQuotedUtf8(bytes, m_out);
             return;
         }
         // Nearly every text converts exactly; the others take the long way below for their reports.
-        if (std::none_of(bytes.begin(), bytes.end(), [](char c) { return NeedsEscape(static_cast<unsigned char>(c)); })) {
+        if (plain) {
             // Nothing to escape (a trail byte that looks like one only sends the text the longer way).
             const size_t mark = m_out.size();
             m_out += '"';

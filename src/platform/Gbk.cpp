@@ -199,23 +199,54 @@ bool GbkToUtf8ByTable(std::string_view in, std::string& out) {
 
 }  // namespace
 
+namespace {
+
+// GBK pair -> (UTF-8 length << 24) | UTF-8 bytes, for pairs that convert and
+// convert back to themselves; kNoForm for the others.
+std::atomic<std::uint32_t> g_exactUtf8OfPair[(0xFE - 0x81 + 1) * kTrails];
+
+std::uint32_t ExactUtf8OfPair(unsigned char lead, unsigned char trail) {
+    std::atomic<std::uint32_t>& slot = g_exactUtf8OfPair[(lead - 0x81u) * kTrails + (trail - 0x40u)];
+    std::uint32_t entry = slot.load(std::memory_order_relaxed);
+    if (entry != kUnknown) return entry;
+    entry = kNoForm;
+    const std::uint32_t codePoint = CodePointOfPair(lead, trail);
+    if (codePoint != kNoForm && GbkOfCodePoint(codePoint) == (2u << 16 | static_cast<std::uint32_t>(lead) << 8 | trail)) {
+        std::string utf8;
+        AppendUtf8(codePoint, utf8);
+        entry = static_cast<std::uint32_t>(utf8.size()) << 24;
+        for (size_t k = 0; k < utf8.size(); ++k) entry |= static_cast<std::uint32_t>(static_cast<unsigned char>(utf8[k])) << (8 * (2 - k));
+    }
+    slot.store(entry, std::memory_order_relaxed);
+    return entry;
+}
+
+}  // namespace
+
 bool AppendGbkAsUtf8IfExact(std::string_view gbk, std::string& out) {
+    // Written in place: a GBK text takes at most half as many bytes again in UTF-8.
+    const size_t base = out.size();
+    out.resize(base + gbk.size() + gbk.size() / 2);
+    char* at = out.data() + base;
     for (size_t i = 0; i < gbk.size();) {
         const unsigned char lead = static_cast<unsigned char>(gbk[i]);
         if (lead < 0x80) {
-            out += static_cast<char>(lead);
+            *at++ = static_cast<char>(lead);
             ++i;
             continue;
         }
-        if (lead < 0x81 || lead > 0xFE || i + 1 >= gbk.size()) return false;
-        const unsigned char trail = static_cast<unsigned char>(gbk[i + 1]);
-        if (trail < 0x40 || trail > 0xFE) return false;
-        const std::uint32_t codePoint = CodePointOfPair(lead, trail);
-        if (codePoint == kNoForm) return false;
-        if (GbkOfCodePoint(codePoint) != (2u << 16 | static_cast<std::uint32_t>(lead) << 8 | trail)) return false;
-        AppendUtf8(codePoint, out);
+        const unsigned char trail = i + 1 < gbk.size() ? static_cast<unsigned char>(gbk[i + 1]) : 0;
+        if (lead < 0x81 || lead > 0xFE || trail < 0x40 || trail > 0xFE) return false;
+        const std::uint32_t entry = ExactUtf8OfPair(lead, trail);
+        if (entry == kNoForm) return false;
+        const unsigned length = entry >> 24;
+        at[0] = static_cast<char>((entry >> 16) & 0xFF);
+        at[1] = static_cast<char>((entry >> 8) & 0xFF);
+        if (length == 3) at[2] = static_cast<char>(entry & 0xFF);
+        at += length;
         i += 2;
     }
+    out.resize(static_cast<size_t>(at - out.data()));
     return true;
 }
 
