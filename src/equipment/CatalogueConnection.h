@@ -146,6 +146,8 @@ public:
     std::int64_t ColumnInt64(int column) const;
     double ColumnDouble(int column) const;
     std::string ColumnText(int column) const;
+    // The same text without a copy: valid until the next Step, Reset or column read.
+    std::string_view ColumnTextView(int column) const;
     bool ColumnIsNull(int column) const { return ColumnStorage(column) == StorageClass::Null; }
 
     const std::string& sql() const { return m_sql; }
@@ -193,6 +195,14 @@ public:
     virtual std::int64_t ColumnInt64(int column) const = 0;
     virtual double ColumnDouble(int column) const = 0;
     virtual std::string ColumnText(int column) const = 0;
+    // An engine that holds the row's texts gives a view of them; by default a copy is kept.
+    virtual std::string_view ColumnTextView(int column) const {
+        m_text = ColumnText(column);
+        return m_text;
+    }
+
+private:
+    mutable std::string m_text;
 };
 
 class ConnectionImpl {
