@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -330,6 +331,39 @@ TEST_P(CatalogueCsvTest, NumbersAreStoredAsTheirTextReadsExactly) {
         EXPECT_EQ(std::strtod(table.rows[i][3]->c_str(), nullptr), std::strtod(texts[i].c_str(), nullptr))
             << texts[i] << " was read back as " << *table.rows[i][3];
     }
+}
+
+// The list reads rows one at a time and only some columns: each value must
+// be what the whole table gives, texts of several columns of a row at once
+// included, and a column the table lacks NULL.
+TEST_P(CatalogueCsvTest, RowsReadOneAtATimeGiveWhatTheWholeTableGives) {
+    ASSERT_NO_THROW(jdcat::ImportCsv(Kind::Feeder, "Model,ReleaseCurrent,LongMultiple,MCurrent\n\"Q,1\",\"\",,0.125\n",
+                                     "f.csv", false));
+    const jdcat::Table table = jdcat::ReadTable(Kind::Feeder);
+    const std::vector<std::string> wanted = {"LongMultiple", "Model", "NoSuchColumn", "IsThemalProtect",
+                                             "ReleaseCurrent", "MCurrent", "ID"};
+    std::vector<std::vector<std::optional<std::string>>> rows;
+    const size_t count = jdcat::ForEachRow(Kind::Feeder, wanted, [&](const std::vector<std::string_view>& row) {
+        std::vector<std::optional<std::string>> values;
+        for (const std::string_view value : row)
+            values.push_back(value.data() ? std::optional<std::string>(value) : std::nullopt);
+        rows.push_back(values);
+    });
+    ASSERT_EQ(count, table.rows.size());
+    ASSERT_EQ(rows.size(), table.rows.size());
+    for (size_t c = 0; c < wanted.size(); ++c) {
+        const auto column = std::find(table.columns.begin(), table.columns.end(), wanted[c]);
+        for (size_t r = 0; r < rows.size(); ++r) {
+            const std::optional<std::string> expected =
+                column == table.columns.end() ? std::nullopt : table.rows[r][static_cast<size_t>(column - table.columns.begin())];
+            EXPECT_EQ(rows[r][c], expected) << "row " << r << ", column " << wanted[c];
+        }
+    }
+    // The new row: two texts side by side, an empty text, a NULL and a real.
+    EXPECT_EQ(rows.back()[1], std::optional<std::string>("Q,1"));
+    EXPECT_EQ(rows.back()[4], std::optional<std::string>(""));
+    EXPECT_EQ(rows.back()[0], std::nullopt);
+    EXPECT_EQ(rows.back()[5], std::optional<std::string>("0.125"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, CatalogueCsvTest, BothEngines(), EngineName);
