@@ -581,12 +581,18 @@ ImportResult ImportCsv(Kind kind, const std::string& csvText, const std::string&
                 connection, "INSERT INTO " + table + " (" + JoinNames(others) + ") VALUES (" + marks + ")");
         }
         jdsql::Statement upsert(connection, sql);
-        bool explicitIds = false;
+        bool explicitIds = false;  // rows with IDs of their own written since the catalogue last heard of them
         for (size_t r = 1; r <= rows; ++r) {
             const Bound* row = &values[(r - 1) * width];
             // A row without an ID leaves the column out: the catalogue gives
-            // the next one (a NULL would be refused by a server).
+            // the next one (a NULL would be refused by a server). A server's
+            // sequence must first move past the IDs the rows before it
+            // brought, or it could hand out one of them again.
             const bool newId = idIndex < width && row[idIndex].how == Bound::Null;
+            if (newId && explicitIds) {
+                connection.AfterExplicitIds(table);
+                explicitIds = false;
+            }
             explicitIds |= idIndex < width && !newId;
             jdsql::Statement& target = newId ? *insertNew : upsert;
             target.Reset();

@@ -276,9 +276,17 @@ TEST_P(CatalogueCsvTest, ReplacedRowsLoseWhatTheFileLeavesOutAndIdsAreNeverReuse
     EXPECT_EQ(table.rows.back()[0], std::optional<std::string>("701"));
     EXPECT_EQ(table.rows.back()[1], std::optional<std::string>("NEXT"));
 
+    // A row without an ID after one that took the next free ID itself gets
+    // the one after (a server's sequence had not moved past it yet).
+    result = jdcat::ImportCsv(Kind::Transformer, "ID,Model\n702,OWN\n,AFTER\n", "f.csv", false);
+    EXPECT_EQ(result.added, 2);
+    const jdcat::Table after = jdcat::ReadTable(Kind::Transformer);
+    EXPECT_EQ(after.rows.back()[0], std::optional<std::string>("703"));
+    EXPECT_EQ(after.rows.back()[1], std::optional<std::string>("AFTER"));
+
     // Emptying the table first: every row of the file is added, the old ones counted as removed.
     result = jdcat::ImportCsv(Kind::Transformer, csv, "f.csv", true);
-    EXPECT_EQ(result.removed, 91);  // the 90 seed rows (row 1 replaced) and 701
+    EXPECT_EQ(result.removed, 93);  // the 90 seed rows (row 1 replaced), 701, 702 and 703
     EXPECT_EQ(result.added, 2);
     EXPECT_EQ(result.replaced, 0);
 }
