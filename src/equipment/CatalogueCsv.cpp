@@ -270,7 +270,9 @@ Bound Check(std::string_view field, const ImportColumn& column, const Place& pla
             char* end = nullptr;
             errno = 0;
             value = std::strtoll(text.c_str(), &end, 10);
-            if (text.empty() || *end != '\0' || errno == ERANGE || std::isspace(static_cast<unsigned char>(text[0])))
+            // end == the text's end: a NUL inside must not cut the number short.
+            if (text.empty() || end != text.c_str() + text.size() || errno == ERANGE ||
+                std::isspace(static_cast<unsigned char>(text[0])))
                 throw CsvInputError(place.text() + ": " + Quote(text) + " is not a whole number");
         }
         // Drawings keep model IDs in 32-bit fields: a larger one could never be read back.
@@ -291,7 +293,8 @@ Bound Check(std::string_view field, const ImportColumn& column, const Place& pla
         double value = 0.0;
         if (!QuickDecimal(field, value)) {
             const std::string text(field);
-            if (text.empty() || std::isspace(static_cast<unsigned char>(text.front())) ||
+            if (text.empty() || text.find('\0') != std::string::npos ||
+                std::isspace(static_cast<unsigned char>(text.front())) ||
                 std::isspace(static_cast<unsigned char>(text.back())) || !ParseExchangeDouble(text.c_str(), value))
                 throw CsvInputError(place.text() + ": " + Quote(text) + " is not a number");
         }

@@ -171,6 +171,9 @@ TEST_P(CatalogueCsvTest, OutOfRangeIdsOddNumbersAndUnstorableTextsAreRefused) {
         {"Model,HVoltage\nX,-Infinity\n", "row 1, column HVoltage: \"-Infinity\" is not a number"},
         {"Model,HVoltage\nX,1e999\n", "row 1, column HVoltage: \"1e999\" is not a number"},
         {std::string("Model,Type\nX,A") + '\0' + "B\n", "row 1, column Type: the text holds a NUL character (byte 1)"},
+        // A NUL must not cut a number short into one that reads.
+        {std::string("Model,Capacity\nX,12") + '\0' + "\n", "row 1, column Capacity: \"12"},
+        {std::string("ID,Model\n12") + '\0' + "3,X\n", "row 1, column ID: \"12"},
         {std::string("Model\n\"K") + '\0' + "\"\n", "row 1, column Model: the text holds a NUL character"},
         // U+1F600 is UTF-8 but has no GBK form.
         {"Model,LinkGroup\nX,caf\xF0\x9F\x98\x80\n", "row 1, column LinkGroup: the text has a character the catalogue "
