@@ -294,6 +294,7 @@ void DialogWindow::Act(const std::function<ActionResult(DialogDriver&)>& action,
     if (m_syncing || m_finishing || !m_dialog.IsRunning()) return;
     DialogDriver driver(m_dialog);
     const ActionResult result = action(driver);
+    if (const auto hook = afterAction) hook();
     if (!result.ok()) {
         // A refused action changes nothing in the model; the widgets go back to it.
         setToolTip(FromGbk(result.error));
@@ -539,6 +540,9 @@ QWidget* DialogRunner::Parent() const {
 
 void DialogRunner::Run(CDialog& dialog) {
     DialogWindow window(dialog, Parent());
+    window.afterAction = [this]() {
+        if (const auto hook = afterAction) hook();
+    };
     m_open.push_back(&window);
     window.SyncFromModel();
     if (!dialog.HasEnded()) {

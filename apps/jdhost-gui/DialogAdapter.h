@@ -42,6 +42,9 @@ public:
     // Copies the model's state onto the widgets.
     void SyncFromModel();
 
+    // Runs after each thing the user did reached the model (the runner's afterAction).
+    std::function<void()> afterAction;
+
     // Escape or the close button: IDCANCEL to the model, which may refuse.
     void reject() override;
     // Enter: the model's OK button.
@@ -95,6 +98,9 @@ public:
     DialogWindow* ActiveWindow() const { return m_open.empty() ? nullptr : m_open.back(); }
     // Called once each dialog window is shown (tests and the screenshot hook in here).
     std::function<void(DialogWindow&)> onDialogShown;
+    // Called after each user action a dialog's handlers ran for (the main
+    // window looks whether the module redrew the map meanwhile).
+    std::function<void()> afterAction;
 
 private:
     QWidget* Parent() const;

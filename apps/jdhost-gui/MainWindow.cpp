@@ -50,6 +50,9 @@ MainWindow::MainWindow(const std::string& modulePath, QWidget* parent)
     m_canvas = new MapCanvas(central);
     m_canvas->setObjectName(QStringLiteral("mapCanvas"));
     layout->addWidget(m_canvas, 1);
+    m_windowDrawing = std::make_unique<CanvasWindowDrawing>(*m_canvas);
+    m_windowDrawingScope = std::make_unique<WindowDrawingScope>(*m_windowDrawing);
+    m_dialogs.afterAction = [this]() { CheckMapRedrawn(); };
 
     // The command line: the module's prompt, then a field to type a command's keyword.
     auto* commandRow = new QWidget(central);
@@ -107,6 +110,8 @@ MainWindow::MainWindow(const std::string& modulePath, QWidget* parent)
 MainWindow::~MainWindow() {
     DetachCommandHost();
     m_canvas->SetDocument(nullptr);
+    m_windowDrawingScope.reset();
+    m_windowDrawing.reset();
 }
 
 void MainWindow::LoadModule(const std::string& path) {
@@ -199,6 +204,7 @@ void MainWindow::RememberRecent(const QString& path) {
 
 void MainWindow::AttachCommandHost() {
     m_session = std::make_unique<host::HostSession>(*m_document);
+    m_redrawsSeen = m_session->state().redrawMapCount;
     if (m_module) m_commandHost = std::make_unique<jdhost::ModuleCommandHost>(*m_module, *m_session, static_cast<jdhost::IHostEvents&>(*this));
 }
 
@@ -341,8 +347,17 @@ void MainWindow::ClickCanvas(QPointF at, Qt::KeyboardModifiers modifiers) {
     AfterCommandEvent();
 }
 
+void MainWindow::CheckMapRedrawn() {
+    if (!m_session) return;
+    const int redraws = m_session->state().redrawMapCount;
+    if (redraws == m_redrawsSeen) return;
+    m_redrawsSeen = redraws;
+    m_canvas->DropWindowSurface();
+}
+
 void MainWindow::AfterCommandEvent() {
     if (!m_document) return;
+    if (m_session) m_redrawsSeen = m_session->state().redrawMapCount;
     m_canvas->RebuildIndex();
     RefreshRecords();
     RefreshTitle();

@@ -20,6 +20,7 @@ MapCanvas::MapCanvas(QWidget* parent) : QWidget(parent) {
 }
 
 void MapCanvas::SetDocument(const host::MapDocument* document) {
+    m_surface = QImage();
     m_document = document;
     RebuildIndex();
     m_autoFit = true;
@@ -33,6 +34,7 @@ void MapCanvas::RebuildIndex() {
     } else {
         m_index.Clear();
     }
+    m_surface = QImage();
     update();
 }
 
@@ -40,12 +42,14 @@ void MapCanvas::Fit() {
     if (!m_document) return;
     m_view = FitView(m_document->view(), m_index.Extent(), QSizeF(size()));
     m_autoFit = true;
+    m_surface = QImage();
     update();
 }
 
 void MapCanvas::SetCanvasView(const CanvasView& view) {
     m_view = view;
     m_autoFit = false;
+    m_surface = QImage();
     update();
 }
 
@@ -58,6 +62,7 @@ void MapCanvas::ZoomAt(double factor, QPointF at) {
     m_view.panY = at.y() - (at.y() - m_view.panY) * factor;
     m_view.zoom = zoom;
     m_autoFit = false;
+    m_surface = QImage();
     update();
 }
 
@@ -67,6 +72,7 @@ void MapCanvas::SetLayerVisible(LONG layer, bool visible) {
     } else {
         m_options.hiddenLayers.insert(layer);
     }
+    m_surface = QImage();
     update();
 }
 
@@ -97,8 +103,32 @@ QPointF MapCanvas::ScreenPointOf(const host::MapObject& object) const {
     return projection.MapToScreen(object.insertion.x, object.insertion.y);
 }
 
+QImage& MapCanvas::WindowSurface() {
+    if (m_surface.isNull() || m_surface.size() != size() * devicePixelRatioF()) {
+        m_surface = QImage(size() * devicePixelRatioF(), QImage::Format_RGB32);
+        m_surface.setDevicePixelRatio(devicePixelRatioF());
+        QPainter painter(&m_surface);
+        PaintScene(painter);
+    }
+    return m_surface;
+}
+
+void MapCanvas::DropWindowSurface() {
+    if (m_surface.isNull()) return;
+    m_surface = QImage();
+    update();
+}
+
 void MapCanvas::paintEvent(QPaintEvent*) {
     QPainter painter(this);
+    if (!m_surface.isNull()) {
+        painter.drawImage(QPointF(0, 0), m_surface);
+        return;
+    }
+    PaintScene(painter);
+}
+
+void MapCanvas::PaintScene(QPainter& painter) {
     m_options.font = font();
     if (!m_document) {
         painter.fillRect(rect(), palette().window());
@@ -114,6 +144,7 @@ void MapCanvas::paintEvent(QPaintEvent*) {
 
 void MapCanvas::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    m_surface = QImage();
     if (m_autoFit) Fit();
 }
 
@@ -141,6 +172,7 @@ void MapCanvas::mouseMoveEvent(QMouseEvent* event) {
             m_view.panX = m_viewAtPress.panX + (at.x() - m_pressAt.x());
             m_view.panY = m_viewAtPress.panY + (at.y() - m_pressAt.y());
             m_autoFit = false;
+            m_surface = QImage();
             update();
         }
     }

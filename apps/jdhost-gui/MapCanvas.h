@@ -6,6 +6,7 @@
 #include <functional>
 #include <set>
 
+#include <QImage>
 #include <QWidget>
 
 #include "host/MapDocument.h"
@@ -46,6 +47,13 @@ public:
     // Pixels around the cursor a click may miss an object by.
     static constexpr double kPickTolerancePixels = 4.0;
 
+    // The picture window drawings go onto (CanvasDrawing.h): made from what
+    // the canvas shows when first asked for, then shown instead of the map
+    // until DropWindowSurface(). Everything that redraws the map drops it.
+    QImage& WindowSurface();
+    bool HasWindowSurface() const { return !m_surface.isNull(); }
+    void DropWindowSurface();
+
     // Called after the map is painted with a drawing context in client coordinates.
     std::function<void(CDC& dc)> paintOverlay;
     std::function<void(QPointF screenPoint, Qt::KeyboardModifiers modifiers)> onClick;
@@ -63,7 +71,11 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
+    // The map and the overlay, as a paint event draws them.
+    void PaintScene(QPainter& painter);
+
     const host::MapDocument* m_document = nullptr;
+    QImage m_surface;
     SpatialIndex m_index;
     CanvasView m_view;
     PaintOptions m_options;
