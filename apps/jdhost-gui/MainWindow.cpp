@@ -239,6 +239,7 @@ bool MainWindow::OpenMap(const QString& path) {
     m_document->setModified(false);
     m_path = path;
     m_selected = 0;
+    m_canvas->SetPreferredEntity(0);
     AttachCommandHost();
     m_canvas->SetDocument(m_document.get());
     m_prompt->setText(tr("命令:"));
@@ -365,6 +366,7 @@ void MainWindow::AfterCommandEvent() {
 
 void MainWindow::SelectEntity(LONG entityId) {
     m_selected = entityId;
+    m_canvas->SetPreferredEntity(entityId);
     RefreshRecords();
 }
 

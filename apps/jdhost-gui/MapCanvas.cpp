@@ -76,6 +76,13 @@ void MapCanvas::SetLayerVisible(LONG layer, bool visible) {
     update();
 }
 
+void MapCanvas::SetPreferredEntity(LONG entityId) {
+    if (m_options.preferredEntity == entityId) return;
+    m_options.preferredEntity = entityId;
+    m_surface = QImage();
+    update();
+}
+
 MapProjection MapCanvas::Projection() const {
     return MapProjection(m_document ? m_document->view() : host::MapView(), m_view);
 }

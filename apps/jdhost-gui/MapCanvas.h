@@ -31,6 +31,8 @@ public:
     // Zooms by `factor` keeping the map point under `screenPoint` where it is.
     void ZoomAt(double factor, QPointF screenPoint);
     void SetLayerVisible(LONG layer, bool visible);
+    // Whose labels are placed first (the selected object); 0 for none.
+    void SetPreferredEntity(LONG entityId);
     bool IsLayerVisible(LONG layer) const { return m_options.hiddenLayers.count(layer) == 0; }
 
     const CanvasView& canvasView() const { return m_view; }
