@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
+#include <QTimer>
 
 #include "jdhost-gui/MapRenderer.h"
 #include "module/GridCtrl.h"
@@ -251,10 +252,12 @@ void DialogWindow::Connect(Control& c) {
                 request.column = item->column();
                 if (!ToGbk(item->text(), request.text)) {
                     SyncFromModel();
+                    ShowRefusedEdit(request.row, request.column,
+                                    tr("The text holds characters the map cannot store (it keeps its texts in GBK)."));
                     return;
                 }
                 ::SendMessage(h, GVM_USEREDITCELL, 0, reinterpret_cast<LPARAM>(&request));
-                if (!request.error.IsEmpty()) setToolTip(FromGbk(request.error));
+                if (!request.error.IsEmpty()) ShowRefusedEdit(request.row, request.column, FromGbk(request.error));
                 if (m_dialog.HasEnded()) {
                     m_finishing = true;
                     QDialog::done(m_dialog.GetEndResult());
@@ -266,6 +269,27 @@ void DialogWindow::Connect(Control& c) {
         break;
     default: break;
     }
+}
+
+void DialogWindow::ShowRefusedEdit(int row, int column, const QString& reason) {
+    setToolTip(reason);
+    // After the table has finished committing the editor: a modal box inside
+    // its commit would run the event loop under the half-done edit.
+    QTimer::singleShot(0, this, [this, row, column, reason]() {
+        if (m_finishing) return;
+        const Control* grid = nullptr;
+        for (const Control& c : m_controls) {
+            if (c.grid) grid = &c;
+        }
+        auto* table = grid ? static_cast<QTableWidget*>(grid->widget) : nullptr;
+        const QTableWidgetItem* item = table ? table->item(row, column) : nullptr;
+        QMessageBox box(QMessageBox::Warning, windowTitle(),
+                        item ? tr("The cell \"%1\" was not changed.").arg(item->text()) : tr("The cell was not changed."),
+                        QMessageBox::Ok, this);
+        box.setObjectName(QStringLiteral("gridEditRefused"));
+        box.setInformativeText(reason);
+        box.exec();
+    });
 }
 
 const DialogWindow::Control* DialogWindow::Find(int id) const {

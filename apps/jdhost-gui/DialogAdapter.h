@@ -74,6 +74,9 @@ private:
     // closes this window when the dialog ended, or mirrors the new state.
     void Act(const std::function<ActionResult(DialogDriver&)>& action, QPoint menuAt = QPoint());
     void ShowPendingMenu(QPoint at);
+    // The grid refused an edit: the cell shows its old value again (the model
+    // kept it) and the reason comes up in a warning box over the dialog.
+    void ShowRefusedEdit(int row, int column, const QString& reason);
     const Control* Find(int id) const;
 
     CDialog& m_dialog;

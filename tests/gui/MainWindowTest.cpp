@@ -288,3 +288,53 @@ TEST_F(MainWindowTest, LeavingAnEditRunsItsFocusLossHandler) {
     EXPECT_FALSE(boxText.isEmpty());
     EXPECT_FALSE(window->commandRunning());
 }
+
+TEST_F(MainWindowTest, RefusedGridEditShowsItsReasonAndKeepsTheCell) {
+    LaunchAndPick("1#移动变电站");
+    QString boxText, boxReason, cellAfter, modelAfter;
+    bool boxSeen = false;
+    OpenDialog("1#移动变电站", [&](gui::DialogWindow& dialog) {
+        ASSERT_TRUE(guitest::ClickListItem(Control<QListWidget>(dialog, IDC_MODEL_LIST), U("KBSGZY-500/6")));
+        window->dialogs().onDialogShown = [&](gui::DialogWindow& shown) {
+            window->dialogs().onDialogShown = nullptr;
+            gui::DialogWindow* stockWindow = &shown;
+            QTimer::singleShot(0, stockWindow, [&, stockWindow]() {
+                gui::DialogWindow& stock = *stockWindow;
+                auto* table = Control<QTableWidget>(stock, IDC_STOCK_GRID);
+                if (!table) {
+                    stock.reject();
+                    return;
+                }
+                // The header row is read-only in the grid: the model refuses the edit.
+                const QString header = table->item(0, 1)->text();
+                guitest::WhenModal([&](QWidget* modal) {
+                    auto* box = qobject_cast<QMessageBox*>(modal);
+                    if (box) {
+                        boxSeen = true;
+                        boxText = box->text();
+                        boxReason = box->informativeText();
+                    }
+                    modal->close();
+                }, &stock);
+                table->item(0, 1)->setText(QStringLiteral("edited"));
+                EXPECT_TRUE(QTest::qWaitFor([&]() { return boxSeen; }, 5000));
+                cellAfter = table->item(0, 1)->text();
+                GridCellRequest request;
+                request.row = 0;
+                request.column = 1;
+                ::SendMessage(::GetDlgItem(stock.model().GetSafeHwnd(), IDC_STOCK_GRID), GVM_QUERYCELL, 0,
+                              reinterpret_cast<LPARAM>(&request));
+                modelAfter = QString::fromStdString(ToUtf8(request.text));
+                EXPECT_EQ(modelAfter, header);
+                EXPECT_EQ(cellAfter, header);
+                stock.reject();
+            });
+        };
+        QTest::mouseClick(Control<QPushButton>(dialog, IDC_STOCK), Qt::LeftButton);
+        dialog.reject();
+    });
+    EXPECT_TRUE(boxSeen) << "no box showed the refusal";
+    EXPECT_TRUE(boxText.contains(cellAfter)) << boxText.toStdString();
+    EXPECT_TRUE(boxReason.contains(QStringLiteral("read-only"))) << boxReason.toStdString();
+    EXPECT_FALSE(cellAfter.isEmpty());
+}
