@@ -124,7 +124,29 @@ void DialogWindow::Build() {
         }
         m_controls.push_back(c);
     }
+    PlaceCrowdedLabels();
     for (Control& c : m_controls) Connect(c);
+}
+
+void DialogWindow::PlaceCrowdedLabels() {
+    // A caption beside its field that would run over another control (the
+    // font's text is wider than the template left room for) goes above the
+    // field instead, where templates leave a line between rows.
+    const auto overlapsAnother = [this](const QRect& r, const Control& self) {
+        for (const Control& other : m_controls) {
+            if (&other == &self || other.kind == WindowKind::GroupBox) continue;
+            if (other.rect.intersects(r)) return true;
+            if (other.label && &other < &self && other.label->geometry().intersects(r)) return true;
+        }
+        return false;
+    };
+    for (Control& c : m_controls) {
+        if (!c.label || c.kind == WindowKind::ListBox) continue;
+        if (!overlapsAnother(c.label->geometry(), c)) continue;
+        const QSize hint = c.label->sizeHint();
+        const QRect above(c.rect.left(), std::max(0, c.rect.top() - hint.height() - 1), hint.width(), hint.height());
+        if (!overlapsAnother(above, c)) c.label->setGeometry(above);
+    }
 }
 
 QWidget* DialogWindow::MakeWidget(Control& c) {

@@ -66,6 +66,7 @@ private:
         bool grid = false;
     };
     void Build();
+    void PlaceCrowdedLabels();
     QWidget* MakeWidget(Control& c);
     void Connect(Control& c);
     void SyncControl(Control& c);

@@ -138,6 +138,7 @@ struct Painter {
         std::vector<QPointF> places;   // top left corners, best first
     };
     std::vector<PendingLabels> pending;
+    QRectF view;   // the target, in screen pixels
 
     PendingLabels Block(const host::MapObject& object, const QColor& colour, bool centred) const {
         PendingLabels l{&object, colour, centred, {}, {}, {}};
@@ -193,9 +194,16 @@ struct Painter {
         });
         LabelGrid placed;
         for (const PendingLabels& l : pending) {
-            const auto free = std::find_if(l.places.begin(), l.places.end(), [&](const QPointF& at) {
-                return !placed.Overlaps(QRectF(at, l.size));
+            // A free place inside the view first (an object by the window's
+            // edge shows its labels on the inner side), else any free place.
+            auto free = std::find_if(l.places.begin(), l.places.end(), [&](const QPointF& at) {
+                const QRectF box(at, l.size);
+                return view.contains(box) && !placed.Overlaps(box);
             });
+            if (free == l.places.end()) {
+                free = std::find_if(l.places.begin(), l.places.end(),
+                                    [&](const QPointF& at) { return !placed.Overlaps(QRectF(at, l.size)); });
+            }
             if (free == l.places.end()) {
                 stats.labelsSkipped += static_cast<size_t>(l.lines.size());
                 continue;
@@ -297,7 +305,7 @@ void PaintMap(QPainter& painter, const host::MapDocument& map, const SpatialInde
     std::vector<uint32_t> visible;
     index.Query(projection.VisibleArea(QRectF(target)), visible);
     s.candidates = visible.size();
-    Painter p{painter, map, projection, options, s, QFontMetrics(options.font), {}, {}};
+    Painter p{painter, map, projection, options, s, QFontMetrics(options.font), {}, {}, QRectF(target)};
     const auto& objects = map.objects();
     // Lines first, then symbols and points on top, each in document order.
     for (int pass = 0; pass < 2; ++pass) {

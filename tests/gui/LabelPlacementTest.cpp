@@ -109,3 +109,27 @@ TEST(LabelPlacementTest, PreferredObjectsLabelsWinAContestedPlace) {
     EXPECT_EQ(preferred.labelledEntities.front(), loser);
     ExpectNoTwoIntersect(preferred);
 }
+
+TEST(LabelPlacementTest, LabelsByTheEdgeGoToTheInnerSide) {
+    host::MapDocument map;
+    ASSERT_TRUE(host::LoadMapFile(JD_SOURCE_DIR "/examples/sample-mine.json", map).ok);
+    gui::SpatialIndex index;
+    index.Build(map);
+    // Fitted with the usual 20-pixel margin, the leftmost and rightmost
+    // symbols' labels are wider than the margin: centred under them they
+    // would be cut by the edge.
+    const QSize size(900, 600);
+    const gui::MapProjection projection(map.view(), gui::FitView(map.view(), index.Extent(), QSizeF(size)));
+    QImage image(size, QImage::Format_RGB32);
+    QPainter painter(&image);
+    gui::PaintOptions options;
+    options.font = QApplication::font();
+    gui::PaintStats stats;
+    gui::PaintMap(painter, map, index, projection, QRect(QPoint(0, 0), size), options, &stats);
+    ASSERT_GT(stats.labelBoxes.size(), 20u);
+    const QRectF view(QPointF(0, 0), QSizeF(size));
+    for (size_t i = 0; i < stats.labelBoxes.size(); ++i) {
+        EXPECT_TRUE(view.contains(stats.labelBoxes[i])) << "entity " << stats.labelledEntities[i];
+    }
+    ExpectNoTwoIntersect(stats);
+}

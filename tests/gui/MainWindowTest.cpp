@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -337,4 +338,32 @@ TEST_F(MainWindowTest, RefusedGridEditShowsItsReasonAndKeepsTheCell) {
     EXPECT_TRUE(boxText.contains(cellAfter)) << boxText.toStdString();
     EXPECT_TRUE(boxReason.contains(QStringLiteral("read-only"))) << boxReason.toStdString();
     EXPECT_FALSE(cellAfter.isEmpty());
+}
+
+TEST_F(MainWindowTest, CaptionsDoNotRunOverOtherControls) {
+    LaunchAndPick("1#移动变电站");
+    int checked = 0;
+    QStringList overlaps;
+    OpenDialog("1#移动变电站", [&](gui::DialogWindow& dialog) {
+        std::vector<QWidget*> controls;
+        for (QWidget* w : dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (w->property("controlId").isValid() && !qobject_cast<QGroupBox*>(w)) controls.push_back(w);
+        }
+        for (QWidget* w : controls) {
+            QLabel* label = dialog.ControlLabel(w->property("controlId").toInt());
+            if (!label || !label->isVisible()) continue;
+            ++checked;
+            for (QWidget* other : controls) {
+                if (other != w && other->isVisible() && other->geometry().intersects(label->geometry())) {
+                    overlaps << label->text() + QStringLiteral(" over ") + other->objectName() +
+                                    QString::number(other->property("controlId").toInt());
+                }
+            }
+        }
+        dialog.reject();
+    });
+    // The Set Transformer dialog labels 14 fields and lists (the capacity's
+    // caption has no room on its left beside the model list).
+    EXPECT_GE(checked, 10);
+    EXPECT_TRUE(overlaps.isEmpty()) << overlaps.join(QStringLiteral("; ")).toStdString();
 }
