@@ -139,6 +139,8 @@ struct Painter {
     };
     std::vector<PendingLabels> pending;
     QRectF view;   // the target, in screen pixels
+    // Symbols drawn in full: a label does not cover one either.
+    std::vector<QRectF> symbols;
 
     PendingLabels Block(const host::MapObject& object, const QColor& colour, bool centred) const {
         PendingLabels l{&object, colour, centred, {}, {}, {}};
@@ -193,6 +195,7 @@ struct Painter {
             return options.preferredEntity != 0 && l.object->entityId == options.preferredEntity;
         });
         LabelGrid placed;
+        for (const QRectF& symbol : symbols) placed.Add(symbol);
         for (const PendingLabels& l : pending) {
             // A free place inside the view first (an object by the window's
             // edge shows its labels on the inner side), else any free place.
@@ -282,6 +285,7 @@ struct Painter {
         }
         p.setBrush(Qt::NoBrush);
         ++stats.shapes;
+        symbols.push_back(screenBox);
         if (screenBox.height() >= kLabelMinSymbolHeight && !object.labels.empty()) {
             SymbolLabels(object, screenBox, colour.darker(130));
         }
@@ -305,7 +309,7 @@ void PaintMap(QPainter& painter, const host::MapDocument& map, const SpatialInde
     std::vector<uint32_t> visible;
     index.Query(projection.VisibleArea(QRectF(target)), visible);
     s.candidates = visible.size();
-    Painter p{painter, map, projection, options, s, QFontMetrics(options.font), {}, {}, QRectF(target)};
+    Painter p{painter, map, projection, options, s, QFontMetrics(options.font), {}, {}, QRectF(target), {}};
     const auto& objects = map.objects();
     // Lines first, then symbols and points on top, each in document order.
     for (int pass = 0; pass < 2; ++pass) {

@@ -5,8 +5,8 @@
 // screen pixels. Only the objects the spatial index finds in the visible area
 // are drawn; objects smaller than a pixel or two become dots, labels appear
 // once a symbol is large enough to carry them. Labels are placed last and
-// never over one another: an object's label block that would overlap one
-// already placed is left out at that scale (zooming in brings it back), the
+// never over one another nor over a symbol: an object's label block that
+// would overlap one already placed is left out at that scale (zooming in brings it back), the
 // preferred object's first so that what the user works on stays readable.
 #include <set>
 #include <vector>

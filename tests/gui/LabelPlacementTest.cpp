@@ -20,6 +20,7 @@ struct Scene {
     host::MapDocument map;
     gui::SpatialIndex index;
     std::vector<LONG> copies;
+    mutable gui::CanvasView lastView;   // of the last Paint
     Scene() {
         EXPECT_TRUE(host::LoadMapFile(JD_SOURCE_DIR "/examples/sample-mine.json", map).ok);
         const host::MapObject station = *map.FindByName(FromUtf8("1#移动变电站"));
@@ -40,6 +41,7 @@ struct Scene {
         view.panX = zoomAt.x() - (zoomAt.x() - view.panX) * zoomOnFit;
         view.panY = zoomAt.y() - (zoomAt.y() - view.panY) * zoomOnFit;
         view.zoom *= zoomOnFit;
+        lastView = view;
         const gui::MapProjection projection(map.view(), view);
         QImage image(size, QImage::Format_RGB32);
         QPainter painter(&image);
@@ -49,6 +51,20 @@ struct Scene {
         gui::PaintStats stats;
         gui::PaintMap(painter, map, index, projection, QRect(QPoint(0, 0), size), options, &stats);
         return stats;
+    }
+
+    // Screen boxes of the symbols drawn in full (4 pixels and more) by the last Paint.
+    std::vector<QRectF> SymbolBoxes() const {
+        const gui::MapProjection projection(map.view(), lastView);
+        std::vector<QRectF> boxes;
+        for (size_t i = 0; i < map.objects().size(); ++i) {
+            if (map.objects()[i].isLine) continue;
+            const gui::MapRect& b = index.BoundsOf(static_cast<uint32_t>(i));
+            const QRectF box =
+                QRectF(projection.MapToScreen(b.x0, b.y0), projection.MapToScreen(b.x1, b.y1)).normalized();
+            if (box.width() >= 4 || box.height() >= 4) boxes.push_back(box);
+        }
+        return boxes;
     }
 };
 
@@ -74,6 +90,12 @@ TEST(LabelPlacementTest, CrowdedViewLeavesLabelsOutRatherThanOverlapThem) {
     // labels (10 px and up) that cannot all fit in 20 px.
     const gui::PaintStats crowded = scene.Paint(QSize(900, 600), 1.0, QPointF(0, 0));
     EXPECT_GT(crowded.labels, 0u);
+    // Nor does a label cover a symbol.
+    const std::vector<QRectF> symbols = scene.SymbolBoxes();
+    ASSERT_GT(symbols.size(), 20u);
+    for (const QRectF& label : crowded.labelBoxes) {
+        for (const QRectF& symbol : symbols) EXPECT_FALSE(label.intersects(symbol));
+    }
     EXPECT_GT(crowded.labelsSkipped, 0u) << "the view is not crowded: the test shows nothing";
     ExpectNoTwoIntersect(crowded);
     EXPECT_EQ(crowded.labelBoxes.size(), crowded.labelledEntities.size());
