@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -163,6 +164,13 @@ void MainWindow::BuildMenus() {
     });
     view->addAction(tr("Zoom &Out"), QKeySequence::ZoomOut, this, [this]() {
         m_canvas->ZoomAt(0.8, QPointF(m_canvas->width() / 2.0, m_canvas->height() / 2.0));
+    });
+    view->addAction(tr("Find &Object..."), QKeySequence::Find, this, [this]() {
+        QInputDialog ask(this);
+        ask.setObjectName(QStringLiteral("findObject"));
+        ask.setWindowTitle(tr("Find object"));
+        ask.setLabelText(tr("Name or #entity id:"));
+        if (ask.exec() == QDialog::Accepted && !ask.textValue().trimmed().isEmpty()) FindAndShow(ask.textValue().trimmed());
     });
     m_layersMenu = view->addMenu(tr("&Layers"));
     m_layersMenu->setObjectName(QStringLiteral("layersMenu"));
@@ -323,6 +331,19 @@ void MainWindow::CancelCommand() {
     std::string error;
     if (!m_commandHost->Key(VK_ESCAPE, error)) ReportFailure(error);
     AfterCommandEvent();
+}
+
+bool MainWindow::FindAndShow(const QString& reference) {
+    std::string error;
+    const host::MapObject* object = jdhost::FindObject(*m_document, reference.toStdString(), error);
+    if (!object) {
+        statusBar()->showMessage(QString::fromStdString(error), kStatusMessageMs);
+        return false;
+    }
+    m_canvas->ShowObject(*object);
+    if (!commandRunning()) SelectEntity(object->entityId);
+    statusBar()->showMessage(tr("%1 is in the middle of the view").arg(FromGbk(object->name)), kStatusMessageMs);
+    return true;
 }
 
 void MainWindow::ClickCanvas(QPointF at, Qt::KeyboardModifiers modifiers) {

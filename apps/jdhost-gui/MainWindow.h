@@ -66,6 +66,10 @@ public:
     void LaunchCommand();
     // Esc: ends the running command as the editor does.
     void CancelCommand();
+    // Brings an object (a name or #entity-id, as jdhost takes them) into the
+    // middle of the canvas, large enough to click, and selects it unless a
+    // command runs. False (and the reason in the status bar) when not found.
+    bool FindAndShow(const QString& reference);
     // A click on the canvas at a screen point of the canvas.
     void ClickCanvas(QPointF screenPoint, Qt::KeyboardModifiers modifiers);
     // The module asked the map control to redraw since last looked: what it

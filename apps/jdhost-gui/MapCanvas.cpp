@@ -1,5 +1,6 @@
 #include "jdhost-gui/MapCanvas.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QKeyEvent>
@@ -44,6 +45,26 @@ void MapCanvas::Fit() {
     m_autoFit = true;
     m_surface = QImage();
     update();
+}
+
+void MapCanvas::ShowObject(const host::MapObject& object) {
+    if (!m_document) return;
+    const auto position = static_cast<uint32_t>(&object - m_document->objects().data());
+    if (position >= m_document->objects().size()) return;
+    const MapRect& b = m_index.BoundsOf(position);
+    const MapProjection projection = Projection();
+    const QRectF box = QRectF(projection.MapToScreen(b.x0, b.y0), projection.MapToScreen(b.x1, b.y1)).normalized();
+    const double want = std::max(1.0, height() / 5.0);
+    const double size = std::max({box.width(), box.height(), 1e-9});
+    const double factor = std::clamp(want / size, 1.0, 1e6 / std::max(m_view.zoom, 1e-12));
+    CanvasView view = m_view;
+    view.zoom *= factor;
+    // Where the object's middle lands at the new zoom, then the pan that puts it in the middle.
+    const QPointF middle = box.center();
+    const QPointF client((middle.x() - m_view.panX) / m_view.zoom, (middle.y() - m_view.panY) / m_view.zoom);
+    view.panX = width() / 2.0 - client.x() * view.zoom;
+    view.panY = height() / 2.0 - client.y() * view.zoom;
+    SetCanvasView(view);
 }
 
 void MapCanvas::SetCanvasView(const CanvasView& view) {

@@ -28,6 +28,9 @@ public:
     void RebuildIndex();
 
     void Fit();
+    // Centres the object and zooms so that it takes about a fifth of the
+    // canvas's height (never zooming out of a closer view).
+    void ShowObject(const host::MapObject& object);
     // Zooms by `factor` keeping the map point under `screenPoint` where it is.
     void ZoomAt(double factor, QPointF screenPoint);
     void SetLayerVisible(LONG layer, bool visible);

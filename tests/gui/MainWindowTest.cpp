@@ -367,3 +367,27 @@ TEST_F(MainWindowTest, CaptionsDoNotRunOverOtherControls) {
     EXPECT_GE(checked, 10);
     EXPECT_TRUE(overlaps.isEmpty()) << overlaps.join(QStringLiteral("; ")).toStdString();
 }
+
+TEST_F(MainWindowTest, FindBringsAnObjectToTheMiddleLargeEnoughToClick) {
+    gui::MapCanvas* canvas = window->canvas();
+    const gui::CanvasView before = canvas->canvasView();
+    EXPECT_FALSE(window->FindAndShow(U("没有这个设备")));
+    EXPECT_EQ(canvas->canvasView().zoom, before.zoom);
+    EXPECT_EQ(canvas->canvasView().panX, before.panX);
+
+    ASSERT_TRUE(window->FindAndShow(U("绞车启动器")));
+    const host::MapObject* object = window->document()->FindByName(FromUtf8("绞车启动器"));
+    const QPointF middle(canvas->width() / 2.0, canvas->height() / 2.0);
+    const QPointF at = canvas->ScreenPointOf(*object);
+    // The starter's extent is symmetric about its insertion, so the insertion is the middle.
+    EXPECT_NEAR(at.x(), middle.x(), 1.0);
+    EXPECT_NEAR(at.y(), middle.y(), 1.0);
+    EXPECT_EQ(canvas->ObjectAt(middle), static_cast<long>(object - window->document()->objects().data()));
+    EXPECT_GT(canvas->canvasView().zoom, before.zoom);
+    EXPECT_EQ(window->selectedEntity(), object->entityId);
+    // By #entity id as well; the object is already large: no zooming out.
+    const double zoom = canvas->canvasView().zoom;
+    ASSERT_TRUE(window->FindAndShow(QStringLiteral("#3")));
+    EXPECT_GE(canvas->canvasView().zoom, zoom);
+    EXPECT_EQ(window->selectedEntity(), 3);
+}
