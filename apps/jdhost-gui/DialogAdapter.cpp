@@ -622,7 +622,8 @@ int MessageBoxAnswerOfButton(int standardButton) {
 int DialogRunner::Show(const CString& text, const CString& caption, UINT type) {
     QMessageBox box(Parent());
     box.setObjectName(QStringLiteral("platformMessageBox"));
-    box.setWindowTitle(caption.IsEmpty() ? QStringLiteral(" ") : FromGbk(caption));
+    // Without a caption a box is titled with the program's name, as on the desktop.
+    box.setWindowTitle(caption.IsEmpty() ? QGuiApplication::applicationDisplayName() : FromGbk(caption));
     box.setText(FromGbk(text));
     switch (type & MB_ICONMASK) {
     case MB_ICONSTOP: box.setIcon(QMessageBox::Critical); break;

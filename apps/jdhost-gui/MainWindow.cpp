@@ -15,6 +15,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QSettings>
 #include <QShortcut>
 #include <QStatusBar>
@@ -105,7 +106,13 @@ MainWindow::MainWindow(const std::string& modulePath, QWidget* parent)
     LoadModule(modulePath);
     BuildMenus();
     RefreshTitle();
-    resize(1200, 800);
+    // 1200 x 800, or nine tenths of a smaller screen.
+    QSize size(1200, 800);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QSize room = screen->availableGeometry().size() * 9 / 10;
+        if (room.isValid() && !room.isEmpty()) size = size.boundedTo(room);
+    }
+    resize(size);
 }
 
 MainWindow::~MainWindow() {
@@ -173,6 +180,12 @@ void MainWindow::BuildMenus() {
         if (ask.exec() == QDialog::Accepted && !ask.textValue().trimmed().isEmpty()) FindAndShow(ask.textValue().trimmed());
     });
     m_layersMenu = view->addMenu(tr("&Layers"));
+    // The records panel can be closed from its title bar; here it comes back.
+    if (auto* dock = findChild<QDockWidget*>(QStringLiteral("recordsDock"))) {
+        QAction* toggle = dock->toggleViewAction();
+        toggle->setText(tr("&Records Panel"));
+        view->addAction(toggle);
+    }
     m_layersMenu->setObjectName(QStringLiteral("layersMenu"));
 }
 

@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDockWidget>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -114,7 +115,7 @@ TEST_F(MainWindowTest, CommandMenuComesFromTheModulesCaptions) {
 TEST_F(MainWindowTest, MainJobFromLaunchToOkWritesTheModel) {
     LaunchAndPick("1#移动变电站");
     EXPECT_EQ(window->selectedEntity(), window->document()->FindByName(FromUtf8("1#移动变电站"))->entityId);
-    QString boxText;
+    QString boxText, boxTitle;
     QMessageBox::Icon boxIcon = QMessageBox::NoIcon;
     QString capacity, apparentPower;
     bool okPressed = false;
@@ -151,6 +152,7 @@ TEST_F(MainWindowTest, MainJobFromLaunchToOkWritesTheModel) {
             ASSERT_NE(box, nullptr);
             boxText = box->text();
             boxIcon = box->icon();
+            boxTitle = box->windowTitle();
             QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
         }, &dialog);
         QTest::mouseClick(Control<QPushButton>(dialog, IDC_LOAD_STATISTICS), Qt::LeftButton);
@@ -166,6 +168,9 @@ TEST_F(MainWindowTest, MainJobFromLaunchToOkWritesTheModel) {
     // Load statistics (examples/set-transformer.jds): S = 275.36 kVA.
     EXPECT_EQ(boxText, U("该变压器的视在功率为 275.36kVA！"));
     EXPECT_EQ(boxIcon, QMessageBox::Information);
+    // The module gives no caption: the box carries the program's name, as desktop boxes do.
+    EXPECT_EQ(boxTitle, QGuiApplication::applicationDisplayName());
+    EXPECT_FALSE(boxTitle.trimmed().isEmpty());
     EXPECT_EQ(apparentPower, U("275.36"));
     EXPECT_EQ(capacity, U("315"));
     EXPECT_EQ(window->promptLabel()->text(), U("退出设置变压器命令"));
@@ -390,4 +395,21 @@ TEST_F(MainWindowTest, FindBringsAnObjectToTheMiddleLargeEnoughToClick) {
     ASSERT_TRUE(window->FindAndShow(QStringLiteral("#3")));
     EXPECT_GE(canvas->canvasView().zoom, zoom);
     EXPECT_EQ(window->selectedEntity(), 3);
+}
+
+TEST_F(MainWindowTest, AClosedRecordsPanelComesBackFromTheViewMenu) {
+    auto* dock = window->findChild<QDockWidget*>(QStringLiteral("recordsDock"));
+    ASSERT_NE(dock, nullptr);
+    dock->close();
+    ASSERT_FALSE(dock->isVisible());
+    QAction* toggle = nullptr;
+    for (QAction* menu : window->menuBar()->actions()) {
+        if (!menu->menu()) continue;
+        for (QAction* a : menu->menu()->actions()) {
+            if (a == dock->toggleViewAction()) toggle = a;
+        }
+    }
+    ASSERT_NE(toggle, nullptr) << "no menu shows the records panel again";
+    toggle->trigger();
+    EXPECT_TRUE(dock->isVisible());
 }
