@@ -523,6 +523,8 @@ void DialogWindow::SyncGrid(Control& c) {
                 item->setText(value);
             }
             if (fixed[static_cast<size_t>(r)]) {
+                // A header: nothing to type into (the grid would refuse it anyway).
+                item->setFlags(item->flags() & ~Qt::ItemIsEditable);
                 QFont bold = item->font();
                 bold.setBold(true);
                 item->setFont(bold);

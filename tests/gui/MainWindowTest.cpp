@@ -311,8 +311,11 @@ TEST_F(MainWindowTest, RefusedGridEditShowsItsReasonAndKeepsTheCell) {
                     stock.reject();
                     return;
                 }
-                // The header row is read-only in the grid: the model refuses the edit.
+                // The header row is read-only in the grid: the table offers no editor
+                // there, and a change that reaches the model anyway is refused.
                 const QString header = table->item(0, 1)->text();
+                EXPECT_FALSE(table->item(0, 1)->flags() & Qt::ItemIsEditable);
+                EXPECT_TRUE(table->item(1, 1)->flags() & Qt::ItemIsEditable);
                 guitest::WhenModal([&](QWidget* modal) {
                     auto* box = qobject_cast<QMessageBox*>(modal);
                     if (box) {
