@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDockWidget>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -415,4 +416,64 @@ TEST_F(MainWindowTest, AClosedRecordsPanelComesBackFromTheViewMenu) {
     ASSERT_NE(toggle, nullptr) << "no menu shows the records panel again";
     toggle->trigger();
     EXPECT_TRUE(dock->isVisible());
+}
+
+// Pixels of a canvas picture in pure red and pure green, the flash's two pens.
+static void CountFlashPixels(const QImage& image, QPoint centre, int radius, int& red, int& green) {
+    red = green = 0;
+    for (int y = std::max(0, centre.y() - radius); y <= std::min(image.height() - 1, centre.y() + radius); ++y) {
+        for (int x = std::max(0, centre.x() - radius); x <= std::min(image.width() - 1, centre.x() + radius); ++x) {
+            const QRgb c = image.pixel(x, y);
+            if (qRed(c) == 255 && qGreen(c) == 0 && qBlue(c) == 0) ++red;
+            if (qRed(c) == 0 && qGreen(c) == 255 && qBlue(c) == 0) ++green;
+        }
+    }
+}
+
+TEST_F(MainWindowTest, FeederSwitchDialogFlashesTheShortCircuitPointOnTheCanvas) {
+    LaunchAndPick("1#移动变电站");
+    const QPoint point = ScreenPointOf("d2");
+    int mostRed = 0, mostGreen = 0, samples = 0;
+    qint64 flashMs = -1;
+    bool redrawnAfter = false;
+    OpenDialog("1#移动变电站", [&](gui::DialogWindow& dialog) {
+        window->dialogs().onDialogShown = [&](gui::DialogWindow& shown) {
+            window->dialogs().onDialogShown = nullptr;
+            gui::DialogWindow* feeder = &shown;
+            QTimer::singleShot(0, feeder, [&, feeder]() {
+                auto* combo = Control<QComboBox>(*feeder, IDC_SWITCH_SHORT_POINT);
+                if (!combo) {
+                    feeder->reject();
+                    return;
+                }
+                // What the canvas shows, looked at every 20 ms while the flash pauses.
+                QTimer look;
+                QObject::connect(&look, &QTimer::timeout, [&]() {
+                    if (!window->canvas()->HasWindowSurface()) return;
+                    int red = 0, green = 0;
+                    CountFlashPixels(window->canvas()->grab().toImage(), point, 12, red, green);
+                    mostRed = std::max(mostRed, red);
+                    mostGreen = std::max(mostGreen, green);
+                    ++samples;
+                });
+                look.start(20);
+                QElapsedTimer clock;
+                clock.start();
+                EXPECT_TRUE(guitest::ChooseComboItem(combo, QStringLiteral("d2")));
+                flashMs = clock.elapsed();
+                look.stop();
+                // The module redraws the map after the flash: the drawings are gone.
+                redrawnAfter = !window->canvas()->HasWindowSurface();
+                feeder->reject();
+            });
+        };
+        QTest::mouseClick(Control<QPushButton>(dialog, IDC_LV_HEAD), Qt::LeftButton);
+        dialog.reject();
+    });
+    // Six drawings, each followed by a 100 ms pause that really waits.
+    EXPECT_GE(flashMs, 6 * 100 - 30);
+    EXPECT_GT(samples, 0);
+    EXPECT_GT(mostRed, 0) << "the red pen never reached the canvas";
+    EXPECT_GT(mostGreen, 0) << "the green pen never reached the canvas";
+    EXPECT_TRUE(redrawnAfter);
 }
