@@ -42,7 +42,7 @@ void CanvasWindowDrawing::ReleaseWindowDC(HWND /*window*/, CDC* dc) {
     if (m_contexts.empty() && m_painter) {
         m_painter->end();
         m_painter.reset();
-        m_canvas.update();
+        m_canvas.WindowDrawingDone();
     }
 }
 

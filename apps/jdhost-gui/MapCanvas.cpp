@@ -21,7 +21,7 @@ MapCanvas::MapCanvas(QWidget* parent) : QWidget(parent) {
 }
 
 void MapCanvas::SetDocument(const host::MapDocument* document) {
-    m_surface = QImage();
+    ForgetSurface();
     m_document = document;
     RebuildIndex();
     m_autoFit = true;
@@ -35,7 +35,7 @@ void MapCanvas::RebuildIndex() {
     } else {
         m_index.Clear();
     }
-    m_surface = QImage();
+    ForgetSurface();
     update();
 }
 
@@ -43,7 +43,7 @@ void MapCanvas::Fit() {
     if (!m_document) return;
     m_view = FitView(m_document->view(), m_index.Extent(), QSizeF(size()));
     m_autoFit = true;
-    m_surface = QImage();
+    ForgetSurface();
     update();
 }
 
@@ -70,7 +70,7 @@ void MapCanvas::ShowObject(const host::MapObject& object) {
 void MapCanvas::SetCanvasView(const CanvasView& view) {
     m_view = view;
     m_autoFit = false;
-    m_surface = QImage();
+    ForgetSurface();
     update();
 }
 
@@ -83,7 +83,7 @@ void MapCanvas::ZoomAt(double factor, QPointF at) {
     m_view.panY = at.y() - (at.y() - m_view.panY) * factor;
     m_view.zoom = zoom;
     m_autoFit = false;
-    m_surface = QImage();
+    ForgetSurface();
     update();
 }
 
@@ -93,14 +93,14 @@ void MapCanvas::SetLayerVisible(LONG layer, bool visible) {
     } else {
         m_options.hiddenLayers.insert(layer);
     }
-    m_surface = QImage();
+    ForgetSurface();
     update();
 }
 
 void MapCanvas::SetPreferredEntity(LONG entityId) {
     if (m_options.preferredEntity == entityId) return;
     m_options.preferredEntity = entityId;
-    m_surface = QImage();
+    ForgetSurface();
     update();
 }
 
@@ -143,7 +143,23 @@ QImage& MapCanvas::WindowSurface() {
 
 void MapCanvas::DropWindowSurface() {
     if (m_surface.isNull()) return;
+    ForgetSurface();
+    update();
+}
+
+void MapCanvas::ForgetSurface() {
+    // A context may still be drawing into it (the painter writes to its
+    // pixels): it goes when that drawing is given back.
+    if (m_surface.paintingActive()) {
+        m_surfaceStale = true;
+        return;
+    }
     m_surface = QImage();
+    m_surfaceStale = false;
+}
+
+void MapCanvas::WindowDrawingDone() {
+    if (m_surfaceStale) ForgetSurface();
     update();
 }
 
@@ -172,7 +188,7 @@ void MapCanvas::PaintScene(QPainter& painter) {
 
 void MapCanvas::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    m_surface = QImage();
+    ForgetSurface();
     if (m_autoFit) Fit();
 }
 
@@ -200,7 +216,7 @@ void MapCanvas::mouseMoveEvent(QMouseEvent* event) {
             m_view.panX = m_viewAtPress.panX + (at.x() - m_pressAt.x());
             m_view.panY = m_viewAtPress.panY + (at.y() - m_pressAt.y());
             m_autoFit = false;
-            m_surface = QImage();
+            ForgetSurface();
             update();
         }
     }

@@ -58,6 +58,8 @@ public:
     QImage& WindowSurface();
     bool HasWindowSurface() const { return !m_surface.isNull(); }
     void DropWindowSurface();
+    // The window drawing service gave back its last context.
+    void WindowDrawingDone();
 
     // Called after the map is painted with a drawing context in client coordinates.
     std::function<void(CDC& dc)> paintOverlay;
@@ -78,9 +80,12 @@ protected:
 private:
     // The map and the overlay, as a paint event draws them.
     void PaintScene(QPainter& painter);
+    // Drops the surface now, or once no painter draws into it.
+    void ForgetSurface();
 
     const host::MapDocument* m_document = nullptr;
     QImage m_surface;
+    bool m_surfaceStale = false;
     SpatialIndex m_index;
     CanvasView m_view;
     PaintOptions m_options;

@@ -121,3 +121,19 @@ TEST_F(WindowDrawingTest, PauseWaitsWithTheEventLoopRunning) {
     // Not skipped: a precise timer does not fire early (a few ms of clock granularity allowed).
     EXPECT_GE(waited, 95);
 }
+
+TEST_F(WindowDrawingTest, ARedrawWhileAContextDrawsWaitsUntilItIsGivenBack) {
+    CDC* dc = GetWindowDC(session->mapControl().GetSafeHwnd());
+    ASSERT_TRUE(window->canvas()->HasWindowSurface());
+    // A zoom asks for a fresh map while the module still holds the context:
+    // its pixels must stay until the context is given back.
+    window->canvas()->ZoomAt(1.25, QPointF(10, 10));
+    EXPECT_TRUE(window->canvas()->HasWindowSurface());
+    CPen pen(PS_SOLID, 3, RGB(255, 0, 0));
+    CPen* previous = dc->SelectObject(&pen);
+    dc->MoveTo(0, 0);
+    dc->LineTo(40, 40);
+    dc->SelectObject(previous);
+    ReleaseWindowDC(session->mapControl().GetSafeHwnd(), dc);
+    EXPECT_FALSE(window->canvas()->HasWindowSurface());
+}
