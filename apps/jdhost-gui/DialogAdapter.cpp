@@ -339,7 +339,16 @@ QRect DialogWindow::TemplateRect(int id) const {
 void DialogWindow::Act(const std::function<ActionResult(DialogDriver&)>& action, QPoint menuAt) {
     if (m_syncing || m_finishing || !m_dialog.IsRunning()) return;
     DialogDriver driver(m_dialog);
-    const ActionResult result = action(driver);
+    struct Acting {
+        int& depth;
+        explicit Acting(int& d) : depth(d) { ++depth; }
+        ~Acting() { --depth; }
+    };
+    ActionResult result;
+    {
+        const Acting acting(m_acting);
+        result = action(driver);
+    }
     if (const auto hook = afterAction) hook();
     if (!result.ok()) {
         // A refused action changes nothing in the model; the widgets go back to it.
@@ -547,6 +556,9 @@ bool DialogWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void DialogWindow::reject() {
+    // A close while a handler still runs (the title bar's button during a
+    // flash's pause) would end the dialog under it: not now.
+    if (m_acting) return;
     // Escape and the title bar's close button: IDCANCEL, which reaches OnCancel.
     Act([](DialogDriver& d) { return d.PressCancel(); });
 }

@@ -84,6 +84,7 @@ private:
     std::vector<Control> m_controls;
     QSize m_baseUnits;
     int m_syncing = 0;
+    int m_acting = 0;   // handlers of this dialog running now
     bool m_finishing = false;
 };
 

@@ -436,6 +436,7 @@ TEST_F(MainWindowTest, FeederSwitchDialogFlashesTheShortCircuitPointOnTheCanvas)
     int mostRed = 0, mostGreen = 0, samples = 0;
     qint64 flashMs = -1;
     bool redrawnAfter = false;
+    bool endedDuringFlash = true;
     OpenDialog("1#移动变电站", [&](gui::DialogWindow& dialog) {
         window->dialogs().onDialogShown = [&](gui::DialogWindow& shown) {
             window->dialogs().onDialogShown = nullptr;
@@ -448,8 +449,15 @@ TEST_F(MainWindowTest, FeederSwitchDialogFlashesTheShortCircuitPointOnTheCanvas)
                 }
                 // What the canvas shows, looked at every 20 ms while the flash pauses.
                 QTimer look;
+                bool closeTried = false;
                 QObject::connect(&look, &QTimer::timeout, [&]() {
                     if (!window->canvas()->HasWindowSurface()) return;
+                    if (!closeTried) {
+                        // The title bar's close button while the handler flashes: not now.
+                        closeTried = true;
+                        feeder->reject();
+                        endedDuringFlash = feeder->model().HasEnded();
+                    }
                     int red = 0, green = 0;
                     CountFlashPixels(window->canvas()->grab().toImage(), point, 12, red, green);
                     mostRed = std::max(mostRed, red);
@@ -464,6 +472,8 @@ TEST_F(MainWindowTest, FeederSwitchDialogFlashesTheShortCircuitPointOnTheCanvas)
                 look.stop();
                 // The module redraws the map after the flash: the drawings are gone.
                 redrawnAfter = !window->canvas()->HasWindowSurface();
+                EXPECT_TRUE(closeTried);
+                EXPECT_FALSE(feeder->model().HasEnded());
                 feeder->reject();
             });
         };
@@ -476,4 +486,5 @@ TEST_F(MainWindowTest, FeederSwitchDialogFlashesTheShortCircuitPointOnTheCanvas)
     EXPECT_GT(mostRed, 0) << "the red pen never reached the canvas";
     EXPECT_GT(mostGreen, 0) << "the green pen never reached the canvas";
     EXPECT_TRUE(redrawnAfter);
+    EXPECT_FALSE(endedDuringFlash);
 }
