@@ -38,10 +38,13 @@ fuzz: deps
 	@FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) scripts/fuzz
 
 # Timings, never part of make test: the hot routines under Google Benchmark,
-# then jdhost against floors measured in the same run (scripts/bench;
-# BENCH_SIZES="10000 100000" skips the 1M maps). docs/performance.md reads them.
+# the catalogue layer's model-list query against sqlite3 and psql
+# (scripts/bench-catalogue), then jdhost against floors measured in the same
+# run (scripts/bench; BENCH_SIZES="10000 100000" skips the 1M maps).
+# docs/performance.md reads them.
 bench: build
 	@$(BUILD)/bin/jdbench
+	@scripts/bench-catalogue $(BUILD)
 	@scripts/bench $(BUILD)
 
 clean:

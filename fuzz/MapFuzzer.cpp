@@ -1,12 +1,15 @@
 // The map loader under hostile input, and the promise that goes with it: a
 // map that loads can be saved, and what was saved loads back to the same
-// document and saves to the same text. A refusal must say why.
+// document and saves to the same text. A refusal must say why. The fast
+// loader never takes a text the thorough one refuses, and builds the same
+// document from the texts it takes.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "FuzzSupport.h"
 #include "host/MapFile.h"
+#include "host/MapFileDetail.h"
 
 namespace {
 
@@ -18,8 +21,15 @@ std::string Excerpt(const std::string& text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
+    host::MapDocument fast;
+    const bool tookFast = host::detail::ParseMapFast(text, text.size(), fast);
     host::MapDocument document;
-    const host::MapLoadResult loaded = host::ParseMap(text, document);
+    const host::MapLoadResult loaded = host::detail::ParseMapThorough(text, document);
+    if (tookFast) {
+        jdfuzz::Must(loaded.ok, "the fast loader took a map the thorough one refuses:\n" + loaded.Describe("map") +
+                                    "text:\n" + Excerpt(text));
+        jdfuzz::Must(fast == document, "the two loaders built different documents from:\n" + Excerpt(text));
+    }
     if (!loaded.ok) {
         jdfuzz::Must(!loaded.problems.empty(), "the map was refused without a reason");
         for (const host::MapFileProblem& problem : loaded.problems) {

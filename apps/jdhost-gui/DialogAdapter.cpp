@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
+#include <QTimer>
 
 #include "jdhost-gui/MapRenderer.h"
 #include "module/GridCtrl.h"
@@ -123,7 +124,29 @@ void DialogWindow::Build() {
         }
         m_controls.push_back(c);
     }
+    PlaceCrowdedLabels();
     for (Control& c : m_controls) Connect(c);
+}
+
+void DialogWindow::PlaceCrowdedLabels() {
+    // A caption beside its field that would run over another control (the
+    // font's text is wider than the template left room for) goes above the
+    // field instead, where templates leave a line between rows.
+    const auto overlapsAnother = [this](const QRect& r, const Control& self) {
+        for (const Control& other : m_controls) {
+            if (&other == &self || other.kind == WindowKind::GroupBox) continue;
+            if (other.rect.intersects(r)) return true;
+            if (other.label && &other < &self && other.label->geometry().intersects(r)) return true;
+        }
+        return false;
+    };
+    for (Control& c : m_controls) {
+        if (!c.label || c.kind == WindowKind::ListBox) continue;
+        if (!overlapsAnother(c.label->geometry(), c)) continue;
+        const QSize hint = c.label->sizeHint();
+        const QRect above(c.rect.left(), std::max(0, c.rect.top() - hint.height() - 1), hint.width(), hint.height());
+        if (!overlapsAnother(above, c)) c.label->setGeometry(above);
+    }
 }
 
 QWidget* DialogWindow::MakeWidget(Control& c) {
@@ -251,10 +274,12 @@ void DialogWindow::Connect(Control& c) {
                 request.column = item->column();
                 if (!ToGbk(item->text(), request.text)) {
                     SyncFromModel();
+                    ShowRefusedEdit(request.row, request.column,
+                                    tr("The text holds characters the map cannot store (it keeps its texts in GBK)."));
                     return;
                 }
                 ::SendMessage(h, GVM_USEREDITCELL, 0, reinterpret_cast<LPARAM>(&request));
-                if (!request.error.IsEmpty()) setToolTip(FromGbk(request.error));
+                if (!request.error.IsEmpty()) ShowRefusedEdit(request.row, request.column, FromGbk(request.error));
                 if (m_dialog.HasEnded()) {
                     m_finishing = true;
                     QDialog::done(m_dialog.GetEndResult());
@@ -266,6 +291,27 @@ void DialogWindow::Connect(Control& c) {
         break;
     default: break;
     }
+}
+
+void DialogWindow::ShowRefusedEdit(int row, int column, const QString& reason) {
+    setToolTip(reason);
+    // After the table has finished committing the editor: a modal box inside
+    // its commit would run the event loop under the half-done edit.
+    QTimer::singleShot(0, this, [this, row, column, reason]() {
+        if (m_finishing) return;
+        const Control* grid = nullptr;
+        for (const Control& c : m_controls) {
+            if (c.grid) grid = &c;
+        }
+        auto* table = grid ? static_cast<QTableWidget*>(grid->widget) : nullptr;
+        const QTableWidgetItem* item = table ? table->item(row, column) : nullptr;
+        QMessageBox box(QMessageBox::Warning, windowTitle(),
+                        item ? tr("The cell \"%1\" was not changed.").arg(item->text()) : tr("The cell was not changed."),
+                        QMessageBox::Ok, this);
+        box.setObjectName(QStringLiteral("gridEditRefused"));
+        box.setInformativeText(reason);
+        box.exec();
+    });
 }
 
 const DialogWindow::Control* DialogWindow::Find(int id) const {
@@ -293,7 +339,17 @@ QRect DialogWindow::TemplateRect(int id) const {
 void DialogWindow::Act(const std::function<ActionResult(DialogDriver&)>& action, QPoint menuAt) {
     if (m_syncing || m_finishing || !m_dialog.IsRunning()) return;
     DialogDriver driver(m_dialog);
-    const ActionResult result = action(driver);
+    struct Acting {
+        int& depth;
+        explicit Acting(int& d) : depth(d) { ++depth; }
+        ~Acting() { --depth; }
+    };
+    ActionResult result;
+    {
+        const Acting acting(m_acting);
+        result = action(driver);
+    }
+    if (const auto hook = afterAction) hook();
     if (!result.ok()) {
         // A refused action changes nothing in the model; the widgets go back to it.
         setToolTip(FromGbk(result.error));
@@ -476,6 +532,8 @@ void DialogWindow::SyncGrid(Control& c) {
                 item->setText(value);
             }
             if (fixed[static_cast<size_t>(r)]) {
+                // A header: nothing to type into (the grid would refuse it anyway).
+                item->setFlags(item->flags() & ~Qt::ItemIsEditable);
                 QFont bold = item->font();
                 bold.setBold(true);
                 item->setFont(bold);
@@ -498,6 +556,9 @@ bool DialogWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void DialogWindow::reject() {
+    // A close while a handler still runs (the title bar's button during a
+    // flash's pause) would end the dialog under it: not now.
+    if (m_acting) return;
     // Escape and the title bar's close button: IDCANCEL, which reaches OnCancel.
     Act([](DialogDriver& d) { return d.PressCancel(); });
 }
@@ -539,6 +600,9 @@ QWidget* DialogRunner::Parent() const {
 
 void DialogRunner::Run(CDialog& dialog) {
     DialogWindow window(dialog, Parent());
+    window.afterAction = [this]() {
+        if (const auto hook = afterAction) hook();
+    };
     m_open.push_back(&window);
     window.SyncFromModel();
     if (!dialog.HasEnded()) {
@@ -572,7 +636,8 @@ int MessageBoxAnswerOfButton(int standardButton) {
 int DialogRunner::Show(const CString& text, const CString& caption, UINT type) {
     QMessageBox box(Parent());
     box.setObjectName(QStringLiteral("platformMessageBox"));
-    box.setWindowTitle(caption.IsEmpty() ? QStringLiteral(" ") : FromGbk(caption));
+    // Without a caption a box is titled with the program's name, as on the desktop.
+    box.setWindowTitle(caption.IsEmpty() ? QGuiApplication::applicationDisplayName() : FromGbk(caption));
     box.setText(FromGbk(text));
     switch (type & MB_ICONMASK) {
     case MB_ICONSTOP: box.setIcon(QMessageBox::Critical); break;

@@ -42,6 +42,9 @@ public:
     // Copies the model's state onto the widgets.
     void SyncFromModel();
 
+    // Runs after each thing the user did reached the model (the runner's afterAction).
+    std::function<void()> afterAction;
+
     // Escape or the close button: IDCANCEL to the model, which may refuse.
     void reject() override;
     // Enter: the model's OK button.
@@ -63,6 +66,7 @@ private:
         bool grid = false;
     };
     void Build();
+    void PlaceCrowdedLabels();
     QWidget* MakeWidget(Control& c);
     void Connect(Control& c);
     void SyncControl(Control& c);
@@ -71,12 +75,16 @@ private:
     // closes this window when the dialog ended, or mirrors the new state.
     void Act(const std::function<ActionResult(DialogDriver&)>& action, QPoint menuAt = QPoint());
     void ShowPendingMenu(QPoint at);
+    // The grid refused an edit: the cell shows its old value again (the model
+    // kept it) and the reason comes up in a warning box over the dialog.
+    void ShowRefusedEdit(int row, int column, const QString& reason);
     const Control* Find(int id) const;
 
     CDialog& m_dialog;
     std::vector<Control> m_controls;
     QSize m_baseUnits;
     int m_syncing = 0;
+    int m_acting = 0;   // handlers of this dialog running now
     bool m_finishing = false;
 };
 
@@ -95,6 +103,9 @@ public:
     DialogWindow* ActiveWindow() const { return m_open.empty() ? nullptr : m_open.back(); }
     // Called once each dialog window is shown (tests and the screenshot hook in here).
     std::function<void(DialogWindow&)> onDialogShown;
+    // Called after each user action a dialog's handlers ran for (the main
+    // window looks whether the module redrew the map meanwhile).
+    std::function<void()> afterAction;
 
 private:
     QWidget* Parent() const;

@@ -9,11 +9,13 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QSettings>
 #include <QShortcut>
 #include <QStatusBar>
@@ -50,6 +52,9 @@ MainWindow::MainWindow(const std::string& modulePath, QWidget* parent)
     m_canvas = new MapCanvas(central);
     m_canvas->setObjectName(QStringLiteral("mapCanvas"));
     layout->addWidget(m_canvas, 1);
+    m_windowDrawing = std::make_unique<CanvasWindowDrawing>(*m_canvas);
+    m_windowDrawingScope = std::make_unique<WindowDrawingScope>(*m_windowDrawing);
+    m_dialogs.afterAction = [this]() { CheckMapRedrawn(); };
 
     // The command line: the module's prompt, then a field to type a command's keyword.
     auto* commandRow = new QWidget(central);
@@ -101,12 +106,20 @@ MainWindow::MainWindow(const std::string& modulePath, QWidget* parent)
     LoadModule(modulePath);
     BuildMenus();
     RefreshTitle();
-    resize(1200, 800);
+    // 1200 x 800, or nine tenths of a smaller screen.
+    QSize size(1200, 800);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QSize room = screen->availableGeometry().size() * 9 / 10;
+        if (room.isValid() && !room.isEmpty()) size = size.boundedTo(room);
+    }
+    resize(size);
 }
 
 MainWindow::~MainWindow() {
     DetachCommandHost();
     m_canvas->SetDocument(nullptr);
+    m_windowDrawingScope.reset();
+    m_windowDrawing.reset();
 }
 
 void MainWindow::LoadModule(const std::string& path) {
@@ -159,7 +172,20 @@ void MainWindow::BuildMenus() {
     view->addAction(tr("Zoom &Out"), QKeySequence::ZoomOut, this, [this]() {
         m_canvas->ZoomAt(0.8, QPointF(m_canvas->width() / 2.0, m_canvas->height() / 2.0));
     });
+    view->addAction(tr("Find &Object..."), QKeySequence::Find, this, [this]() {
+        QInputDialog ask(this);
+        ask.setObjectName(QStringLiteral("findObject"));
+        ask.setWindowTitle(tr("Find object"));
+        ask.setLabelText(tr("Name or #entity id:"));
+        if (ask.exec() == QDialog::Accepted && !ask.textValue().trimmed().isEmpty()) FindAndShow(ask.textValue().trimmed());
+    });
     m_layersMenu = view->addMenu(tr("&Layers"));
+    // The records panel can be closed from its title bar; here it comes back.
+    if (auto* dock = findChild<QDockWidget*>(QStringLiteral("recordsDock"))) {
+        QAction* toggle = dock->toggleViewAction();
+        toggle->setText(tr("&Records Panel"));
+        view->addAction(toggle);
+    }
     m_layersMenu->setObjectName(QStringLiteral("layersMenu"));
 }
 
@@ -199,6 +225,7 @@ void MainWindow::RememberRecent(const QString& path) {
 
 void MainWindow::AttachCommandHost() {
     m_session = std::make_unique<host::HostSession>(*m_document);
+    m_redrawsSeen = m_session->state().redrawMapCount;
     if (m_module) m_commandHost = std::make_unique<jdhost::ModuleCommandHost>(*m_module, *m_session, static_cast<jdhost::IHostEvents&>(*this));
 }
 
@@ -233,6 +260,7 @@ bool MainWindow::OpenMap(const QString& path) {
     m_document->setModified(false);
     m_path = path;
     m_selected = 0;
+    m_canvas->SetPreferredEntity(0);
     AttachCommandHost();
     m_canvas->SetDocument(m_document.get());
     m_prompt->setText(tr("命令:"));
@@ -318,6 +346,19 @@ void MainWindow::CancelCommand() {
     AfterCommandEvent();
 }
 
+bool MainWindow::FindAndShow(const QString& reference) {
+    std::string error;
+    const host::MapObject* object = jdhost::FindObject(*m_document, reference.toStdString(), error);
+    if (!object) {
+        statusBar()->showMessage(QString::fromStdString(error), kStatusMessageMs);
+        return false;
+    }
+    m_canvas->ShowObject(*object);
+    if (!commandRunning()) SelectEntity(object->entityId);
+    statusBar()->showMessage(tr("%1 is in the middle of the view").arg(FromGbk(object->name)), kStatusMessageMs);
+    return true;
+}
+
 void MainWindow::ClickCanvas(QPointF at, Qt::KeyboardModifiers modifiers) {
     const long position = m_canvas->ObjectAt(at);
     const host::MapObject* object =
@@ -341,8 +382,17 @@ void MainWindow::ClickCanvas(QPointF at, Qt::KeyboardModifiers modifiers) {
     AfterCommandEvent();
 }
 
+void MainWindow::CheckMapRedrawn() {
+    if (!m_session) return;
+    const int redraws = m_session->state().redrawMapCount;
+    if (redraws == m_redrawsSeen) return;
+    m_redrawsSeen = redraws;
+    m_canvas->DropWindowSurface();
+}
+
 void MainWindow::AfterCommandEvent() {
     if (!m_document) return;
+    if (m_session) m_redrawsSeen = m_session->state().redrawMapCount;
     m_canvas->RebuildIndex();
     RefreshRecords();
     RefreshTitle();
@@ -350,6 +400,7 @@ void MainWindow::AfterCommandEvent() {
 
 void MainWindow::SelectEntity(LONG entityId) {
     m_selected = entityId;
+    m_canvas->SetPreferredEntity(entityId);
     RefreshRecords();
 }
 

@@ -16,6 +16,7 @@
 
 #include "host/HostObjects.h"
 #include "host/MapDocument.h"
+#include "jdhost-gui/CanvasDrawing.h"
 #include "jdhost-gui/DialogAdapter.h"
 #include "jdhost/CommandHost.h"
 #include "jdhost/ModuleCommandHost.h"
@@ -65,8 +66,15 @@ public:
     void LaunchCommand();
     // Esc: ends the running command as the editor does.
     void CancelCommand();
+    // Brings an object (a name or #entity-id, as jdhost takes them) into the
+    // middle of the canvas, large enough to click, and selects it unless a
+    // command runs. False (and the reason in the status bar) when not found.
+    bool FindAndShow(const QString& reference);
     // A click on the canvas at a screen point of the canvas.
     void ClickCanvas(QPointF screenPoint, Qt::KeyboardModifiers modifiers);
+    // The module asked the map control to redraw since last looked: what it
+    // drew straight into the window goes. Runs after every dialog action.
+    void CheckMapRedrawn();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -103,6 +111,10 @@ private:
     LONG m_selected = 0;
 
     MapCanvas* m_canvas = nullptr;
+    // Drawings straight into the map window land on the canvas while this window lives.
+    std::unique_ptr<CanvasWindowDrawing> m_windowDrawing;
+    std::unique_ptr<WindowDrawingScope> m_windowDrawingScope;
+    int m_redrawsSeen = 0;
     QLabel* m_prompt = nullptr;
     QLineEdit* m_commandLine = nullptr;
     QPlainTextEdit* m_records = nullptr;

@@ -1,5 +1,6 @@
 #include "jdhost-gui/MapCanvas.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QKeyEvent>
@@ -20,6 +21,7 @@ MapCanvas::MapCanvas(QWidget* parent) : QWidget(parent) {
 }
 
 void MapCanvas::SetDocument(const host::MapDocument* document) {
+    ForgetSurface();
     m_document = document;
     RebuildIndex();
     m_autoFit = true;
@@ -33,6 +35,7 @@ void MapCanvas::RebuildIndex() {
     } else {
         m_index.Clear();
     }
+    ForgetSurface();
     update();
 }
 
@@ -40,12 +43,34 @@ void MapCanvas::Fit() {
     if (!m_document) return;
     m_view = FitView(m_document->view(), m_index.Extent(), QSizeF(size()));
     m_autoFit = true;
+    ForgetSurface();
     update();
+}
+
+void MapCanvas::ShowObject(const host::MapObject& object) {
+    if (!m_document) return;
+    const auto position = static_cast<uint32_t>(&object - m_document->objects().data());
+    if (position >= m_document->objects().size()) return;
+    const MapRect& b = m_index.BoundsOf(position);
+    const MapProjection projection = Projection();
+    const QRectF box = QRectF(projection.MapToScreen(b.x0, b.y0), projection.MapToScreen(b.x1, b.y1)).normalized();
+    const double want = std::max(1.0, height() / 5.0);
+    const double size = std::max({box.width(), box.height(), 1e-9});
+    const double factor = std::clamp(want / size, 1.0, 1e6 / std::max(m_view.zoom, 1e-12));
+    CanvasView view = m_view;
+    view.zoom *= factor;
+    // Where the object's middle lands at the new zoom, then the pan that puts it in the middle.
+    const QPointF middle = box.center();
+    const QPointF client((middle.x() - m_view.panX) / m_view.zoom, (middle.y() - m_view.panY) / m_view.zoom);
+    view.panX = width() / 2.0 - client.x() * view.zoom;
+    view.panY = height() / 2.0 - client.y() * view.zoom;
+    SetCanvasView(view);
 }
 
 void MapCanvas::SetCanvasView(const CanvasView& view) {
     m_view = view;
     m_autoFit = false;
+    ForgetSurface();
     update();
 }
 
@@ -58,6 +83,7 @@ void MapCanvas::ZoomAt(double factor, QPointF at) {
     m_view.panY = at.y() - (at.y() - m_view.panY) * factor;
     m_view.zoom = zoom;
     m_autoFit = false;
+    ForgetSurface();
     update();
 }
 
@@ -67,6 +93,14 @@ void MapCanvas::SetLayerVisible(LONG layer, bool visible) {
     } else {
         m_options.hiddenLayers.insert(layer);
     }
+    ForgetSurface();
+    update();
+}
+
+void MapCanvas::SetPreferredEntity(LONG entityId) {
+    if (m_options.preferredEntity == entityId) return;
+    m_options.preferredEntity = entityId;
+    ForgetSurface();
     update();
 }
 
@@ -97,8 +131,48 @@ QPointF MapCanvas::ScreenPointOf(const host::MapObject& object) const {
     return projection.MapToScreen(object.insertion.x, object.insertion.y);
 }
 
+QImage& MapCanvas::WindowSurface() {
+    if (m_surface.isNull() || m_surface.size() != size() * devicePixelRatioF()) {
+        m_surface = QImage(size() * devicePixelRatioF(), QImage::Format_RGB32);
+        m_surface.setDevicePixelRatio(devicePixelRatioF());
+        QPainter painter(&m_surface);
+        PaintScene(painter);
+    }
+    return m_surface;
+}
+
+void MapCanvas::DropWindowSurface() {
+    if (m_surface.isNull()) return;
+    ForgetSurface();
+    update();
+}
+
+void MapCanvas::ForgetSurface() {
+    // A context may still be drawing into it (the painter writes to its
+    // pixels): it goes when that drawing is given back.
+    if (m_surface.paintingActive()) {
+        m_surfaceStale = true;
+        return;
+    }
+    m_surface = QImage();
+    m_surfaceStale = false;
+}
+
+void MapCanvas::WindowDrawingDone() {
+    if (m_surfaceStale) ForgetSurface();
+    update();
+}
+
 void MapCanvas::paintEvent(QPaintEvent*) {
     QPainter painter(this);
+    if (!m_surface.isNull()) {
+        painter.drawImage(QPointF(0, 0), m_surface);
+        return;
+    }
+    PaintScene(painter);
+}
+
+void MapCanvas::PaintScene(QPainter& painter) {
     m_options.font = font();
     if (!m_document) {
         painter.fillRect(rect(), palette().window());
@@ -114,6 +188,7 @@ void MapCanvas::paintEvent(QPaintEvent*) {
 
 void MapCanvas::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    ForgetSurface();
     if (m_autoFit) Fit();
 }
 
@@ -141,6 +216,7 @@ void MapCanvas::mouseMoveEvent(QMouseEvent* event) {
             m_view.panX = m_viewAtPress.panX + (at.x() - m_pressAt.x());
             m_view.panY = m_viewAtPress.panY + (at.y() - m_pressAt.y());
             m_autoFit = false;
+            ForgetSurface();
             update();
         }
     }

@@ -6,6 +6,7 @@
 #include <functional>
 #include <set>
 
+#include <QImage>
 #include <QWidget>
 
 #include "host/MapDocument.h"
@@ -27,9 +28,14 @@ public:
     void RebuildIndex();
 
     void Fit();
+    // Centres the object and zooms so that it takes about a fifth of the
+    // canvas's height (never zooming out of a closer view).
+    void ShowObject(const host::MapObject& object);
     // Zooms by `factor` keeping the map point under `screenPoint` where it is.
     void ZoomAt(double factor, QPointF screenPoint);
     void SetLayerVisible(LONG layer, bool visible);
+    // Whose labels are placed first (the selected object); 0 for none.
+    void SetPreferredEntity(LONG entityId);
     bool IsLayerVisible(LONG layer) const { return m_options.hiddenLayers.count(layer) == 0; }
 
     const CanvasView& canvasView() const { return m_view; }
@@ -45,6 +51,15 @@ public:
 
     // Pixels around the cursor a click may miss an object by.
     static constexpr double kPickTolerancePixels = 4.0;
+
+    // The picture window drawings go onto (CanvasDrawing.h): made from what
+    // the canvas shows when first asked for, then shown instead of the map
+    // until DropWindowSurface(). Everything that redraws the map drops it.
+    QImage& WindowSurface();
+    bool HasWindowSurface() const { return !m_surface.isNull(); }
+    void DropWindowSurface();
+    // The window drawing service gave back its last context.
+    void WindowDrawingDone();
 
     // Called after the map is painted with a drawing context in client coordinates.
     std::function<void(CDC& dc)> paintOverlay;
@@ -63,7 +78,14 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
+    // The map and the overlay, as a paint event draws them.
+    void PaintScene(QPainter& painter);
+    // Drops the surface now, or once no painter draws into it.
+    void ForgetSurface();
+
     const host::MapDocument* m_document = nullptr;
+    QImage m_surface;
+    bool m_surfaceStale = false;
     SpatialIndex m_index;
     CanvasView m_view;
     PaintOptions m_options;

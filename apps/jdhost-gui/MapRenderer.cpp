@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <unordered_map>
 
 #include <QFontMetrics>
@@ -76,6 +77,37 @@ constexpr double kDotSize = 4.0;
 constexpr double kLabelMinSymbolHeight = 10.0;
 constexpr double kLineLabelMinLength = 60.0;
 
+// The label boxes placed so far, bucketed by screen cells so that a crowded
+// view tests each new box against its neighbours only.
+class LabelGrid {
+public:
+    bool Overlaps(const QRectF& box) const {
+        bool hit = false;
+        Visit(box, [&](int64_t key) {
+            const auto it = m_cells.find(key);
+            if (it == m_cells.end()) return;
+            for (const QRectF& other : it->second) {
+                if (other.intersects(box)) hit = true;
+            }
+        });
+        return hit;
+    }
+    void Add(const QRectF& box) {
+        Visit(box, [&](int64_t key) { m_cells[key].push_back(box); });
+    }
+
+private:
+    static constexpr double kCell = 64.0;
+    template <typename F>
+    void Visit(const QRectF& box, F&& f) const {
+        const auto cell = [](double v) { return static_cast<int64_t>(std::floor(v / kCell)); };
+        for (int64_t cy = cell(box.top()); cy <= cell(box.bottom()); ++cy) {
+            for (int64_t cx = cell(box.left()); cx <= cell(box.right()); ++cx) f((cy << 32) ^ (cx & 0xFFFFFFFF));
+        }
+    }
+    std::unordered_map<int64_t, std::vector<QRectF>> m_cells;
+};
+
 struct Painter {
     QPainter& p;
     const host::MapDocument& map;
@@ -94,15 +126,104 @@ struct Painter {
         ++stats.dots;
     }
 
-    void Labels(const host::MapObject& object, QPointF anchor, bool centred) {
-        double y = anchor.y();
+    // Labels wait until every shape is drawn, so that they sit on top and the
+    // preferred object's go first. Each block has a few places to go, best
+    // first; it takes the first one that is free, as map label engines do.
+    struct PendingLabels {
+        const host::MapObject* object;
+        QColor colour;
+        bool centred;   // lines centred in the block (under a symbol), else left-aligned
+        QStringList lines;
+        QSizeF size;
+        std::vector<QPointF> places;   // top left corners, best first
+    };
+    std::vector<PendingLabels> pending;
+    QRectF view;   // the target, in screen pixels
+    // Symbols drawn in full: a label does not cover one either.
+    std::vector<QRectF> symbols;
+
+    PendingLabels Block(const host::MapObject& object, const QColor& colour, bool centred) const {
+        PendingLabels l{&object, colour, centred, {}, {}, {}};
+        double width = 0.0;
         for (const host::Label& label : object.labels) {
-            const QString text = FromGbk(label.text);
-            const double x = centred ? anchor.x() - metrics.horizontalAdvance(text) / 2.0 : anchor.x();
-            y += metrics.ascent();
-            p.drawText(QPointF(x, y), text);
-            y += metrics.descent();
-            ++stats.labels;
+            l.lines << FromGbk(label.text);
+            width = std::max(width, static_cast<double>(metrics.horizontalAdvance(l.lines.back())));
+        }
+        l.size = QSizeF(width, metrics.height() * static_cast<double>(l.lines.size()));
+        return l;
+    }
+
+    // Under the symbol, above it, to its right, to its left.
+    void SymbolLabels(const host::MapObject& object, const QRectF& box, const QColor& colour) {
+        PendingLabels l = Block(object, colour, true);
+        const double w = l.size.width(), h = l.size.height();
+        l.places = {{box.center().x() - w / 2.0, box.bottom() + 1}, {box.center().x() - w / 2.0, box.top() - 1 - h},
+                    {box.right() + 3, box.center().y() - h / 2.0}, {box.left() - 3 - w, box.center().y() - h / 2.0}};
+        pending.push_back(std::move(l));
+    }
+
+    // Beside the segments long enough to carry a label, the longest first:
+    // at the middle, then a quarter from either end, above right, below
+    // right, above left of the point. Cables sharing a trunk find room this way.
+    void LineLabels(const host::MapObject& object, const QPolygonF& points, const QColor& colour) {
+        std::vector<std::pair<double, int>> segments;
+        for (int i = 1; i < points.size(); ++i) {
+            const QPointF d = points[i] - points[i - 1];
+            const double length = std::hypot(d.x(), d.y());
+            if (length >= kLineLabelMinLength) segments.emplace_back(length, i);
+        }
+        if (segments.empty()) return;
+        std::stable_sort(segments.begin(), segments.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+        PendingLabels l = Block(object, colour, false);
+        const double w = l.size.width(), h = l.size.height();
+        constexpr size_t kMostSegments = 4;
+        for (size_t s = 0; s < segments.size() && s < kMostSegments; ++s) {
+            const QPointF from = points[segments[s].second - 1], to = points[segments[s].second];
+            for (const double t : {0.5, 0.25, 0.75}) {
+                const QPointF at = from + (to - from) * t;
+                for (const QPointF offset : {QPointF(3, -h), QPointF(3, 3), QPointF(-3 - w, -h)}) {
+                    l.places.push_back(at + offset);
+                }
+            }
+        }
+        pending.push_back(std::move(l));
+    }
+
+    void PlaceLabels() {
+        // The preferred object first, then in drawing order (stable).
+        std::stable_partition(pending.begin(), pending.end(), [this](const PendingLabels& l) {
+            return options.preferredEntity != 0 && l.object->entityId == options.preferredEntity;
+        });
+        LabelGrid placed;
+        for (const QRectF& symbol : symbols) placed.Add(symbol);
+        for (const PendingLabels& l : pending) {
+            // A free place inside the view first (an object by the window's
+            // edge shows its labels on the inner side), else any free place.
+            auto free = std::find_if(l.places.begin(), l.places.end(), [&](const QPointF& at) {
+                const QRectF box(at, l.size);
+                return view.contains(box) && !placed.Overlaps(box);
+            });
+            if (free == l.places.end()) {
+                free = std::find_if(l.places.begin(), l.places.end(),
+                                    [&](const QPointF& at) { return !placed.Overlaps(QRectF(at, l.size)); });
+            }
+            if (free == l.places.end()) {
+                stats.labelsSkipped += static_cast<size_t>(l.lines.size());
+                continue;
+            }
+            const QRectF box(*free, l.size);
+            placed.Add(box);
+            stats.labelBoxes.push_back(box);
+            stats.labelledEntities.push_back(l.object->entityId);
+            p.setPen(l.colour);
+            double y = box.top();
+            for (const QString& text : l.lines) {
+                const double x = l.centred ? box.center().x() - metrics.horizontalAdvance(text) / 2.0 : box.left();
+                y += metrics.ascent();
+                p.drawText(QPointF(x, y), text);
+                y += metrics.descent();
+                ++stats.labels;
+            }
         }
     }
 
@@ -118,22 +239,7 @@ struct Painter {
         p.setPen(QPen(colour, 1.5));
         p.drawPolyline(points);
         ++stats.shapes;
-        // The label sits beside the longest segment, when there is room for it.
-        int longest = -1;
-        double length = 0.0;
-        for (int i = 1; i < points.size(); ++i) {
-            const QPointF d = points[i] - points[i - 1];
-            const double l = std::hypot(d.x(), d.y());
-            if (l > length) {
-                length = l;
-                longest = i;
-            }
-        }
-        if (longest > 0 && length >= kLineLabelMinLength && !object.labels.empty()) {
-            const QPointF mid = (points[longest] + points[longest - 1]) / 2.0;
-            p.setPen(colour.darker(130));
-            Labels(object, mid + QPointF(3, -metrics.height()), false);
-        }
+        if (!object.labels.empty()) LineLabels(object, points, colour.darker(130));
     }
 
     void Symbol(const host::MapObject& object, const QColor& colour, const QRectF& screenBox) {
@@ -179,9 +285,9 @@ struct Painter {
         }
         p.setBrush(Qt::NoBrush);
         ++stats.shapes;
+        symbols.push_back(screenBox);
         if (screenBox.height() >= kLabelMinSymbolHeight && !object.labels.empty()) {
-            p.setPen(colour.darker(130));
-            Labels(object, QPointF(screenBox.center().x(), screenBox.bottom() + 1), true);
+            SymbolLabels(object, screenBox, colour.darker(130));
         }
     }
 };
@@ -203,7 +309,7 @@ void PaintMap(QPainter& painter, const host::MapDocument& map, const SpatialInde
     std::vector<uint32_t> visible;
     index.Query(projection.VisibleArea(QRectF(target)), visible);
     s.candidates = visible.size();
-    Painter p{painter, map, projection, options, s, QFontMetrics(options.font), {}};
+    Painter p{painter, map, projection, options, s, QFontMetrics(options.font), {}, {}, QRectF(target), {}};
     const auto& objects = map.objects();
     // Lines first, then symbols and points on top, each in document order.
     for (int pass = 0; pass < 2; ++pass) {
@@ -228,6 +334,9 @@ void PaintMap(QPainter& painter, const host::MapDocument& map, const SpatialInde
         painter.setBrush(QColor::fromRgb(rgb));
         painter.drawRects(boxes.constData(), static_cast<int>(boxes.size()));
     }
+    painter.setBrush(Qt::NoBrush);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    p.PlaceLabels();
     painter.restore();
 }
 

@@ -4,8 +4,12 @@
 // module's highlight is drawn in), then through the canvas's zoom and pan to
 // screen pixels. Only the objects the spatial index finds in the visible area
 // are drawn; objects smaller than a pixel or two become dots, labels appear
-// once a symbol is large enough to carry them.
+// once a symbol is large enough to carry them. Labels are placed last and
+// never over one another nor over a symbol: an object's label block that
+// would overlap one already placed is left out at that scale (zooming in brings it back), the
+// preferred object's first so that what the user works on stays readable.
 #include <set>
+#include <vector>
 
 #include <QColor>
 #include <QFont>
@@ -66,6 +70,9 @@ QString FromGbk(const CString& text);
 
 struct PaintOptions {
     std::set<LONG> hiddenLayers;
+    // The entity whose labels are placed before all others (the selected
+    // object, which the command writes to); 0 for none.
+    LONG preferredEntity = 0;
     QFont font;
     QColor background = Qt::white;
 };
@@ -74,7 +81,11 @@ struct PaintStats {
     size_t candidates = 0;   // objects the index returned for the visible area
     size_t shapes = 0;       // drawn in full
     size_t dots = 0;         // drawn as a dot
-    size_t labels = 0;
+    size_t labels = 0;        // label lines drawn
+    size_t labelsSkipped = 0; // label lines left out because they would overlap others
+    // Where each drawn label block is on screen (one rectangle per object).
+    std::vector<QRectF> labelBoxes;
+    std::vector<LONG> labelledEntities;   // whose block each of labelBoxes is
 };
 
 // Paints the background and every visible object into `target` (screen pixels).

@@ -29,7 +29,8 @@ void UseChineseFont() {
     }
 }
 
-QImage RenderMapImage(const host::MapDocument& map, QSize size, const std::function<void(CDC&)>& overlay) {
+QImage RenderMapImage(const host::MapDocument& map, QSize size, const std::function<void(CDC&)>& overlay,
+                      LONG preferredEntity) {
     SpatialIndex index;
     index.Build(map);
     const CanvasView view = FitView(map.view(), index.Extent(), QSizeF(size));
@@ -38,6 +39,7 @@ QImage RenderMapImage(const host::MapDocument& map, QSize size, const std::funct
     QPainter painter(&image);
     PaintOptions options;
     options.font = QApplication::font();
+    options.preferredEntity = preferredEntity;
     PaintMap(painter, map, index, projection, QRect(QPoint(0, 0), size), options);
     if (overlay) {
         PainterDC dc(painter, projection);
@@ -105,7 +107,7 @@ int RunRender(const RenderRequest& request, std::ostream& err) {
             command.Key(VK_ESCAPE, error);
             return 2;
         }
-        image = RenderMapImage(map, request.size, [&](CDC& dc) { command.RepaintInto(dc, error); });
+        image = RenderMapImage(map, request.size, [&](CDC& dc) { command.RepaintInto(dc, error); }, entity);
         command.Key(VK_ESCAPE, error);
     }
     if (!image.save(request.outPath, "PNG")) {

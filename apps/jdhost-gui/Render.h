@@ -24,7 +24,8 @@ void UseChineseFont();
 
 // The map fitted into an image of that size, with `overlay` drawn on top in
 // client coordinates (as the canvas's paint overlay).
-QImage RenderMapImage(const host::MapDocument& map, QSize size, const std::function<void(CDC&)>& overlay = {});
+QImage RenderMapImage(const host::MapDocument& map, QSize size, const std::function<void(CDC&)>& overlay = {},
+                      LONG preferredEntity = 0);
 
 struct RenderRequest {
     QString mapPath;

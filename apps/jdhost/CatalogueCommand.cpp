@@ -45,30 +45,34 @@ std::vector<std::pair<std::string, std::string>> SummaryColumns(jdcat::Kind kind
     return {};
 }
 
-int ColumnIndex(const jdcat::Table& table, const std::string& name) {
-    for (size_t c = 0; c < table.columns.size(); ++c) {
-        if (table.columns[c] == name) return static_cast<int>(c);
-    }
-    return -1;
-}
-
-void PrintList(std::ostream& out, jdcat::Kind kind, const jdcat::Table& table) {
-    out << jdcat::KindName(kind) << " (" << jdcat::TableName(kind) << "): " << table.rows.size()
-        << (table.rows.size() == 1 ? " model\n" : " models\n");
-    const int id = ColumnIndex(table, "ID");
-    const int model = ColumnIndex(table, "Model");
-    for (const auto& row : table.rows) {
-        out << "  " << (id >= 0 ? Shown(row[static_cast<size_t>(id)]) : "?") << "  "
-            << (model >= 0 ? Shown(row[static_cast<size_t>(model)]) : "");
-        std::string summary;
-        for (const auto& [column, unit] : SummaryColumns(kind)) {
-            const int c = ColumnIndex(table, column);
-            if (c < 0 || !row[static_cast<size_t>(c)]) continue;
-            summary += (summary.empty() ? "" : ", ") + *row[static_cast<size_t>(c)] + unit;
+// One kind's list: a count line, then a line a model in ID order. The lines
+// are gathered in memory and written at once (the count comes first).
+void PrintList(std::ostream& out, jdcat::Kind kind) {
+    const auto summary = SummaryColumns(kind);
+    std::vector<std::string> columns{"ID", "Model"};
+    for (const auto& [column, unit] : summary) columns.push_back(column);
+    std::string lines;
+    const size_t rows = jdcat::ForEachRow(kind, columns, [&](const std::vector<std::string_view>& row) {
+        lines += "  ";
+        // An ID is never NULL where the column exists; none at all shows as "?".
+        lines += row[0].data() ? row[0] : std::string_view("?");
+        lines += "  ";
+        lines += row[1];
+        bool first = true;
+        for (size_t s = 0; s < summary.size(); ++s) {
+            const std::string_view value = row[2 + s];
+            if (!value.data()) continue;
+            lines += first ? "  (" : ", ";
+            lines += value;
+            lines += summary[s].second;
+            first = false;
         }
-        if (!summary.empty()) out << "  (" << summary << ")";
-        out << "\n";
-    }
+        if (!first) lines += ')';
+        lines += '\n';
+    });
+    out << jdcat::KindName(kind) << " (" << jdcat::TableName(kind) << "): " << rows
+        << (rows == 1 ? " model\n" : " models\n");
+    out.write(lines.data(), static_cast<std::streamsize>(lines.size()));
 }
 
 // Runs one action, turning the catalogue layer's exceptions into exit codes.
@@ -118,7 +122,7 @@ int CatalogueList(const std::string& kindText, std::ostream& out, std::ostream& 
         kinds = {*kind};
     }
     return Guarded(err, [&] {
-        for (jdcat::Kind kind : kinds) PrintList(out, kind, jdcat::ReadTable(kind));
+        for (jdcat::Kind kind : kinds) PrintList(out, kind);
         return kExitDone;
     });
 }

@@ -125,6 +125,7 @@ StorageClass Statement::ColumnStorage(int column) const { return m_impl->ColumnS
 std::int64_t Statement::ColumnInt64(int column) const { return m_impl->ColumnInt64(column); }
 double Statement::ColumnDouble(int column) const { return m_impl->ColumnDouble(column); }
 std::string Statement::ColumnText(int column) const { return m_impl->ColumnText(column); }
+std::string_view Statement::ColumnTextView(int column) const { return m_impl->ColumnTextView(column); }
 
 // ---------------------------------------------------------------- Transaction
 

@@ -146,6 +146,9 @@ public:
     std::int64_t ColumnInt64(int column) const;
     double ColumnDouble(int column) const;
     std::string ColumnText(int column) const;
+    // The same text without a copy where the engine allows: valid until the
+    // next Step or Reset, or the next read of the same column.
+    std::string_view ColumnTextView(int column) const;
     bool ColumnIsNull(int column) const { return ColumnStorage(column) == StorageClass::Null; }
 
     const std::string& sql() const { return m_sql; }
@@ -193,6 +196,18 @@ public:
     virtual std::int64_t ColumnInt64(int column) const = 0;
     virtual double ColumnDouble(int column) const = 0;
     virtual std::string ColumnText(int column) const = 0;
+    // An engine that holds the row's texts gives a view of them; by default
+    // a copy is kept, one for each column, so that views of several columns
+    // of a row hold together.
+    virtual std::string_view ColumnTextView(int column) const {
+        if (column < 0) return std::string_view();
+        if (static_cast<size_t>(column) >= m_texts.size()) m_texts.resize(static_cast<size_t>(column) + 1);
+        m_texts[static_cast<size_t>(column)] = ColumnText(column);
+        return m_texts[static_cast<size_t>(column)];
+    }
+
+private:
+    mutable std::vector<std::string> m_texts;
 };
 
 class ConnectionImpl {

@@ -3,9 +3,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
+#include <charconv>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <set>
 #include <utility>
@@ -85,12 +89,59 @@ std::string JoinNames(const std::vector<std::string>& names, const char* each = 
     return joined;
 }
 
-std::string RealText(double value) {
-    char text[40];
-    std::snprintf(text, sizeof text, "%.15g", value);
-    if (std::strtod(text, nullptr) != value) std::snprintf(text, sizeof text, "%.17g", value);
-    return text;
+}  // namespace
+
+std::string_view FormatReal(double value, RealBuffer& buffer) {
+    // The shortest digits that read back as the value. When there are 15 or
+    // fewer, "%.15g" gives the same digits: they lie within half a unit of the
+    // double's last place of the value, closer than any other 15-digit
+    // decimal can (those are at least 1e-15 of the value apart), so rounding
+    // the value to 15 digits lands on them. Then only %g's layout is left.
+    // Subnormal numbers hold fewer digits than that and take the plain way.
+    char shortest[40];
+    const auto [end, error] =
+        std::to_chars(shortest, shortest + sizeof shortest, value, std::chars_format::scientific);
+    if (error == std::errc() && std::isfinite(value) && (value == 0.0 || std::fabs(value) >= DBL_MIN)) {
+        const char* p = shortest;
+        const bool negative = *p == '-';
+        if (negative) ++p;
+        char digits[20];
+        int count = 0;
+        for (; p < end && *p != 'e'; ++p) {
+            if (*p != '.' && count < 20) digits[count++] = *p;
+        }
+        int exponent = 0;  // after 'e': a sign, then at least two digits (the text has no terminating NUL)
+        if (p + 1 < end) std::from_chars(p + 1 + (p[1] == '+'), end, exponent);
+        if (count <= 15) {
+            if (exponent < -4 || exponent >= 15) {
+                const size_t length = static_cast<size_t>(end - shortest);
+                std::memcpy(buffer.text, shortest, length);
+                return std::string_view(buffer.text, length);
+            }
+            char* out = buffer.text;
+            if (negative) *out++ = '-';
+            if (exponent < 0) {
+                *out++ = '0';
+                *out++ = '.';
+                for (int z = -1; z > exponent; --z) *out++ = '0';
+                for (int d = 0; d < count; ++d) *out++ = digits[d];
+            } else {
+                for (int d = 0; d <= exponent; ++d) *out++ = d < count ? digits[d] : '0';
+                if (count > exponent + 1) {
+                    *out++ = '.';
+                    for (int d = exponent + 1; d < count; ++d) *out++ = digits[d];
+                }
+            }
+            return std::string_view(buffer.text, static_cast<size_t>(out - buffer.text));
+        }
+    }
+    int length = std::snprintf(buffer.text, sizeof buffer.text, "%.15g", value);
+    if (std::strtod(buffer.text, nullptr) != value)
+        length = std::snprintf(buffer.text, sizeof buffer.text, "%.17g", value);
+    return std::string_view(buffer.text, static_cast<size_t>(length));
 }
+
+namespace {
 
 bool NeedsQuotes(const std::string& text) {
     if (text.empty()) return true;  // an empty text, as opposed to NULL
@@ -121,73 +172,171 @@ ValueKind KindOfType(std::string type) {
     return ValueKind::Text;
 }
 
-// A checked value of one field, ready to bind.
-struct Bound {
-    enum { Null, Int, Real, Text } how = Null;
-    long long integer = 0;
-    double real = 0.0;
-    std::string text;
+// A column of the file, with what its values must be.
+struct ImportColumn {
+    ColumnInfo info;
+    ValueKind kind = ValueKind::Text;
+    bool isId = false;
 };
 
-std::string Quote(const std::string& text) { return "\"" + text + "\""; }
+// A checked value of one field, ready to bind (a text is bound from the file's own field).
+struct Bound {
+    enum How : unsigned char { Null, Int, Real, Text } how = Null;
+    union {
+        long long integer;
+        double real;
+    };
+    Bound() : integer(0) {}
+};
+
+std::string Quote(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
 constexpr long long kMaxModelId = 2147483647;
 
-Bound Check(const Value& field, const ColumnInfo& column, const std::string& where) {
+// Where a field stands, put into words only when it is refused.
+struct Place {
+    const std::string& fileName;
+    int line;
+    size_t row;
+    const std::string& column;
+    std::string text() const {
+        return fileName + ":" + std::to_string(line) + ": row " + std::to_string(row) + ", column " + column;
+    }
+};
+
+// A whole number as strtoll reads one, for the plain forms ([+-]digits, at
+// most 18 digits, which cannot overflow); false leaves the text to strtoll.
+bool QuickInteger(std::string_view text, long long& value) {
+    size_t i = 0;
+    const bool negative = !text.empty() && text[0] == '-';
+    if (!text.empty() && (text[0] == '-' || text[0] == '+')) ++i;
+    if (i == text.size() || text.size() - i > 18) return false;
+    long long v = 0;
+    for (; i < text.size(); ++i) {
+        const unsigned digit = static_cast<unsigned>(text[i]) - '0';
+        if (digit > 9) return false;
+        v = v * 10 + digit;
+    }
+    value = negative ? -v : v;
+    return true;
+}
+
+// A decimal without exponent whose digits, read as a whole number, fit in
+// 53 bits and with at most 22 after the point: the number is that whole
+// number divided by an exactly held power of ten, and one IEEE division
+// rounds correctly, as strtod does. False leaves the text to the full parse.
+bool QuickDecimal(std::string_view text, double& value) {
+    static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                         1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    constexpr std::uint64_t kLimit = std::uint64_t{1} << 53;
+    size_t i = 0;
+    const bool negative = !text.empty() && text[0] == '-';
+    if (!text.empty() && (text[0] == '-' || text[0] == '+')) ++i;
+    std::uint64_t mantissa = 0;
+    int fraction = 0;
+    bool point = false, digits = false;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '.') {
+            if (point) return false;
+            point = true;
+            continue;
+        }
+        const unsigned digit = static_cast<unsigned>(c) - '0';
+        if (digit > 9 || mantissa > (kLimit - digit) / 10) return false;
+        mantissa = mantissa * 10 + digit;
+        digits = true;
+        if (point) ++fraction;
+    }
+    if (!digits || fraction > 22) return false;
+    const double magnitude = static_cast<double>(mantissa) / kPowers[fraction];
+    value = negative ? -magnitude : magnitude;
+    return true;
+}
+
+// Checks one field of the file against its column. A text needs no copy:
+// it is bound from the file's field.
+Bound Check(std::string_view field, const ImportColumn& column, const Place& place) {
     Bound bound;
-    if (!field) {
-        if (column.notNull) throw CsvInputError(where + ": a value is required");
+    if (jdlib::CsvTable::IsNull(field)) {
+        if (column.info.notNull) throw CsvInputError(place.text() + ": a value is required");
         return bound;
     }
-    const std::string& text = *field;
-    switch (KindOfType(column.type)) {
+    switch (column.kind) {
     case ValueKind::Integer: {
-        char* end = nullptr;
-        errno = 0;
-        const long long value = std::strtoll(text.c_str(), &end, 10);
-        if (text.empty() || *end != '\0' || errno == ERANGE || std::isspace(static_cast<unsigned char>(text[0])))
-            throw CsvInputError(where + ": " + Quote(text) + " is not a whole number");
+        long long value = 0;
+        if (!QuickInteger(field, value)) {
+            const std::string text(field);
+            char* end = nullptr;
+            errno = 0;
+            value = std::strtoll(text.c_str(), &end, 10);
+            // end == the text's end: a NUL inside must not cut the number short.
+            if (text.empty() || end != text.c_str() + text.size() || errno == ERANGE ||
+                std::isspace(static_cast<unsigned char>(text[0])))
+                throw CsvInputError(place.text() + ": " + Quote(text) + " is not a whole number");
+        }
         // Drawings keep model IDs in 32-bit fields: a larger one could never be read back.
-        if (column.name == "ID" && (value <= 0 || value > kMaxModelId))
-            throw CsvInputError(where + ": an ID must be a whole number from 1 to " + std::to_string(kMaxModelId) +
-                                ", not " + text);
+        if (column.isId && (value <= 0 || value > kMaxModelId))
+            throw CsvInputError(place.text() + ": an ID must be a whole number from 1 to " +
+                                std::to_string(kMaxModelId) + ", not " + std::string(field));
         bound.how = Bound::Int;
         bound.integer = value;
         return bound;
     }
     case ValueKind::Boolean:
-        if (text != "0" && text != "1") throw CsvInputError(where + ": " + Quote(text) + " is not 0 or 1");
+        if (field != "0" && field != "1") throw CsvInputError(place.text() + ": " + Quote(field) + " is not 0 or 1");
         bound.how = Bound::Int;
-        bound.integer = text == "1" ? 1 : 0;
+        bound.integer = field == "1" ? 1 : 0;
         return bound;
     case ValueKind::Real: {
         // Plain decimal notation only: "0x10", "nan" and "inf" would pass strtod.
         double value = 0.0;
-        if (text.empty() || std::isspace(static_cast<unsigned char>(text.front())) ||
-            std::isspace(static_cast<unsigned char>(text.back())) || !ParseExchangeDouble(text.c_str(), value))
-            throw CsvInputError(where + ": " + Quote(text) + " is not a number");
+        if (!QuickDecimal(field, value)) {
+            const std::string text(field);
+            if (text.empty() || text.find('\0') != std::string::npos ||
+                std::isspace(static_cast<unsigned char>(text.front())) ||
+                std::isspace(static_cast<unsigned char>(text.back())) || !ParseExchangeDouble(text.c_str(), value))
+                throw CsvInputError(place.text() + ": " + Quote(text) + " is not a number");
+        }
         bound.how = Bound::Real;
         bound.real = value;
         return bound;
     }
     case ValueKind::Text: {
-        const std::string problem = jdlib::CatalogueTextProblemUtf8(text);
-        if (!problem.empty()) throw CsvInputError(where + ": " + problem);
-        if (column.notNull && text.empty()) throw CsvInputError(where + ": a value is required");
+        const std::string problem = jdlib::CatalogueTextProblemUtf8(field);
+        if (!problem.empty()) throw CsvInputError(place.text() + ": " + problem);
+        if (column.info.notNull && field.empty()) throw CsvInputError(place.text() + ": a value is required");
         bound.how = Bound::Text;
-        bound.text = text;
         return bound;
     }
     }
     return bound;
 }
 
-void Bind(jdsql::Statement& statement, int index, const Bound& value) {
+void Bind(jdsql::Statement& statement, int index, const Bound& value, std::string_view field) {
     switch (value.how) {
     case Bound::Null: statement.BindNull(index); break;
     case Bound::Int: statement.Bind(index, static_cast<std::int64_t>(value.integer)); break;
     case Bound::Real: statement.Bind(index, value.real); break;
-    case Bound::Text: statement.BindText(index, value.text); break;
+    case Bound::Text: statement.BindText(index, field); break;
+    }
+}
+
+// The text of column `c` of the current row as ReadTable gives it: a view
+// with no data for NULL. Valid until the next row or the next call with the same buffer.
+std::string_view ValueText(const jdsql::Statement& query, int c, RealBuffer& buffer) {
+    switch (query.ColumnStorage(c)) {
+    case jdsql::StorageClass::Null: return std::string_view();
+    case jdsql::StorageClass::Integer: {
+        const auto [end, error] = std::to_chars(buffer.text, buffer.text + sizeof buffer.text, query.ColumnInt64(c));
+        return std::string_view(buffer.text, static_cast<size_t>(end - buffer.text));
+    }
+    case jdsql::StorageClass::Real: return FormatReal(query.ColumnDouble(c), buffer);
+    default: {
+        const std::string_view text = query.ColumnTextView(c);
+        // An empty text is still a text, not NULL.
+        return text.data() ? text : std::string_view("", 0);
+    }
     }
 }
 
@@ -235,19 +384,53 @@ Table ReadTable(Kind kind, std::optional<long long> id) {
         sql += " ORDER BY ID";
         jdsql::Statement query(catalogue.connection(), sql);
         if (id) query.Bind(1, static_cast<std::int64_t>(*id));
+        RealBuffer buffer;
         while (query.Step()) {
             std::vector<Value> row;
+            row.reserve(table.columns.size());
             for (int c = 0; c < query.ColumnCount(); ++c) {
-                switch (query.ColumnStorage(c)) {
-                case jdsql::StorageClass::Null: row.emplace_back(std::nullopt); break;
-                case jdsql::StorageClass::Integer: row.emplace_back(std::to_string(query.ColumnInt64(c))); break;
-                case jdsql::StorageClass::Real: row.emplace_back(RealText(query.ColumnDouble(c))); break;
-                default: row.emplace_back(query.ColumnText(c)); break;
-                }
+                const std::string_view text = ValueText(query, c, buffer);
+                if (text.data())
+                    row.emplace_back(std::in_place, text);
+                else
+                    row.emplace_back(std::nullopt);
             }
             table.rows.push_back(std::move(row));
         }
         return table;
+    } catch (const jdsql::SqliteError& failure) {
+        throw CatalogueError(std::string("cannot read ") + TableName(kind) + ": " + failure.what());
+    }
+}
+
+size_t ForEachRow(Kind kind, const std::vector<std::string>& columns,
+                  const std::function<void(const std::vector<std::string_view>& row)>& each) {
+    OpenCatalogue catalogue(true);
+    try {
+        // Only the columns asked for that the table has; the others stay NULL.
+        std::vector<int> position(columns.size(), -1);
+        std::vector<std::string> selected;
+        const std::vector<ColumnInfo> known = Columns(catalogue.connection(), kind);
+        for (size_t c = 0; c < columns.size(); ++c) {
+            const bool has = std::any_of(known.begin(), known.end(),
+                                         [&](const ColumnInfo& column) { return column.name == columns[c]; });
+            if (!has) continue;
+            position[c] = static_cast<int>(selected.size());
+            selected.push_back(columns[c]);
+        }
+        jdsql::Statement query(catalogue.connection(), "SELECT " + (selected.empty() ? std::string("NULL") :
+                                                                    JoinNames(selected)) +
+                                                           " FROM " + TableName(kind) + " ORDER BY ID");
+        std::vector<RealBuffer> buffers(columns.size());
+        std::vector<std::string_view> row(columns.size());
+        size_t rows = 0;
+        while (query.Step()) {
+            for (size_t c = 0; c < columns.size(); ++c)
+                row[c] = position[c] < 0 ? std::string_view() : ValueText(query, position[c], buffers[c]);
+            each(row);
+            ++rows;
+        }
+        return rows;
     } catch (const jdsql::SqliteError& failure) {
         throw CatalogueError(std::string("cannot read ") + TableName(kind) + ": " + failure.what());
     }
@@ -265,9 +448,9 @@ std::string FormatCsv(const Table& table) {
 }
 
 ImportResult ImportCsv(Kind kind, const std::string& csvText, const std::string& fileName, bool replaceAll) {
-    std::vector<jdlib::CsvRecord> records;
+    jdlib::CsvTable records;
     try {
-        records = jdlib::ParseCsv(csvText, fileName);
+        records = jdlib::ParseCsvTable(csvText, fileName);
     } catch (const std::runtime_error& failure) {
         throw CsvInputError(failure.what());
     }
@@ -283,11 +466,11 @@ ImportResult ImportCsv(Kind kind, const std::string& csvText, const std::string&
     }
 
     // The header: known columns, each once.
-    const jdlib::CsvRecord& header = records.front();
+    const jdlib::CsvTable::Record& header = records.record(0);
     std::vector<ColumnInfo> columns;
     std::set<std::string> seen;
-    for (size_t c = 0; c < header.fields.size(); ++c) {
-        const std::string name = header.fields[c].value_or("");
+    for (size_t c = 0; c < header.count; ++c) {
+        const std::string name(records.field(0, c));
         const std::string where = fileName + ":" + std::to_string(header.line) + ": column " + std::to_string(c + 1);
         auto found = std::find_if(tableColumns.begin(), tableColumns.end(),
                                   [&](const ColumnInfo& column) { return column.name == name; });
@@ -308,23 +491,54 @@ ImportResult ImportCsv(Kind kind, const std::string& csvText, const std::string&
     const auto idColumn = std::find_if(columns.begin(), columns.end(), [](const ColumnInfo& c) { return c.name == "ID"; });
     const size_t idIndex = static_cast<size_t>(idColumn - columns.begin());
 
-    // Every row checked before anything is written.
-    std::vector<std::vector<Bound>> rows;
-    std::set<long long> ids;
-    for (size_t r = 1; r < records.size(); ++r) {
-        const jdlib::CsvRecord& record = records[r];
-        const std::string rowWhere = fileName + ":" + std::to_string(record.line) + ": row " + std::to_string(r);
-        if (record.fields.size() != columns.size())
-            throw CsvInputError(rowWhere + ": " + std::to_string(record.fields.size()) + " fields, the header has " +
-                                std::to_string(columns.size()));
-        std::vector<Bound> row;
-        for (size_t c = 0; c < columns.size(); ++c)
-            row.push_back(Check(record.fields[c], columns[c], rowWhere + ", column " + columns[c].name));
-        if (idIndex < columns.size() && row[idIndex].how == Bound::Int && !ids.insert(row[idIndex].integer).second)
-            throw CsvInputError(rowWhere + ", column ID: the ID " + std::to_string(row[idIndex].integer) +
-                                " occurs twice in the file");
-        rows.push_back(std::move(row));
+    std::vector<ImportColumn> checks;
+    for (const ColumnInfo& column : columns) checks.push_back(ImportColumn{column, KindOfType(column.type), column.name == "ID"});
+    const size_t width = columns.size();
+    const size_t rows = records.size() - 1;
+
+    // Every row checked before anything is written. A refusal names the
+    // first bad row of the file, whether its fault is a field or an ID that
+    // an earlier row has already.
+    std::vector<Bound> values(rows * width);
+    std::vector<std::pair<long long, size_t>> ids;  // (ID, row)
+    std::optional<CsvInputError> fieldError;
+    try {
+        // The texts each column had in the row before: a column of a few
+        // repeated texts (types, groups) is checked once per change.
+        std::vector<std::string_view> lastText(width);
+        for (size_t r = 1; r <= rows; ++r) {
+            const jdlib::CsvTable::Record& record = records.record(r);
+            if (record.count != width)
+                throw CsvInputError(fileName + ":" + std::to_string(record.line) + ": row " + std::to_string(r) + ": " +
+                                    std::to_string(record.count) + " fields, the header has " + std::to_string(width));
+            Bound* row = &values[(r - 1) * width];
+            for (size_t c = 0; c < width; ++c) {
+                const std::string_view field = records.field(r, c);
+                if (checks[c].kind == ValueKind::Text && !jdlib::CsvTable::IsNull(field) && !field.empty() &&
+                    field == lastText[c]) {
+                    row[c].how = Bound::Text;
+                    continue;
+                }
+                row[c] = Check(field, checks[c], Place{fileName, record.line, r, columns[c].name});
+                if (row[c].how == Bound::Text) lastText[c] = field;
+            }
+            if (idIndex < width && row[idIndex].how == Bound::Int) ids.emplace_back(row[idIndex].integer, r);
+        }
+    } catch (const CsvInputError& error) {
+        fieldError = error;  // the rows before it are checked; an ID twice among them comes first
     }
+    std::sort(ids.begin(), ids.end());
+    size_t twice = 0;  // the first row whose ID an earlier row has; 0 for none
+    for (size_t i = 1; i < ids.size(); ++i) {
+        if (ids[i].first == ids[i - 1].first && (twice == 0 || ids[i].second < twice)) twice = ids[i].second;
+    }
+    if (twice != 0) {
+        const long long id = values[(twice - 1) * width + idIndex].integer;
+        throw CsvInputError(fileName + ":" + std::to_string(records.record(twice).line) + ": row " +
+                            std::to_string(twice) + ", column ID: the ID " + std::to_string(id) +
+                            " occurs twice in the file");
+    }
+    if (fieldError) throw *fieldError;
 
     ImportResult result;
     try {
@@ -335,19 +549,31 @@ ImportResult ImportCsv(Kind kind, const std::string& csvText, const std::string&
             remove.Run();
             result.removed = connection.Changes();
         }
+        const auto countRows = [&] {
+            jdsql::Statement count(connection, "SELECT COUNT(*) FROM " + table);
+            return count.Step() ? count.ColumnInt64(0) : 0;
+        };
+        const std::int64_t before = countRows();
+
         std::vector<std::string> names;
         std::string placeholders;
         for (const ColumnInfo& column : columns) {
             names.push_back(column.name);
             placeholders += placeholders.empty() ? "?" : ", ?";
         }
-        jdsql::Statement exists(connection, "SELECT 1 FROM " + table + " WHERE ID = ?");
-        // A row with an ID replaces that row whole: what the file leaves out is NULL afterwards.
-        jdsql::Statement removeOne(connection, "DELETE FROM " + table + " WHERE ID = ?");
-        jdsql::Statement insert(connection, "INSERT INTO " + table + " (" + JoinNames(names) + ") VALUES (" +
-                                                placeholders + ")");
+        std::string sql = "INSERT INTO " + table + " (" + JoinNames(names) + ") VALUES (" + placeholders + ")";
         std::unique_ptr<jdsql::Statement> insertNew;
-        if (idIndex < columns.size()) {
+        if (idIndex < width) {
+            // A row with an ID replaces that row whole: what the file leaves
+            // out is NULL afterwards. One statement adds or replaces it.
+            std::string assignments;
+            for (const ColumnInfo& column : tableColumns) {
+                if (column.name == "ID") continue;
+                const bool inFile = seen.count(column.name) != 0;
+                assignments += (assignments.empty() ? "" : ", ") + column.name + " = " +
+                               (inFile ? "excluded." + column.name : std::string("NULL"));
+            }
+            sql += " ON CONFLICT (ID) DO UPDATE SET " + assignments;
             std::vector<std::string> others;
             for (const ColumnInfo& column : columns) {
                 if (column.name != "ID") others.push_back(column.name);
@@ -357,33 +583,32 @@ ImportResult ImportCsv(Kind kind, const std::string& csvText, const std::string&
             insertNew = std::make_unique<jdsql::Statement>(
                 connection, "INSERT INTO " + table + " (" + JoinNames(others) + ") VALUES (" + marks + ")");
         }
-        bool explicitIds = false;
-        for (const std::vector<Bound>& row : rows) {
-            bool had = false;
-            if (idIndex < columns.size() && row[idIndex].how == Bound::Int) {
-                explicitIds = true;
-                exists.Reset();
-                exists.Bind(1, static_cast<std::int64_t>(row[idIndex].integer));
-                had = exists.Step();
-                if (had) {
-                    removeOne.Reset();
-                    removeOne.Bind(1, static_cast<std::int64_t>(row[idIndex].integer));
-                    removeOne.Run();
-                }
-            }
+        jdsql::Statement upsert(connection, sql);
+        bool explicitIds = false;  // rows with IDs of their own written since the catalogue last heard of them
+        for (size_t r = 1; r <= rows; ++r) {
+            const Bound* row = &values[(r - 1) * width];
             // A row without an ID leaves the column out: the catalogue gives
-            // the next one (a NULL would be refused by a server).
-            const bool newId = idIndex < columns.size() && row[idIndex].how == Bound::Null;
-            jdsql::Statement& target = newId ? *insertNew : insert;
+            // the next one (a NULL would be refused by a server). A server's
+            // sequence must first move past the IDs the rows before it
+            // brought, or it could hand out one of them again.
+            const bool newId = idIndex < width && row[idIndex].how == Bound::Null;
+            if (newId && explicitIds) {
+                connection.AfterExplicitIds(table);
+                explicitIds = false;
+            }
+            explicitIds |= idIndex < width && !newId;
+            jdsql::Statement& target = newId ? *insertNew : upsert;
             target.Reset();
             int parameter = 1;
-            for (size_t c = 0; c < row.size(); ++c) {
+            for (size_t c = 0; c < width; ++c) {
                 if (newId && c == idIndex) continue;
-                Bind(target, parameter++, row[c]);
+                Bind(target, parameter++, row[c], records.field(r, c));
             }
             target.Run();
-            ++(had ? result.replaced : result.added);
         }
+        // Every row added one or replaced one (the file's IDs are distinct).
+        result.added = static_cast<int>(countRows() - before);
+        result.replaced = static_cast<int>(rows) - result.added;
         if (explicitIds) connection.AfterExplicitIds(table);
         transaction.Commit();
     } catch (const jdsql::SqliteError& failure) {

@@ -7,6 +7,8 @@
 // table, any subset in any order, Model required, each at most once), one
 // model per line. An empty unquoted field is NULL, "" an empty text. Numbers
 // are plain decimals, flags 0 or 1.
+#include <cstddef>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -49,6 +51,22 @@ struct Table {
 // none). Opens the catalogue as every library routine does (the per-user file
 // is created when missing). Throws CatalogueError.
 JDBASE_API Table ReadTable(Kind kind, std::optional<long long> id = std::nullopt);
+
+// Every row in ID order, one at a time, without holding the table: `each`
+// gets the values of `columns` formatted as ReadTable gives them, a view
+// with no data (data() == nullptr) for NULL and for a column the table does
+// not have. The views last until `each` returns. Returns the number of rows.
+// Throws CatalogueError.
+JDBASE_API size_t ForEachRow(Kind kind, const std::vector<std::string>& columns,
+                             const std::function<void(const std::vector<std::string_view>& row)>& each);
+
+// Room for the text of any real.
+struct RealBuffer {
+    char text[40];
+};
+// A real as lists and exports write it: "%.15g" when that reads back as the
+// same number, else "%.17g". The text lives in `buffer`.
+JDBASE_API std::string_view FormatReal(double value, RealBuffer& buffer);
 
 // RFC 4180 with a header row: fields that hold a comma, a quote, a line break
 // or blanks at either end are quoted; an empty text is "" and NULL is left

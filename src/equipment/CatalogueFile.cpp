@@ -247,7 +247,7 @@ bool CreateServerCatalogue(const std::string& uri, const std::string& seedDirect
     return true;
 }
 
-std::vector<CsvRecord> ParseCsv(const std::string& text, const std::string& fileName) {
+CsvTable ParseCsvTable(const std::string& text, const std::string& fileName) {
     // A file saved as GBK or UTF-16 would otherwise fail much later with a
     // puzzling message about one field; say what it is, and where.
     const size_t bad = FirstNonUtf8Byte(text);
@@ -258,71 +258,101 @@ std::vector<CsvRecord> ParseCsv(const std::string& text, const std::string& file
         throw std::runtime_error(fileName + ": not UTF-8 (line " + std::to_string(lineNumber) + ", byte " +
                                  std::to_string(column) + "); save the file as UTF-8");
     }
-    std::vector<CsvRecord> records;
+    CsvTable table;
+    const char* const data = text.data();
+    const size_t size = text.size();
     size_t pos = 0;
     int line = 1;
     // A UTF-8 byte order mark is not part of the first column's name.
     if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) pos = 3;
-    while (pos < text.size()) {
-        if (text[pos] == '\n' || (text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n')) {
-            pos += text[pos] == '\r' ? 2 : 1;
+    while (pos < size) {
+        if (data[pos] == '\n' || (data[pos] == '\r' && pos + 1 < size && data[pos + 1] == '\n')) {
+            pos += data[pos] == '\r' ? 2 : 1;
             ++line;
             continue;  // blank line
         }
-        CsvRecord record;
+        CsvTable::Record record;
         record.line = line;
+        record.first = table.m_fields.size();
         for (;;) {
-            CsvField field;
-            if (pos < text.size() && text[pos] == '"') {
-                std::string value;
+            std::string_view field;  // NULL unless set
+            if (pos < size && data[pos] == '"') {
                 const int startLine = line;
-                ++pos;
+                const size_t start = ++pos;
+                bool doubled = false;
                 for (;;) {
-                    if (pos >= text.size()) {
+                    if (pos >= size) {
                         throw std::runtime_error(fileName + ":" + std::to_string(startLine) +
                                                  ": a quoted field is not closed");
                     }
-                    const char c = text[pos++];
+                    const char c = data[pos++];
                     if (c == '"') {
-                        if (pos < text.size() && text[pos] == '"') {
-                            value += '"';
+                        if (pos < size && data[pos] == '"') {
+                            doubled = true;
                             ++pos;
                         } else {
                             break;
                         }
-                    } else {
-                        if (c == '\n') ++line;
-                        value += c;
+                    } else if (c == '\n') {
+                        ++line;
                     }
                 }
-                field = std::move(value);
-                if (pos < text.size() && text[pos] != ',' && text[pos] != '\n' && text[pos] != '\r') {
+                field = std::string_view(data + start, pos - 1 - start);
+                if (doubled) {
+                    auto value = std::make_unique<std::string>();
+                    value->reserve(field.size());
+                    for (size_t i = 0; i < field.size(); ++i) {
+                        *value += field[i];
+                        if (field[i] == '"') ++i;  // the second of a pair
+                    }
+                    field = *value;
+                    table.m_unescaped.push_back(std::move(value));
+                }
+                if (pos < size && data[pos] != ',' && data[pos] != '\n' && data[pos] != '\r') {
                     throw std::runtime_error(fileName + ":" + std::to_string(line) +
                                              ": text after the closing quote of a field");
                 }
             } else {
-                const size_t end = text.find_first_of(",\r\n", pos);
-                const std::string value = text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
-                if (value.find('"') != std::string::npos) {
+                const size_t start = pos;
+                bool quote = false;
+                for (; pos < size; ++pos) {
+                    const char c = data[pos];
+                    if (c == ',' || c == '\n' || c == '\r') break;
+                    quote |= c == '"';
+                }
+                if (quote) {
                     throw std::runtime_error(fileName + ":" + std::to_string(line) +
                                              ": a quote inside an unquoted field");
                 }
-                pos = end == std::string::npos ? text.size() : end;
-                if (!value.empty()) field = value;
+                if (pos > start) field = std::string_view(data + start, pos - start);
             }
-            record.fields.push_back(std::move(field));
-            if (pos < text.size() && text[pos] == ',') {
+            table.m_fields.push_back(field);
+            if (pos < size && data[pos] == ',') {
                 ++pos;
                 continue;
             }
             break;
         }
-        if (pos < text.size() && text[pos] == '\r') ++pos;
-        if (pos < text.size() && text[pos] == '\n') {
+        if (pos < size && data[pos] == '\r') ++pos;
+        if (pos < size && data[pos] == '\n') {
             ++pos;
             ++line;
         }
-        records.push_back(std::move(record));
+        record.count = table.m_fields.size() - record.first;
+        table.m_records.push_back(record);
+    }
+    return table;
+}
+
+std::vector<CsvRecord> ParseCsv(const std::string& text, const std::string& fileName) {
+    const CsvTable table = ParseCsvTable(text, fileName);
+    std::vector<CsvRecord> records(table.size());
+    for (size_t r = 0; r < table.size(); ++r) {
+        records[r].line = table.record(r).line;
+        for (size_t f = 0; f < table.record(r).count; ++f) {
+            const std::string_view field = table.field(r, f);
+            records[r].fields.push_back(CsvTable::IsNull(field) ? CsvField() : CsvField(std::string(field)));
+        }
     }
     return records;
 }

@@ -1,8 +1,11 @@
 #pragma once
 // Where the catalogue file is, and how a new one is made from the shipped
 // schema and seed. Internal to the library; JDBase.h has the public face.
+#include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace jdlib {
@@ -58,5 +61,33 @@ struct CsvRecord {
 // ends; blank lines are skipped). Throws std::runtime_error naming
 // `fileName` and the line.
 std::vector<CsvRecord> ParseCsv(const std::string& text, const std::string& fileName);
+
+// The same parse without a string for every field: a file of a hundred
+// thousand rows would otherwise spend more on allocating fields than the
+// catalogue spends on storing them. Fields are views into the parsed text
+// (which must outlive the table), or into the table's own copies for quoted
+// fields that held doubled quotes.
+class CsvTable {
+public:
+    struct Record {
+        int line = 0;  // line number where the record starts, from 1
+        size_t first = 0;
+        size_t count = 0;
+    };
+    size_t size() const { return m_records.size(); }
+    bool empty() const { return m_records.empty(); }
+    const Record& record(size_t r) const { return m_records[r]; }
+    // A field of record `r`; a view with no data (data() == nullptr) is NULL,
+    // anything else a text (possibly empty).
+    std::string_view field(size_t r, size_t f) const { return m_fields[m_records[r].first + f]; }
+    static bool IsNull(std::string_view field) { return field.data() == nullptr; }
+
+private:
+    friend CsvTable ParseCsvTable(const std::string& text, const std::string& fileName);
+    std::vector<Record> m_records;
+    std::vector<std::string_view> m_fields;
+    std::vector<std::unique_ptr<std::string>> m_unescaped;
+};
+CsvTable ParseCsvTable(const std::string& text, const std::string& fileName);
 
 }  // namespace jdlib

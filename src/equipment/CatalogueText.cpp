@@ -2,6 +2,9 @@
 
 #include <sqlite3.h>
 
+#include <cstdint>
+#include <cstring>
+
 #include "platform/Gbk.h"
 
 namespace jdlib {
@@ -36,6 +39,10 @@ CString ForDisplay(std::string_view utf8) {
 }
 
 std::string CatalogueTextProblemUtf8(std::string_view utf8) {
+    // ASCII without NUL is GBK as it is; only other texts need the conversion tried.
+    bool plain = true;
+    for (const char c : utf8) plain &= c != '\0' && static_cast<unsigned char>(c) < 0x80;
+    if (plain) return std::string();
     const size_t nul = utf8.find('\0');
     if (nul != std::string_view::npos) {
         return "the text holds a NUL character (byte " + std::to_string(nul) + "), which map texts cannot hold";
@@ -64,6 +71,14 @@ std::string CatalogueTextProblemGbk(std::string_view gbk) {
 size_t FirstNonUtf8Byte(std::string_view text) {
     size_t i = 0;
     while (i < text.size()) {
+        // Catalogue files are mostly ASCII: eight bytes at a time while no top bit is set.
+        while (i + 8 <= text.size()) {
+            std::uint64_t word;
+            std::memcpy(&word, text.data() + i, 8);
+            if (word & 0x8080808080808080ull) break;
+            i += 8;
+        }
+        if (i >= text.size()) break;
         const unsigned char lead = static_cast<unsigned char>(text[i]);
         if (lead < 0x80) {
             ++i;

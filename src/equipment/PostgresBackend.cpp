@@ -220,6 +220,16 @@ public:
         }
     }
 
+    std::string_view ColumnTextView(int column) const override {
+        // Plain texts are read where the result holds them; bytes and flags need converting.
+        const StorageClass storage = ColumnStorage(column);
+        if (storage == StorageClass::Null || storage == StorageClass::Blob ||
+            PQftype(m_result.get(), column) == kBoolOid)
+            return StatementImpl::ColumnTextView(column);
+        return std::string_view(PQgetvalue(m_result.get(), m_row, column),
+                                static_cast<size_t>(PQgetlength(m_result.get(), m_row, column)));
+    }
+
 private:
     void Set(int index, std::optional<std::string> value) {
         if (index < 1 || index > 32766) throw Error(SQLITE_RANGE, "parameter " + std::to_string(index) + " is out of range");

@@ -91,6 +91,12 @@ public:
         if (!text) return std::string();
         return std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(length));
     }
+    std::string_view ColumnTextView(int column) const override {
+        const unsigned char* text = sqlite3_column_text(m_stmt, column);
+        const int length = sqlite3_column_bytes(m_stmt, column);
+        if (!text) return std::string_view();
+        return std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(length));
+    }
 
 private:
     void Check(int rc) const {

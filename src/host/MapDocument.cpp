@@ -1,5 +1,7 @@
 #include "host/MapDocument.h"
 
+#include <algorithm>
+#include <functional>
 #include <limits>
 #include <stdexcept>
 #include <string>
@@ -27,6 +29,53 @@ LONG NextFree(LONG largest, IsTaken isTaken) {
 
 // ---- Index ------------------------------------------------------------------
 
+size_t MapDocument::PositionTable::Home(std::uint32_t key) const {
+    // Fibonacci hashing: ids and handles are often consecutive numbers.
+    return static_cast<size_t>((static_cast<std::uint64_t>(key) * 0x9E3779B97F4A7C15ull) >> 32) & (m_slots.size() - 1);
+}
+
+void MapDocument::PositionTable::Reset(size_t expected) {
+    size_t size = 16;
+    while (size < expected * 2) size *= 2;
+    m_slots.assign(size, Slot{});
+    m_count = 0;
+}
+
+void MapDocument::PositionTable::Place(Slot slot) {
+    const size_t mask = m_slots.size() - 1;
+    size_t i = Home(slot.key);
+    while (m_slots[i].position != kNone) i = (i + 1) & mask;
+    m_slots[i] = slot;
+}
+
+void MapDocument::PositionTable::Add(std::uint32_t key, std::uint32_t position) {
+    if (m_slots.empty() || (m_count + 1) * 2 > m_slots.size()) {
+        // Grown by re-adding in position order, so that a key's entries keep
+        // the order they were added in.
+        std::vector<Slot> old;
+        old.reserve(m_count);
+        for (const Slot& slot : m_slots) {
+            if (slot.position != kNone) old.push_back(slot);
+        }
+        std::stable_sort(old.begin(), old.end(), [](const Slot& a, const Slot& b) { return a.position < b.position; });
+        Reset(std::max<size_t>(m_count + 1, m_slots.size()));
+        for (const Slot& slot : old) Place(slot);
+        m_count = old.size();
+    }
+    Place(Slot{key, position});
+    ++m_count;
+}
+
+namespace {
+
+std::uint32_t Key(LONG value) { return static_cast<std::uint32_t>(value); }
+std::uint32_t NameKey(const CString& name) {
+    const size_t hash = std::hash<std::string_view>()(name.view());
+    return static_cast<std::uint32_t>(hash ^ (hash >> 32));
+}
+
+}  // namespace
+
 MapDocument::IndexStamp MapDocument::CurrentStamp() const {
     IndexStamp stamp;
     stamp.data = m_objects.data();
@@ -44,29 +93,29 @@ MapDocument::IndexStamp MapDocument::CurrentStamp() const {
 
 void MapDocument::IndexObject(size_t position) const {
     const MapObject& object = m_objects[position];
-    // try_emplace keeps the first object of a value, which is the one a
+    const auto at = static_cast<std::uint32_t>(position);
+    // Only the first object of a value is kept, which is the one a
     // front-to-back search would find.
-    m_entityIndex.try_emplace(object.entityId, position);
-    m_handleIndex.try_emplace(object.handle, position);
-    m_nameIndex.try_emplace(object.name.str(), position);
+    if (m_entityIndex.First(Key(object.entityId)) == PositionTable::kNone) m_entityIndex.Add(Key(object.entityId), at);
+    if (m_handleIndex.First(Key(object.handle)) == PositionTable::kNone) m_handleIndex.Add(Key(object.handle), at);
+    const std::uint32_t nameKey = NameKey(object.name);
+    const auto sameName = [&](std::uint32_t earlier) { return m_objects[earlier].name == object.name; };
+    if (m_nameIndex.Find(nameKey, sameName) == PositionTable::kNone) m_nameIndex.Add(nameKey, at);
     if (object.isLine) {
-        if (object.fromEntity != 0) m_lineEnds[object.fromEntity].push_back(position);
-        if (object.toEntity != 0 && object.toEntity != object.fromEntity) m_lineEnds[object.toEntity].push_back(position);
+        if (object.fromEntity != 0) m_lineEnds.Add(Key(object.fromEntity), at);
+        if (object.toEntity != 0 && object.toEntity != object.fromEntity) m_lineEnds.Add(Key(object.toEntity), at);
     }
     if (object.entityId > m_maxEntity) m_maxEntity = object.entityId;
     if (object.handle > m_maxHandle) m_maxHandle = object.handle;
 }
 
 void MapDocument::Reindex() const {
-    m_entityIndex.clear();
-    m_handleIndex.clear();
-    m_nameIndex.clear();
-    m_lineEnds.clear();
+    m_entityIndex.Reset(m_objects.size());
+    m_handleIndex.Reset(m_objects.size());
+    m_nameIndex.Reset(m_objects.size());
+    m_lineEnds.Reset(m_objects.size() * 2);
     m_maxEntity = 0;
     m_maxHandle = 0;
-    m_entityIndex.reserve(m_objects.size());
-    m_handleIndex.reserve(m_objects.size());
-    m_nameIndex.reserve(m_objects.size());
     for (size_t i = 0; i < m_objects.size(); ++i) IndexObject(i);
     m_indexStamp = CurrentStamp();
     m_indexBuilt = true;
@@ -79,32 +128,32 @@ void MapDocument::EnsureIndex() const {
 size_t MapDocument::PositionOfEntity(LONG entityId) const {
     if (entityId == 0) return npos;
     EnsureIndex();
-    auto it = m_entityIndex.find(entityId);
-    if (it == m_entityIndex.end()) return npos;
-    if (it->second < m_objects.size() && m_objects[it->second].entityId == entityId) return it->second;
+    std::uint32_t found = m_entityIndex.First(Key(entityId));
+    if (found == PositionTable::kNone) return npos;
+    if (found < m_objects.size() && m_objects[found].entityId == entityId) return found;
     // The object at that place was changed in place: look again with a fresh index.
     Reindex();
-    it = m_entityIndex.find(entityId);
-    return it == m_entityIndex.end() ? npos : it->second;
+    found = m_entityIndex.First(Key(entityId));
+    return found == PositionTable::kNone ? npos : found;
 }
 
 size_t MapDocument::PositionOfHandle(LONG handle) const {
     if (handle == 0) return npos;
     EnsureIndex();
-    auto it = m_handleIndex.find(handle);
-    if (it == m_handleIndex.end()) return npos;
-    if (it->second < m_objects.size() && m_objects[it->second].handle == handle) return it->second;
+    std::uint32_t found = m_handleIndex.First(Key(handle));
+    if (found == PositionTable::kNone) return npos;
+    if (found < m_objects.size() && m_objects[found].handle == handle) return found;
     Reindex();
-    it = m_handleIndex.find(handle);
-    return it == m_handleIndex.end() ? npos : it->second;
+    found = m_handleIndex.First(Key(handle));
+    return found == PositionTable::kNone ? npos : found;
 }
 
 size_t MapDocument::PositionOfName(const CString& name) const {
     EnsureIndex();
-    auto it = m_nameIndex.find(name.str());
-    if (it != m_nameIndex.end() && it->second < m_objects.size() && m_objects[it->second].name == name) {
-        return it->second;
-    }
+    const std::uint32_t found = m_nameIndex.Find(NameKey(name), [&](std::uint32_t position) {
+        return position < m_objects.size() && m_objects[position].name == name;
+    });
+    if (found != PositionTable::kNone) return found;
     // Objects are renamed in place (the kernel's SetObjectInfo does), so a
     // miss or a stale hit is settled by a search, which also refreshes the index.
     for (size_t i = 0; i < m_objects.size(); ++i) {
@@ -157,13 +206,13 @@ MapObject& MapDocument::AddObject(MapObject object) {
     }
     EnsureIndex();
     if (object.entityId == 0) {
-        object.entityId = NextFree(m_maxEntity, [this](LONG id) { return m_entityIndex.count(id) != 0; });
-    } else if (m_entityIndex.count(object.entityId) != 0) {
+        object.entityId = NextFree(m_maxEntity, [this](LONG id) { return m_entityIndex.First(Key(id)) != PositionTable::kNone; });
+    } else if (m_entityIndex.First(Key(object.entityId)) != PositionTable::kNone) {
         throw std::invalid_argument("entity id " + std::to_string(object.entityId) + " is already taken");
     }
     if (object.handle == 0) {
-        object.handle = NextFree(m_maxHandle, [this](LONG handle) { return m_handleIndex.count(handle) != 0; });
-    } else if (m_handleIndex.count(object.handle) != 0) {
+        object.handle = NextFree(m_maxHandle, [this](LONG handle) { return m_handleIndex.First(Key(handle)) != PositionTable::kNone; });
+    } else if (m_handleIndex.First(Key(object.handle)) != PositionTable::kNone) {
         throw std::invalid_argument("handle " + std::to_string(object.handle) + " is already taken");
     }
     m_objects.push_back(std::move(object));
@@ -180,10 +229,13 @@ std::vector<LONG> MapDocument::Connections(LONG handle) const {
     if (position == npos) return connections;
     const LONG entityId = m_objects[position].entityId;
     if (entityId == 0) return connections;
-    const auto it = m_lineEnds.find(entityId);
-    if (it == m_lineEnds.end()) return connections;
-    // Positions were indexed front to back, so they are in document order.
-    for (const size_t linePosition : it->second) {
+    std::vector<std::uint32_t> lines;
+    m_lineEnds.Find(Key(entityId), [&](std::uint32_t linePosition) {
+        lines.push_back(linePosition);
+        return false;
+    });
+    std::sort(lines.begin(), lines.end());  // document order
+    for (const size_t linePosition : lines) {
         if (linePosition >= m_objects.size()) continue;
         const MapObject& line = m_objects[linePosition];
         if (!line.isLine) continue;

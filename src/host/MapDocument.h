@@ -3,6 +3,7 @@
 // its geometry, topology, labels and attribute records. The map control, the
 // kernel routines and the equipment library all work on this one model; it is
 // both the product's host and the tests' fixture. Texts are GBK in memory.
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -228,12 +229,48 @@ private:
     std::string m_extraJson;
     bool m_modified = false;
 
+    // An open-addressing table of (32-bit key, position) pairs, eight bytes
+    // a slot and at most half full: a whole-mine map has hundreds of
+    // thousands of objects, and a node-based map costs several times that
+    // per entry. Keys may repeat; Find visits a key's entries in the order
+    // they were added until told to stop.
+    class PositionTable {
+    public:
+        static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+        void Reset(size_t expected);
+        void Add(std::uint32_t key, std::uint32_t position);
+        // Calls visit(position) for each entry of key until it returns true;
+        // returns that position, or kNone.
+        template <typename Visit>
+        std::uint32_t Find(std::uint32_t key, Visit visit) const {
+            if (m_slots.empty()) return kNone;
+            const size_t mask = m_slots.size() - 1;
+            for (size_t i = Home(key); m_slots[i].position != kNone; i = (i + 1) & mask) {
+                if (m_slots[i].key == key && visit(m_slots[i].position)) return m_slots[i].position;
+            }
+            return kNone;
+        }
+        std::uint32_t First(std::uint32_t key) const {
+            return Find(key, [](std::uint32_t) { return true; });
+        }
+
+    private:
+        struct Slot {
+            std::uint32_t key = 0;
+            std::uint32_t position = kNone;
+        };
+        size_t Home(std::uint32_t key) const;
+        void Place(Slot slot);
+        std::vector<Slot> m_slots;
+        size_t m_count = 0;
+    };
+
     // Lookup index: positions in m_objects, so that a copied document's index
     // stays valid for the copy. Not part of the document's value.
-    mutable std::unordered_map<LONG, size_t> m_entityIndex;
-    mutable std::unordered_map<LONG, size_t> m_handleIndex;
-    mutable std::unordered_map<std::string, size_t> m_nameIndex;       // first object of each name
-    mutable std::unordered_map<LONG, std::vector<size_t>> m_lineEnds;  // entity id -> lines starting or ending there
+    mutable PositionTable m_entityIndex;  // first object of each entity id
+    mutable PositionTable m_handleIndex;  // first object of each handle
+    mutable PositionTable m_nameIndex;    // by a hash of the name: first object of each name
+    mutable PositionTable m_lineEnds;     // entity id -> lines starting or ending there
     mutable LONG m_maxEntity = 0;
     mutable LONG m_maxHandle = 0;
     mutable IndexStamp m_indexStamp;

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <limits>
 #include <set>
 #include <string_view>
@@ -21,6 +22,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "host/MapFileDetail.h"
 #include "platform/Gbk.h"
 #include "platform/InputFile.h"
 
@@ -570,16 +572,16 @@ bool IsAscii(std::string_view text) {
 }
 
 // Texts are stored in memory exactly as the kernel stores them, in GBK.
-bool ConvertToGbk(const std::string& utf8, std::string& gbk, std::string& failure) {
+bool ConvertToGbk(std::string_view utf8, std::string& gbk, std::string& failure) {
     if (IsAscii(utf8)) {  // ASCII is the same in both; most record values are numbers
-        gbk = utf8;
+        gbk.assign(utf8);
         return true;
     }
     size_t offset = 0;
     if (TryUtf8ToGbk(utf8, gbk, &offset)) return true;
     offset = std::min(offset, utf8.size());
     const size_t length = std::max<size_t>(1, Utf8SequenceLength(utf8, offset));
-    const std::string character = utf8.substr(offset, length);
+    const std::string character(utf8.substr(offset, length));
     unsigned long codePoint = 0;
     const unsigned char lead = static_cast<unsigned char>(character[0]);
     const unsigned leadBits = length == 1 ? 0x7F : length == 2 ? 0x1F : length == 3 ? 0x0F : 0x07;
@@ -1339,10 +1341,18 @@ private:
 // The loader's rules on values and references between them, checked on a
 // document before it is written: a map that is saved always loads. Texts,
 // numbers and kept keys are checked as they are written.
+std::string Spell(const std::string& where) { return where; }
+std::string Spell(const char* where) { return where; }
+template <typename Where>
+std::string Spell(const Where& where) {
+    return where();
+}
+
 void CheckLoadable(const MapDocument& document, Problems& problems) {
-    const auto range = [&](const std::string& where, const char* what, long long value, long long min, long long max) {
+    // The place is spelled out only for a problem: a map has many objects and few problems.
+    const auto range = [&](const auto& where, const char* what, long long value, long long min, long long max) {
         if (value < min || value > max) {
-            problems.push_back({where, std::string(what) + " " + std::to_string(value) + " is outside " +
+            problems.push_back({Spell(where), std::string(what) + " " + std::to_string(value) + " is outside " +
                                            std::to_string(min) + ".." + std::to_string(max) + " and would not load back"});
         }
     };
@@ -1374,30 +1384,42 @@ void CheckLoadable(const MapDocument& document, Problems& problems) {
         }
     }
     const std::vector<MapObject>& objects = document.objects();
-    std::unordered_map<LONG, size_t> byId;
-    std::unordered_map<LONG, size_t> byHandle;
+    // (value, position) sorted: the first object of each id or handle is the
+    // first of its run, found by a binary search.
+    std::vector<std::pair<LONG, size_t>> byId;
+    std::vector<std::pair<LONG, size_t>> byHandle;
     byId.reserve(objects.size());
     byHandle.reserve(objects.size());
     for (size_t i = 0; i < objects.size(); ++i) {
+        byId.emplace_back(objects[i].entityId, i);
+        byHandle.emplace_back(objects[i].handle, i);
+    }
+    std::sort(byId.begin(), byId.end());
+    std::sort(byHandle.begin(), byHandle.end());
+    const auto firstOf = [](const std::vector<std::pair<LONG, size_t>>& sorted, LONG value) {
+        const auto it = std::lower_bound(sorted.begin(), sorted.end(), std::pair<LONG, size_t>(value, 0));
+        return it != sorted.end() && it->first == value ? it->second : npos;
+    };
+    for (size_t i = 0; i < objects.size(); ++i) {
         const MapObject& object = objects[i];
-        const std::string at = Child("/objects", i);
-        range(Child(at, "id"), "entity id", object.entityId, 1, kLongMax);
-        range(Child(at, "handle"), "handle", object.handle, 1, kLongMax);
-        if (const auto [it, added] = byId.emplace(object.entityId, i); !added) {
-            problems.push_back({Child(at, "id"), "entity id " + std::to_string(object.entityId) + " is already used by " +
-                                                     Child("/objects", it->second)});
+        const auto at = [i] { return Child("/objects", i); };
+        range([&] { return Child(at(), "id"); }, "entity id", object.entityId, 1, kLongMax);
+        range([&] { return Child(at(), "handle"); }, "handle", object.handle, 1, kLongMax);
+        if (const size_t first = firstOf(byId, object.entityId); first != i) {
+            problems.push_back({Child(at(), "id"), "entity id " + std::to_string(object.entityId) + " is already used by " +
+                                                     Child("/objects", first)});
         }
-        if (const auto [it, added] = byHandle.emplace(object.handle, i); !added) {
-            problems.push_back({Child(at, "handle"), "handle " + std::to_string(object.handle) + " is already used by " +
-                                                         Child("/objects", it->second)});
+        if (const size_t first = firstOf(byHandle, object.handle); first != i) {
+            problems.push_back({Child(at(), "handle"), "handle " + std::to_string(object.handle) + " is already used by " +
+                                                         Child("/objects", first)});
         }
-        range(Child(at, "type"), "the entity type", object.entityType, 0, kLongMax);
-        range(Child(at, "colour"), "the colour", object.colour, 0, kMaxColour);
+        range([&] { return Child(at(), "type"); }, "the entity type", object.entityType, 0, kLongMax);
+        range([&] { return Child(at(), "colour"); }, "the colour", object.colour, 0, kMaxColour);
         if (object.layer < 0 || !layers.count(object.layer)) {
-            problems.push_back({Child(at, "layer"), "no layer has id " + std::to_string(object.layer)});
+            problems.push_back({Child(at(), "layer"), "no layer has id " + std::to_string(object.layer)});
         }
         if (object.symbol >= 0 && !symbols.count(object.symbol)) {
-            problems.push_back({Child(at, "symbol"), "no symbol definition has id " + std::to_string(object.symbol)});
+            problems.push_back({Child(at(), "symbol"), "no symbol definition has id " + std::to_string(object.symbol)});
         }
     }
     for (size_t i = 0; i < objects.size(); ++i) {
@@ -1406,12 +1428,12 @@ void CheckLoadable(const MapDocument& document, Problems& problems) {
         for (const bool from : {true, false}) {
             const LONG end = from ? object.fromEntity : object.toEntity;
             if (end == 0) continue;
-            const std::string at = Child(Child("/objects", i), from ? "from" : "to");
-            const auto it = byId.find(end);
-            if (end < 0 || it == byId.end()) {
-                problems.push_back({at, "no object has entity id " + std::to_string(end)});
-            } else if (objects[it->second].isLine) {
-                problems.push_back({at, "entity " + std::to_string(end) + " (" + Child("/objects", it->second) +
+            const auto at = [&] { return Child(Child("/objects", i), from ? "from" : "to"); };
+            const size_t target = firstOf(byId, end);
+            if (end < 0 || target == npos) {
+                problems.push_back({at(), "no object has entity id " + std::to_string(end)});
+            } else if (objects[target].isLine) {
+                problems.push_back({at(), "entity " + std::to_string(end) + " (" + Child("/objects", target) +
                                             ") is a line; a line starts and ends at symbols or points"});
             }
         }
@@ -1504,11 +1526,18 @@ bool NeedsEscape(unsigned char c) { return c < 0x20 || c == '"' || c == '\\'; }
 // A text in quotes, escaped as the library escapes it when it prints (so that
 // a saved map reads as it always has): the two that must be, the short forms
 // of control characters, \u00XX for the rest of them, UTF-8 as it is.
+void AppendQuotedUtf8(std::string_view utf8, std::string& out);
+
 void AppendQuoted(std::string_view utf8, std::string& out) {
     if (!IsValidUtf8(utf8)) {  // only texts that are reported and refused; printed as the library would
         out += QuoteJson(std::string(utf8));
         return;
     }
+    AppendQuotedUtf8(utf8, out);
+}
+
+// The same for a text known to be UTF-8.
+void AppendQuotedUtf8(std::string_view utf8, std::string& out) {
     out += '"';
     size_t plain = 0;
     for (size_t i = 0; i < utf8.size(); ++i) {
@@ -1548,7 +1577,11 @@ void AppendInteger(Integer value, std::string& out) {
 // built in memory but the text itself.
 class MapWriter {
 public:
-    MapWriter(Problems& problems, std::string& out) : m_problems(problems), m_out(out) {}
+    // Text taken from the writer as it goes; it clears what it takes.
+    using Drain = std::function<void(std::string&)>;
+
+    MapWriter(Problems& problems, std::string& out, Drain drain = {})
+        : m_problems(problems), m_out(out), m_drain(std::move(drain)) {}
 
     void Write(const MapDocument& document) {
         CheckLoadable(document, m_problems);
@@ -1608,6 +1641,7 @@ public:
                 at.resize(stem);
                 AppendInteger(i, at);
                 WriteObject(document.objects()[i], at);
+                if (m_drain && m_out.size() >= kDrainBytes) m_drain(m_out);
             }
             Close(2, ']');
         }
@@ -1619,12 +1653,31 @@ public:
 private:
     // Starts a member of an object laid out one key per line.
     void Key(size_t indent, std::string_view key, bool& first) {
-        if (!first) m_out += ",\n";
+        // One append per key: the writer spends much of its time here.
+        char line[64];
+        const bool comma = !first;
         first = false;
-        m_out.append(indent, ' ');
-        m_out += '"';
-        m_out += key;  // the format's own keys need no escapes
-        m_out += "\": ";
+        const size_t length = (comma ? 2 : 0) + indent + key.size() + 4;
+        char* at = length <= sizeof line ? line : nullptr;
+        if (!at) {
+            if (comma) m_out += ",\n";
+            m_out.append(indent, ' ');
+            m_out += '"';
+            m_out += key;
+            m_out += "\": ";
+            return;
+        }
+        if (comma) {
+            *at++ = ',';
+            *at++ = '\n';
+        }
+        std::memset(at, ' ', indent);
+        at += indent;
+        *at++ = '"';
+        std::memcpy(at, key.data(), key.size());  // the format's own keys need no escapes
+        at += key.size();
+        std::memcpy(at, "\": ", 3);
+        m_out.append(line, length);
     }
     void Close(size_t indent, char bracket) {
         m_out += '\n';
@@ -1870,7 +1923,9 @@ private:
         } else if (std::floor(value) == value && std::fabs(value) < 9007199254740992.0) {
             AppendInteger(static_cast<long long>(value), m_out);
         } else {
-            m_out += Json(value).dump();
+            // The library's own shortest round-trip form, as its dump prints a double.
+            char digits[64];
+            m_out.append(digits, nlohmann::detail::to_chars(digits, digits + sizeof digits, value));
         }
     }
     void Point(const Point3& point, const Place& where) {
@@ -1889,15 +1944,46 @@ private:
     // (bytes that are not GBK show as U+FFFD).
     void Text(const CString& gbk, const Place& where, size_t maxBytes = 0, const char* what = "text") {
         const std::string_view bytes = gbk.view();
-        if (bytes.find('\0') != npos) {
+        // One look at the bytes settles the usual case: nothing to escape (a
+        // NUL is a control character, so it takes the long way to its report).
+        bool plain = true;
+        bool ascii = true;
+        for (const char c : bytes) {
+            const auto byte = static_cast<unsigned char>(c);
+            plain = plain && !NeedsEscape(byte);
+            ascii = ascii && byte < 0x80;
+        }
+        if (!plain && bytes.find('\0') != npos) {
             m_problems.push_back({where.str(), std::string("the ") + what + " contains a NUL byte, which map texts cannot hold"});
         }
         if (maxBytes != 0 && bytes.size() > maxBytes) {
             m_problems.push_back({where.str(), std::string("the ") + what + " is " + std::to_string(bytes.size()) +
                                                    " GBK bytes long; at most " + std::to_string(maxBytes) + " fit"});
         }
-        if (IsAscii(bytes)) {
-            AppendQuoted(bytes, m_out);
+        if (ascii && plain) {
+            m_out += '"';
+            m_out += bytes;
+            m_out += '"';
+            return;
+        }
+        if (ascii) {
+            AppendQuotedUtf8(bytes, m_out);
+            return;
+        }
+        // Nearly every text converts exactly; the others take the long way below for their reports.
+        if (plain) {
+            // Nothing to escape (a trail byte that looks like one only sends the text the longer way).
+            const size_t mark = m_out.size();
+            m_out += '"';
+            if (AppendGbkAsUtf8IfExact(bytes, m_out)) {
+                m_out += '"';
+                return;
+            }
+            m_out.resize(mark);
+        }
+        m_utf8.clear();
+        if (AppendGbkAsUtf8IfExact(bytes, m_utf8)) {
+            AppendQuotedUtf8(m_utf8, m_out);
             return;
         }
         if (TryGbkToUtf8(bytes, m_utf8)) {
@@ -1961,16 +2047,20 @@ private:
         if (ReadKept(text, where, depth, known, kept)) PrintKept(kept, indent, first);
     }
 
+    static constexpr size_t kDrainBytes = 1 << 20;
+
     Problems& m_problems;
     std::string& m_out;
+    Drain m_drain;
     std::string m_utf8;  // conversion buffers, reused
     std::string m_gbk;
 };
 
 std::string Serialize(const MapDocument& document, Problems& problems) {
     std::string text;
-    // Roughly what a map takes per object, so that the text grows without copying much.
-    text.reserve(4096 + document.objects().size() * 512);
+    // More than a map takes per object, so that the text is not copied as it
+    // grows: pages reserved and never written cost no memory.
+    text.reserve(4096 + document.objects().size() * 1024);
     MapWriter(problems, text).Write(document);
     return text;
 }
@@ -2096,7 +2186,24 @@ std::string MapLoadResult::Describe(const std::string& fileName) const {
     return text;
 }
 
-MapLoadResult ParseMap(const std::string& jsonText, MapDocument& document) {
+namespace detail {
+
+bool TextToGbk(std::string_view utf8, std::string& gbk) {
+    std::string failure;
+    return ConvertToGbk(utf8, gbk, failure);
+}
+
+std::string QuoteKey(std::string_view key) { return QuoteJson(std::string(key)); }
+
+void AppendCompact(std::string_view json, std::string& out) { host::AppendCompact(json, out); }
+
+bool KeptTextLoads(std::string_view kept, size_t depth) {
+    Json tree;
+    std::string failure;
+    return KeptReader(kept, depth).Read(tree, failure);
+}
+
+MapLoadResult ParseMapThorough(std::string_view jsonText, MapDocument& document) {
     MapLoadResult result;
     Problems& problems = result.problems;
     if (!CheckUtf8(jsonText, problems)) return result;
@@ -2129,17 +2236,45 @@ MapLoadResult ParseMap(const std::string& jsonText, MapDocument& document) {
     return result;
 }
 
+}  // namespace detail
+
+MapLoadResult ParseMap(const std::string& jsonText, MapDocument& document) {
+    MapLoadResult result;
+    if (detail::ParseMapFast(jsonText, jsonText.capacity(), document)) {
+        result.ok = true;
+        return result;
+    }
+    return detail::ParseMapThorough(jsonText, document);
+}
+
 MapLoadResult LoadMapFile(const std::string& path, MapDocument& document) {
     MapLoadResult result;
     std::string text;
     std::string error;
     // Folders, pipes, devices and files far beyond any real map are refused
     // before a byte is read, so that /dev/zero cannot exhaust the memory.
+    // Room for the fast loader's padding, so that it reads the text where it
+    // lies instead of copying a file that may be half a gigabyte.
+    std::error_code sizeUnknown;
+    const std::uintmax_t size = std::filesystem::file_size(path, sizeUnknown);
+    if (!sizeUnknown && size <= kMaxMapFileBytes) text.reserve(static_cast<size_t>(size) + detail::FastParsePadding());
     if (!ReadInputFile(path, kMaxMapFileBytes, text, error)) {
         result.problems.push_back({"", "the map file " + error});
         return result;
     }
-    return ParseMap(text, document);
+    // The fast loader hands back the pages it has read; a map it gives up is
+    // read again for the thorough loader, which reports on it as it is now.
+    if (detail::ParseMapFast(text, text.capacity(), document, true)) {
+        result.ok = true;
+        return result;
+    }
+    text.clear();
+    text.shrink_to_fit();
+    if (!ReadInputFile(path, kMaxMapFileBytes, text, error)) {
+        result.problems.push_back({"", "the map file " + error});
+        return result;
+    }
+    return detail::ParseMapThorough(text, document);
 }
 
 std::string SerializeMap(const MapDocument& document) {
@@ -2148,46 +2283,81 @@ std::string SerializeMap(const MapDocument& document) {
 }
 
 bool SaveMapFile(const std::string& path, const MapDocument& document, std::string& error) {
+    // The text goes to the temporary file as it is written, so that a large
+    // map is never held twice, as a document and as its text. What can go
+    // wrong is still reported in the order a user needs it: what the map
+    // itself cannot hold first, then its size, then the target and the disk.
+    std::string resolved;
+    std::string targetError;
+    const bool targetOk = ResolveSaveTarget(path, resolved, targetError);
+    const std::filesystem::path target(resolved);
+    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+    std::string temporary;
+    std::string createError;
+    int fd = -1;
+    if (targetOk) {
+        const std::string prefix = TemporaryPrefix(folder, target.filename().string());
+        RemoveStaleTemporaries(folder, prefix);
+        // The temporary sits beside the target so that the rename stays within
+        // one file system and is atomic.
+        for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+            temporary = (folder / (prefix + std::to_string(::getpid()) + "-" + std::to_string(attempt) + kTemporarySuffix)).string();
+            fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd < 0 && errno != EEXIST) {
+                createError = SystemError("cannot create a temporary file in \"" + folder.string() + "\"", errno);
+                break;
+            }
+        }
+        if (fd < 0 && createError.empty()) {
+            createError = "cannot create a temporary file in \"" + folder.string() + "\": every name is taken";
+        }
+    }
     Problems problems;
-    const std::string text = Serialize(document, problems);
+    size_t written = 0;
+    int writeCode = 0;
+    const auto drain = [&](std::string& piece) {
+        written += piece.size();
+        if (fd >= 0 && writeCode == 0 && written <= kMaxMapFileBytes) WriteAll(fd, piece, writeCode);
+        piece.clear();
+    };
+    {
+        std::string buffer;
+        buffer.reserve(2 << 20);
+        MapWriter(problems, buffer, drain).Write(document);
+        drain(buffer);
+    }
+    const auto discard = [&] {
+        if (fd < 0) return;
+        ::close(fd);
+        fd = -1;
+        ::unlink(temporary.c_str());
+    };
     if (!problems.empty()) {
+        discard();
         error = "the map cannot be saved without loss:";
         for (const MapFileProblem& problem : problems) error += "\n" + problem.where + ": " + problem.message;
         return false;
     }
-    if (text.size() > kMaxMapFileBytes) {
-        error = "the map would be " + std::to_string(text.size()) + " bytes, over the " +
+    if (written > kMaxMapFileBytes) {
+        discard();
+        error = "the map would be " + std::to_string(written) + " bytes, over the " +
                 std::to_string(kMaxMapFileBytes) + "-byte limit of map files, and would not load back";
         return false;
     }
-    std::string resolved;
-    if (!ResolveSaveTarget(path, resolved, error)) return false;
-    const std::filesystem::path target(resolved);
-    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-    const std::string prefix = TemporaryPrefix(folder, target.filename().string());
-    RemoveStaleTemporaries(folder, prefix);
-    // The temporary sits beside the target so that the rename stays within one
-    // file system and is atomic.
-    std::string temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = (folder / (prefix + std::to_string(::getpid()) + "-" + std::to_string(attempt) + kTemporarySuffix)).string();
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) {
-            error = SystemError("cannot create a temporary file in \"" + folder.string() + "\"", errno);
-            return false;
-        }
+    if (!targetOk) {
+        error = targetError;
+        return false;
     }
     if (fd < 0) {
-        error = "cannot create a temporary file in \"" + folder.string() + "\": every name is taken";
+        error = createError;
         return false;
     }
     const auto fail = [&](const std::string& what, int code) {
-        if (fd >= 0) ::close(fd);
-        ::unlink(temporary.c_str());
+        discard();
         error = SystemError(what, code);
         return false;
     };
+    if (writeCode != 0) return fail("cannot write \"" + temporary + "\"", writeCode);
     // A saved map keeps the permissions and, where we may, the owner of the
     // file it replaces.
     struct stat existing {};
@@ -2197,13 +2367,21 @@ bool SaveMapFile(const std::string& path, const MapDocument& document, std::stri
             // Only a privileged user may give a file away; the new file is then ours.
         }
     }
-    int code = 0;
-    if (!WriteAll(fd, text, code)) return fail("cannot write \"" + temporary + "\"", code);
     if (::fsync(fd) != 0) return fail("cannot flush \"" + temporary + "\" to disk", errno);
     const int closed = ::close(fd);
     fd = -1;
-    if (closed != 0) return fail("cannot close \"" + temporary + "\"", errno);
-    if (::rename(temporary.c_str(), resolved.c_str()) != 0) return fail("cannot replace \"" + resolved + "\"", errno);
+    if (closed != 0) {
+        const int code = errno;
+        ::unlink(temporary.c_str());
+        error = SystemError("cannot close \"" + temporary + "\"", code);
+        return false;
+    }
+    if (::rename(temporary.c_str(), resolved.c_str()) != 0) {
+        const int code = errno;
+        ::unlink(temporary.c_str());
+        error = SystemError("cannot replace \"" + resolved + "\"", code);
+        return false;
+    }
     // Make the rename itself durable; the new file is in place either way.
     const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderFd >= 0) {

@@ -1,6 +1,8 @@
 #include "platform/Gbk.h"
 
+#include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <iconv.h>
 #include <stdexcept>
 
@@ -66,25 +68,213 @@ bool IsAscii(std::string_view text) {
     return true;
 }
 
-bool Convert(Converter& converter, std::string_view in, std::string& out, size_t* errorOffset) {
-    // ASCII is the same bytes in both encodings.
-    if (IsAscii(in)) {
-        out.assign(in.data(), in.size());
-        return true;
+Converter& ToGbk() {
+    thread_local Converter converter("GBK", "UTF-8");
+    return converter;
+}
+Converter& ToUtf8() {
+    thread_local Converter converter("UTF-8", "GBK");
+    return converter;
+}
+
+// Maps hold hundreds of thousands of short texts in a few thousand distinct
+// characters, and an iconv call per text costs more than reading the text.
+// So each character is converted by iconv once, the first time it is met,
+// and remembered; a text whose characters are all known is converted by
+// table. GBK has no shift state, so a text converts as its characters do.
+// Anything the tables do not cover (a byte that starts no pair, a character
+// iconv refuses, four-byte UTF-8) goes to iconv whole, which also finds the
+// offset of the failure. Entries are written once with the value every
+// thread would compute, so relaxed atomics suffice.
+constexpr std::uint32_t kUnknown = 0;
+constexpr std::uint32_t kNoForm = 0xFFFFFFFFu;
+
+// Code point (below U+10000) -> (GBK length << 16) | GBK bytes.
+std::atomic<std::uint32_t> g_gbkOfCodePoint[0x10000];
+// GBK pair (lead 0x81..0xFE, trail 0x40..0xFE) -> code point.
+constexpr unsigned kTrails = 0xFE - 0x40 + 1;
+std::atomic<std::uint32_t> g_codePointOfPair[(0xFE - 0x81 + 1) * kTrails];
+
+void AppendUtf8(std::uint32_t codePoint, std::string& out) {
+    if (codePoint < 0x80) {
+        out += static_cast<char>(codePoint);
+    } else if (codePoint < 0x800) {
+        out += static_cast<char>(0xC0 | (codePoint >> 6));
+        out += static_cast<char>(0x80 | (codePoint & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (codePoint >> 12));
+        out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (codePoint & 0x3F));
     }
-    return converter.Run(in, out, errorOffset);
+}
+
+std::uint32_t GbkOfCodePoint(std::uint32_t codePoint) {
+    std::atomic<std::uint32_t>& slot = g_gbkOfCodePoint[codePoint];
+    std::uint32_t entry = slot.load(std::memory_order_relaxed);
+    if (entry != kUnknown) return entry;
+    std::string utf8;
+    AppendUtf8(codePoint, utf8);
+    std::string gbk;
+    entry = kNoForm;
+    if (ToGbk().Run(utf8, gbk, nullptr) && (gbk.size() == 1 || gbk.size() == 2)) {
+        entry = static_cast<std::uint32_t>(gbk.size()) << 16;
+        for (const char byte : gbk) entry = (entry & 0xFFFF0000u) | ((entry & 0xFFu) << 8) | static_cast<unsigned char>(byte);
+    }
+    slot.store(entry, std::memory_order_relaxed);
+    return entry;
+}
+
+std::uint32_t CodePointOfPair(unsigned char lead, unsigned char trail) {
+    std::atomic<std::uint32_t>& slot = g_codePointOfPair[(lead - 0x81u) * kTrails + (trail - 0x40u)];
+    std::uint32_t entry = slot.load(std::memory_order_relaxed);
+    if (entry != kUnknown) return entry;
+    const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+    std::string utf8;
+    entry = kNoForm;
+    if (ToUtf8().Run(std::string_view(pair, 2), utf8, nullptr)) {
+        // One character of two or three UTF-8 bytes, decoded back to its code point.
+        const auto byte = [&](size_t k) { return static_cast<std::uint32_t>(static_cast<unsigned char>(utf8[k])); };
+        if (utf8.size() == 2 && (byte(0) & 0xE0) == 0xC0) entry = (byte(0) & 0x1F) << 6 | (byte(1) & 0x3F);
+        if (utf8.size() == 3 && (byte(0) & 0xF0) == 0xE0) entry = (byte(0) & 0x0F) << 12 | (byte(1) & 0x3F) << 6 | (byte(2) & 0x3F);
+        if (entry == kUnknown) entry = kNoForm;
+    }
+    slot.store(entry, std::memory_order_relaxed);
+    return entry;
+}
+
+bool Continuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+// False when the text needs iconv.
+bool Utf8ToGbkByTable(std::string_view in, std::string& out) {
+    out.clear();
+    out.reserve(in.size());
+    for (size_t i = 0; i < in.size();) {
+        const auto byte = [&](size_t k) { return static_cast<unsigned char>(in[k]); };
+        const unsigned char lead = byte(i);
+        if (lead < 0x80) {
+            out += static_cast<char>(lead);
+            ++i;
+            continue;
+        }
+        std::uint32_t codePoint = 0;
+        if (lead >= 0xC2 && lead <= 0xDF && i + 1 < in.size() && Continuation(byte(i + 1))) {
+            codePoint = (lead & 0x1Fu) << 6 | (byte(i + 1) & 0x3Fu);
+            i += 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF && i + 2 < in.size() && Continuation(byte(i + 1)) && Continuation(byte(i + 2))) {
+            codePoint = (lead & 0x0Fu) << 12 | (byte(i + 1) & 0x3Fu) << 6 | (byte(i + 2) & 0x3Fu);
+            // Overlong forms and surrogates are not UTF-8: iconv reports them.
+            if (codePoint < 0x800 || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) return false;
+            i += 3;
+        } else {
+            return false;
+        }
+        const std::uint32_t entry = GbkOfCodePoint(codePoint);
+        if (entry == kNoForm) return false;
+        if ((entry >> 16) == 2) out += static_cast<char>((entry >> 8) & 0xFF);
+        out += static_cast<char>(entry & 0xFF);
+    }
+    return true;
+}
+
+bool GbkToUtf8ByTable(std::string_view in, std::string& out) {
+    out.clear();
+    out.reserve(in.size() + in.size() / 2);
+    for (size_t i = 0; i < in.size();) {
+        const unsigned char lead = static_cast<unsigned char>(in[i]);
+        if (lead < 0x80) {
+            out += static_cast<char>(lead);
+            ++i;
+            continue;
+        }
+        if (lead < 0x81 || lead > 0xFE || i + 1 >= in.size()) return false;
+        const unsigned char trail = static_cast<unsigned char>(in[i + 1]);
+        if (trail < 0x40 || trail > 0xFE) return false;
+        const std::uint32_t codePoint = CodePointOfPair(lead, trail);
+        if (codePoint == kNoForm) return false;
+        AppendUtf8(codePoint, out);
+        i += 2;
+    }
+    return true;
 }
 
 }  // namespace
 
+namespace {
+
+// GBK pair -> (UTF-8 length << 24) | UTF-8 bytes, for pairs that convert and
+// convert back to themselves; kNoForm for the others.
+std::atomic<std::uint32_t> g_exactUtf8OfPair[(0xFE - 0x81 + 1) * kTrails];
+
+std::uint32_t ExactUtf8OfPair(unsigned char lead, unsigned char trail) {
+    std::atomic<std::uint32_t>& slot = g_exactUtf8OfPair[(lead - 0x81u) * kTrails + (trail - 0x40u)];
+    std::uint32_t entry = slot.load(std::memory_order_relaxed);
+    if (entry != kUnknown) return entry;
+    entry = kNoForm;
+    const std::uint32_t codePoint = CodePointOfPair(lead, trail);
+    if (codePoint != kNoForm && GbkOfCodePoint(codePoint) == (2u << 16 | static_cast<std::uint32_t>(lead) << 8 | trail)) {
+        std::string utf8;
+        AppendUtf8(codePoint, utf8);
+        entry = static_cast<std::uint32_t>(utf8.size()) << 24;
+        for (size_t k = 0; k < utf8.size(); ++k) entry |= static_cast<std::uint32_t>(static_cast<unsigned char>(utf8[k])) << (8 * (2 - k));
+    }
+    slot.store(entry, std::memory_order_relaxed);
+    return entry;
+}
+
+}  // namespace
+
+bool AppendGbkAsUtf8IfExact(std::string_view gbk, std::string& out) {
+    // Written in place: a GBK text takes at most half as many bytes again in UTF-8.
+    const size_t base = out.size();
+    out.resize(base + gbk.size() + gbk.size() / 2);
+    char* at = out.data() + base;
+    for (size_t i = 0; i < gbk.size();) {
+        const unsigned char lead = static_cast<unsigned char>(gbk[i]);
+        if (lead < 0x80) {
+            *at++ = static_cast<char>(lead);
+            ++i;
+            continue;
+        }
+        const unsigned char trail = i + 1 < gbk.size() ? static_cast<unsigned char>(gbk[i + 1]) : 0;
+        if (lead < 0x81 || lead > 0xFE || trail < 0x40 || trail > 0xFE) return false;
+        const std::uint32_t entry = ExactUtf8OfPair(lead, trail);
+        if (entry == kNoForm) return false;
+        const unsigned length = entry >> 24;
+        at[0] = static_cast<char>((entry >> 16) & 0xFF);
+        at[1] = static_cast<char>((entry >> 8) & 0xFF);
+        if (length == 3) at[2] = static_cast<char>(entry & 0xFF);
+        at += length;
+        i += 2;
+    }
+    out.resize(static_cast<size_t>(at - out.data()));
+    return true;
+}
+
 bool TryUtf8ToGbk(std::string_view utf8, std::string& out, size_t* errorOffset) {
-    thread_local Converter toGbk("GBK", "UTF-8");
-    return Convert(toGbk, utf8, out, errorOffset);
+    // ASCII is the same bytes in both encodings.
+    if (IsAscii(utf8)) {
+        out.assign(utf8.data(), utf8.size());
+        return true;
+    }
+    thread_local std::string converted;
+    if (Utf8ToGbkByTable(utf8, converted)) {
+        out.assign(converted);
+        return true;
+    }
+    return ToGbk().Run(utf8, out, errorOffset);
 }
 
 bool TryGbkToUtf8(std::string_view gbk, std::string& out, size_t* errorOffset) {
-    thread_local Converter toUtf8("UTF-8", "GBK");
-    return Convert(toUtf8, gbk, out, errorOffset);
+    if (IsAscii(gbk)) {
+        out.assign(gbk.data(), gbk.size());
+        return true;
+    }
+    thread_local std::string converted;
+    if (GbkToUtf8ByTable(gbk, converted)) {
+        out.assign(converted);
+        return true;
+    }
+    return ToUtf8().Run(gbk, out, errorOffset);
 }
 
 std::string Utf8ToGbk(std::string_view utf8) {

@@ -27,6 +27,11 @@ std::string GbkToUtf8(std::string_view gbk);
 bool TryUtf8ToGbk(std::string_view utf8, std::string& out, size_t* errorOffset = nullptr);
 bool TryGbkToUtf8(std::string_view gbk, std::string& out, size_t* errorOffset = nullptr);
 
+// Appends the UTF-8 form of a GBK text to out when every character of it
+// converts and converts back to the same bytes (as a save needs); false when
+// one does not, with out then holding part of the text (the caller cuts it).
+bool AppendGbkAsUtf8IfExact(std::string_view gbk, std::string& out);
+
 // Shorthands for literals and terminal output.
 CString FromUtf8(std::string_view utf8);      // throws EncodingError
 std::string ToUtf8(const CString& gbk);       // throws EncodingError

@@ -8,6 +8,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDockWidget>
+#include <QElapsedTimer>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -113,7 +116,7 @@ TEST_F(MainWindowTest, CommandMenuComesFromTheModulesCaptions) {
 TEST_F(MainWindowTest, MainJobFromLaunchToOkWritesTheModel) {
     LaunchAndPick("1#移动变电站");
     EXPECT_EQ(window->selectedEntity(), window->document()->FindByName(FromUtf8("1#移动变电站"))->entityId);
-    QString boxText;
+    QString boxText, boxTitle;
     QMessageBox::Icon boxIcon = QMessageBox::NoIcon;
     QString capacity, apparentPower;
     bool okPressed = false;
@@ -150,6 +153,7 @@ TEST_F(MainWindowTest, MainJobFromLaunchToOkWritesTheModel) {
             ASSERT_NE(box, nullptr);
             boxText = box->text();
             boxIcon = box->icon();
+            boxTitle = box->windowTitle();
             QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
         }, &dialog);
         QTest::mouseClick(Control<QPushButton>(dialog, IDC_LOAD_STATISTICS), Qt::LeftButton);
@@ -165,6 +169,9 @@ TEST_F(MainWindowTest, MainJobFromLaunchToOkWritesTheModel) {
     // Load statistics (examples/set-transformer.jds): S = 275.36 kVA.
     EXPECT_EQ(boxText, U("该变压器的视在功率为 275.36kVA！"));
     EXPECT_EQ(boxIcon, QMessageBox::Information);
+    // The module gives no caption: the box carries the program's name, as desktop boxes do.
+    EXPECT_EQ(boxTitle, QGuiApplication::applicationDisplayName());
+    EXPECT_FALSE(boxTitle.trimmed().isEmpty());
     EXPECT_EQ(apparentPower, U("275.36"));
     EXPECT_EQ(capacity, U("315"));
     EXPECT_EQ(window->promptLabel()->text(), U("退出设置变压器命令"));
@@ -287,4 +294,197 @@ TEST_F(MainWindowTest, LeavingAnEditRunsItsFocusLossHandler) {
     });
     EXPECT_FALSE(boxText.isEmpty());
     EXPECT_FALSE(window->commandRunning());
+}
+
+TEST_F(MainWindowTest, RefusedGridEditShowsItsReasonAndKeepsTheCell) {
+    LaunchAndPick("1#移动变电站");
+    QString boxText, boxReason, cellAfter, modelAfter;
+    bool boxSeen = false;
+    OpenDialog("1#移动变电站", [&](gui::DialogWindow& dialog) {
+        ASSERT_TRUE(guitest::ClickListItem(Control<QListWidget>(dialog, IDC_MODEL_LIST), U("KBSGZY-500/6")));
+        window->dialogs().onDialogShown = [&](gui::DialogWindow& shown) {
+            window->dialogs().onDialogShown = nullptr;
+            gui::DialogWindow* stockWindow = &shown;
+            QTimer::singleShot(0, stockWindow, [&, stockWindow]() {
+                gui::DialogWindow& stock = *stockWindow;
+                auto* table = Control<QTableWidget>(stock, IDC_STOCK_GRID);
+                if (!table) {
+                    stock.reject();
+                    return;
+                }
+                // The header row is read-only in the grid: the table offers no editor
+                // there, and a change that reaches the model anyway is refused.
+                const QString header = table->item(0, 1)->text();
+                EXPECT_FALSE(table->item(0, 1)->flags() & Qt::ItemIsEditable);
+                EXPECT_TRUE(table->item(1, 1)->flags() & Qt::ItemIsEditable);
+                guitest::WhenModal([&](QWidget* modal) {
+                    auto* box = qobject_cast<QMessageBox*>(modal);
+                    if (box) {
+                        boxSeen = true;
+                        boxText = box->text();
+                        boxReason = box->informativeText();
+                    }
+                    modal->close();
+                }, &stock);
+                table->item(0, 1)->setText(QStringLiteral("edited"));
+                EXPECT_TRUE(QTest::qWaitFor([&]() { return boxSeen; }, 5000));
+                cellAfter = table->item(0, 1)->text();
+                GridCellRequest request;
+                request.row = 0;
+                request.column = 1;
+                ::SendMessage(::GetDlgItem(stock.model().GetSafeHwnd(), IDC_STOCK_GRID), GVM_QUERYCELL, 0,
+                              reinterpret_cast<LPARAM>(&request));
+                modelAfter = QString::fromStdString(ToUtf8(request.text));
+                EXPECT_EQ(modelAfter, header);
+                EXPECT_EQ(cellAfter, header);
+                stock.reject();
+            });
+        };
+        QTest::mouseClick(Control<QPushButton>(dialog, IDC_STOCK), Qt::LeftButton);
+        dialog.reject();
+    });
+    EXPECT_TRUE(boxSeen) << "no box showed the refusal";
+    EXPECT_TRUE(boxText.contains(cellAfter)) << boxText.toStdString();
+    EXPECT_TRUE(boxReason.contains(QStringLiteral("read-only"))) << boxReason.toStdString();
+    EXPECT_FALSE(cellAfter.isEmpty());
+}
+
+TEST_F(MainWindowTest, CaptionsDoNotRunOverOtherControls) {
+    LaunchAndPick("1#移动变电站");
+    int checked = 0;
+    QStringList overlaps;
+    OpenDialog("1#移动变电站", [&](gui::DialogWindow& dialog) {
+        std::vector<QWidget*> controls;
+        for (QWidget* w : dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (w->property("controlId").isValid() && !qobject_cast<QGroupBox*>(w)) controls.push_back(w);
+        }
+        for (QWidget* w : controls) {
+            QLabel* label = dialog.ControlLabel(w->property("controlId").toInt());
+            if (!label || !label->isVisible()) continue;
+            ++checked;
+            for (QWidget* other : controls) {
+                if (other != w && other->isVisible() && other->geometry().intersects(label->geometry())) {
+                    overlaps << label->text() + QStringLiteral(" over ") + other->objectName() +
+                                    QString::number(other->property("controlId").toInt());
+                }
+            }
+        }
+        dialog.reject();
+    });
+    // The Set Transformer dialog labels 14 fields and lists (the capacity's
+    // caption has no room on its left beside the model list).
+    EXPECT_GE(checked, 10);
+    EXPECT_TRUE(overlaps.isEmpty()) << overlaps.join(QStringLiteral("; ")).toStdString();
+}
+
+TEST_F(MainWindowTest, FindBringsAnObjectToTheMiddleLargeEnoughToClick) {
+    gui::MapCanvas* canvas = window->canvas();
+    const gui::CanvasView before = canvas->canvasView();
+    EXPECT_FALSE(window->FindAndShow(U("没有这个设备")));
+    EXPECT_EQ(canvas->canvasView().zoom, before.zoom);
+    EXPECT_EQ(canvas->canvasView().panX, before.panX);
+
+    ASSERT_TRUE(window->FindAndShow(U("绞车启动器")));
+    const host::MapObject* object = window->document()->FindByName(FromUtf8("绞车启动器"));
+    const QPointF middle(canvas->width() / 2.0, canvas->height() / 2.0);
+    const QPointF at = canvas->ScreenPointOf(*object);
+    // The starter's extent is symmetric about its insertion, so the insertion is the middle.
+    EXPECT_NEAR(at.x(), middle.x(), 1.0);
+    EXPECT_NEAR(at.y(), middle.y(), 1.0);
+    EXPECT_EQ(canvas->ObjectAt(middle), static_cast<long>(object - window->document()->objects().data()));
+    EXPECT_GT(canvas->canvasView().zoom, before.zoom);
+    EXPECT_EQ(window->selectedEntity(), object->entityId);
+    // By #entity id as well; the object is already large: no zooming out.
+    const double zoom = canvas->canvasView().zoom;
+    ASSERT_TRUE(window->FindAndShow(QStringLiteral("#3")));
+    EXPECT_GE(canvas->canvasView().zoom, zoom);
+    EXPECT_EQ(window->selectedEntity(), 3);
+}
+
+TEST_F(MainWindowTest, AClosedRecordsPanelComesBackFromTheViewMenu) {
+    auto* dock = window->findChild<QDockWidget*>(QStringLiteral("recordsDock"));
+    ASSERT_NE(dock, nullptr);
+    dock->close();
+    ASSERT_FALSE(dock->isVisible());
+    QAction* toggle = nullptr;
+    for (QAction* menu : window->menuBar()->actions()) {
+        if (!menu->menu()) continue;
+        for (QAction* a : menu->menu()->actions()) {
+            if (a == dock->toggleViewAction()) toggle = a;
+        }
+    }
+    ASSERT_NE(toggle, nullptr) << "no menu shows the records panel again";
+    toggle->trigger();
+    EXPECT_TRUE(dock->isVisible());
+}
+
+// Pixels of a canvas picture in pure red and pure green, the flash's two pens.
+static void CountFlashPixels(const QImage& image, QPoint centre, int radius, int& red, int& green) {
+    red = green = 0;
+    for (int y = std::max(0, centre.y() - radius); y <= std::min(image.height() - 1, centre.y() + radius); ++y) {
+        for (int x = std::max(0, centre.x() - radius); x <= std::min(image.width() - 1, centre.x() + radius); ++x) {
+            const QRgb c = image.pixel(x, y);
+            if (qRed(c) == 255 && qGreen(c) == 0 && qBlue(c) == 0) ++red;
+            if (qRed(c) == 0 && qGreen(c) == 255 && qBlue(c) == 0) ++green;
+        }
+    }
+}
+
+TEST_F(MainWindowTest, FeederSwitchDialogFlashesTheShortCircuitPointOnTheCanvas) {
+    LaunchAndPick("1#移动变电站");
+    const QPoint point = ScreenPointOf("d2");
+    int mostRed = 0, mostGreen = 0, samples = 0;
+    qint64 flashMs = -1;
+    bool redrawnAfter = false;
+    bool endedDuringFlash = true;
+    OpenDialog("1#移动变电站", [&](gui::DialogWindow& dialog) {
+        window->dialogs().onDialogShown = [&](gui::DialogWindow& shown) {
+            window->dialogs().onDialogShown = nullptr;
+            gui::DialogWindow* feeder = &shown;
+            QTimer::singleShot(0, feeder, [&, feeder]() {
+                auto* combo = Control<QComboBox>(*feeder, IDC_SWITCH_SHORT_POINT);
+                if (!combo) {
+                    feeder->reject();
+                    return;
+                }
+                // What the canvas shows, looked at every 20 ms while the flash pauses.
+                QTimer look;
+                bool closeTried = false;
+                QObject::connect(&look, &QTimer::timeout, [&]() {
+                    if (!window->canvas()->HasWindowSurface()) return;
+                    if (!closeTried) {
+                        // The title bar's close button while the handler flashes: not now.
+                        closeTried = true;
+                        feeder->reject();
+                        endedDuringFlash = feeder->model().HasEnded();
+                    }
+                    int red = 0, green = 0;
+                    CountFlashPixels(window->canvas()->grab().toImage(), point, 12, red, green);
+                    mostRed = std::max(mostRed, red);
+                    mostGreen = std::max(mostGreen, green);
+                    ++samples;
+                });
+                look.start(20);
+                QElapsedTimer clock;
+                clock.start();
+                EXPECT_TRUE(guitest::ChooseComboItem(combo, QStringLiteral("d2")));
+                flashMs = clock.elapsed();
+                look.stop();
+                // The module redraws the map after the flash: the drawings are gone.
+                redrawnAfter = !window->canvas()->HasWindowSurface();
+                EXPECT_TRUE(closeTried);
+                EXPECT_FALSE(feeder->model().HasEnded());
+                feeder->reject();
+            });
+        };
+        QTest::mouseClick(Control<QPushButton>(dialog, IDC_LV_HEAD), Qt::LeftButton);
+        dialog.reject();
+    });
+    // Six drawings, each followed by a 100 ms pause that really waits.
+    EXPECT_GE(flashMs, 6 * 100 - 30);
+    EXPECT_GT(samples, 0);
+    EXPECT_GT(mostRed, 0) << "the red pen never reached the canvas";
+    EXPECT_GT(mostGreen, 0) << "the green pen never reached the canvas";
+    EXPECT_TRUE(redrawnAfter);
+    EXPECT_FALSE(endedDuringFlash);
 }

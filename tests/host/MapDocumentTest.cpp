@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -156,6 +157,55 @@ TEST(MapDocumentLookup, StaysCorrectOnALargeMapBuiltObjectByObject) {
         EXPECT_EQ(byName->entityId, i + 1);
         EXPECT_EQ(doc.FindByEntity(i + 1), byName);
         EXPECT_EQ(doc.FindByHandle(i + 1), byName);
+    }
+}
+
+// The index against plain front-to-back scans, on documents whose ids,
+// handles and names repeat (set through objects(), as a loaded or edited map
+// may have them) and whose lines pile up on a few objects, so that the
+// tables grow, collide and wrap around.
+TEST(MapDocumentLookup, AnswersAsAFrontToBackScanOnRandomDocuments) {
+    std::mt19937 random(4242);
+    for (int round = 0; round < 20; ++round) {
+        MapDocument doc;
+        const int count = 50 + static_cast<int>(random() % 3000);
+        const LONG spread = 1 + static_cast<LONG>(random() % static_cast<unsigned>(count * 2));
+        for (int i = 0; i < count; ++i) {
+            MapObject object;
+            object.entityId = 1 + static_cast<LONG>(random() % static_cast<unsigned>(spread));
+            object.handle = (i % 7 == 0) ? -object.entityId : 1 + static_cast<LONG>(random() % static_cast<unsigned>(spread));
+            object.name = CString::Formatted("N%u", static_cast<unsigned>(random() % static_cast<unsigned>(count / 2 + 1)));
+            object.isLine = random() % 3 == 0;
+            if (object.isLine) {
+                object.fromEntity = static_cast<LONG>(random() % 20);
+                object.toEntity = static_cast<LONG>(random() % 20);
+            }
+            doc.objects().push_back(object);
+        }
+        const auto scan = [&](auto matches) -> const MapObject* {
+            for (const MapObject& object : doc.objects()) {
+                if (matches(object)) return &object;
+            }
+            return nullptr;
+        };
+        for (LONG value = -3; value <= spread + 3; ++value) {
+            ASSERT_EQ(doc.FindByEntity(value), value == 0 ? nullptr : scan([&](const MapObject& o) { return o.entityId == value; }));
+            ASSERT_EQ(doc.FindByHandle(value), value == 0 ? nullptr : scan([&](const MapObject& o) { return o.handle == value; }));
+        }
+        for (int n = 0; n <= count / 2 + 1; ++n) {
+            const CString name = CString::Formatted("N%d", n);
+            ASSERT_EQ(doc.FindByName(name), scan([&](const MapObject& o) { return o.name == name; }));
+        }
+        for (const MapObject& object : doc.objects()) {
+            if (object.entityId > 20 || doc.FindByHandle(object.handle) != &object) continue;
+            std::vector<LONG> expected;
+            for (const MapObject& line : doc.objects()) {
+                if (!line.isLine) continue;
+                if (line.fromEntity == object.entityId) expected.push_back(-line.handle);
+                if (line.toEntity == object.entityId) expected.push_back(line.handle);
+            }
+            ASSERT_EQ(doc.Connections(object.handle), expected) << "round " << round << " entity " << object.entityId;
+        }
     }
 }
 

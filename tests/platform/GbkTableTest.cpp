@@ -1,0 +1,94 @@
+// The conversions remember each character's form, so they are checked here
+// against iconv itself, character by character and on whole texts, including
+// where and whether they fail.
+#include <gtest/gtest.h>
+
+#include <iconv.h>
+
+#include <random>
+#include <string>
+#include <string_view>
+
+#include "platform/Gbk.h"
+
+namespace {
+
+// One plain iconv conversion: the reference.
+bool Iconv(const char* to, const char* from, std::string_view in, std::string& out, size_t& failedAt) {
+    iconv_t cd = iconv_open(to, from);
+    EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1));
+    std::string result(in.size() * 4 + 8, '\0');
+    char* inPtr = const_cast<char*>(in.data());
+    size_t inLeft = in.size();
+    char* outPtr = result.data();
+    size_t outLeft = result.size();
+    const bool ok = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1);
+    iconv_close(cd);
+    failedAt = static_cast<size_t>(inPtr - in.data());
+    result.resize(result.size() - outLeft);
+    out = result;
+    return ok;
+}
+
+TEST(GbkTables, EveryTwoByteCodeConvertsAsIconvConvertsItBothWays) {
+    size_t converted = 0;
+    for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
+        for (unsigned trail = 0x40; trail <= 0xFE; ++trail) {
+            const std::string gbk{static_cast<char>(lead), static_cast<char>(trail)};
+            std::string expected, actual;
+            size_t failedAt = 0;
+            const bool reference = Iconv("UTF-8", "GBK", gbk, expected, failedAt);
+            ASSERT_EQ(TryGbkToUtf8(gbk, actual), reference) << std::hex << lead << " " << trail;
+            if (!reference) continue;
+            ++converted;
+            ASSERT_EQ(actual, expected) << std::hex << lead << " " << trail;
+            std::string back, backReference;
+            const bool backOk = Iconv("GBK", "UTF-8", expected, backReference, failedAt);
+            ASSERT_EQ(TryUtf8ToGbk(expected, back), backOk);
+            if (backOk) {
+                ASSERT_EQ(back, backReference) << std::hex << lead << " " << trail;
+            }
+            // The writer's form: only characters that come back as the same bytes.
+            std::string exact = "x";
+            const bool roundTrips = backOk && backReference == gbk;
+            ASSERT_EQ(AppendGbkAsUtf8IfExact(gbk, exact), roundTrips) << std::hex << lead << " " << trail;
+            if (roundTrips) {
+                ASSERT_EQ(exact, "x" + expected);
+            }
+        }
+    }
+    // GBK holds 21,886 characters in its two-byte range (GB 13000.1 plus its additions).
+    EXPECT_GT(converted, 21000u);
+}
+
+TEST(GbkTables, MixedTextsAndTheirFailuresMatchIconv) {
+    std::mt19937 random(13);
+    const std::string pieces[] = {"变压器", "a", "×", "φ", "😀", "\xFF", "\xE5", "\xED\xA0\x80", "\xC0\xAF", "1#", "€"};
+    for (int round = 0; round < 400; ++round) {
+        std::string utf8;
+        for (int k = 0; k < 6; ++k) utf8 += pieces[random() % std::size(pieces)];
+        std::string expected, actual;
+        size_t expectedAt = 0, actualAt = 0;
+        const bool reference = Iconv("GBK", "UTF-8", utf8, expected, expectedAt);
+        ASSERT_EQ(TryUtf8ToGbk(utf8, actual, &actualAt), reference) << utf8;
+        if (reference) {
+            EXPECT_EQ(actual, expected) << utf8;
+            // And back, with a stray byte now and then.
+            std::string gbk = expected;
+            if (round % 3 == 0) gbk.insert(random() % (gbk.size() + 1), 1, static_cast<char>(0x80 + random() % 0x80));
+            std::string utf8Back, utf8Reference;
+            size_t backAt = 0, referenceAt = 0;
+            const bool backReference = Iconv("UTF-8", "GBK", gbk, utf8Reference, referenceAt);
+            ASSERT_EQ(TryGbkToUtf8(gbk, utf8Back, &backAt), backReference);
+            if (backReference) {
+                EXPECT_EQ(utf8Back, utf8Reference);
+            } else {
+                EXPECT_EQ(backAt, referenceAt);
+            }
+        } else {
+            EXPECT_EQ(actualAt, expectedAt) << utf8;
+        }
+    }
+}
+
+}  // namespace
