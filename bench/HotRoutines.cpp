@@ -57,6 +57,7 @@ const GeneratedMap& Generated(long long objects, int shape) {
 // A loaded map in a host session, as the command sees it after event 18.
 struct OpenMap {
     host::MapDocument document;
+    host::CallLog noLog{host::CallLog::kNothing};
     std::unique_ptr<host::HostSession> session;
     CKernelObjectArray objects;
     CEntityIdArray ids;
@@ -70,7 +71,7 @@ struct OpenMap {
             std::fprintf(stderr, "bench: the generated map does not load:\n%s", loaded.Describe("generated").c_str());
             std::abort();
         }
-        session = std::make_unique<host::HostSession>(document);
+        session = std::make_unique<host::HostSession>(document, &noLog);  // as jdhost runs it
         CollectMapObjects(&session->mapControl(), &objects, &ids);
     }
     LONG Handle(const std::string& utf8Name) {

@@ -224,7 +224,7 @@ void MainWindow::RememberRecent(const QString& path) {
 }
 
 void MainWindow::AttachCommandHost() {
-    m_session = std::make_unique<host::HostSession>(*m_document);
+    m_session = std::make_unique<host::HostSession>(*m_document, &m_callLog);
     m_redrawsSeen = m_session->state().redrawMapCount;
     if (m_module) m_commandHost = std::make_unique<jdhost::ModuleCommandHost>(*m_module, *m_session, static_cast<jdhost::IHostEvents&>(*this));
 }

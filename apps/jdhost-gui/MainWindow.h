@@ -105,6 +105,8 @@ private:
     // Destroyed in reverse of creation: the command host lets go of the map
     // control before the session closes, and the session before the document.
     std::unique_ptr<host::MapDocument> m_document;
+    // Nothing here reads the host's call log: the session keeps none.
+    host::CallLog m_callLog{host::CallLog::kNothing};
     std::unique_ptr<host::HostSession> m_session;
     std::unique_ptr<jdhost::ModuleCommandHost> m_commandHost;
     QString m_path;

@@ -94,7 +94,8 @@ int RunRender(const RenderRequest& request, std::ostream& err) {
             err << "jdhost-gui: " << error << "\n";
             return 1;
         }
-        host::HostSession session(map);
+        host::CallLog noLog{host::CallLog::kNothing};
+        host::HostSession session(map, &noLog);
         SilentEvents events;
         jdhost::ModuleCommandHost command(*module, session, events);
         if (!command.Launch(error) || !command.Pick({entity}, error)) {

@@ -140,8 +140,10 @@ int RunCommand(const std::string& mapPath, const std::string& scriptPath, const 
     }
     // Destroyed in reverse: the module lets go of the map control before the
     // host session closes the map, and is unloaded last.
+    // jdhost never shows the host's call log, so the session keeps none.
+    host::CallLog noLog{host::CallLog::kNothing};
     std::optional<host::HostSession> hostSession;
-    if (module) hostSession.emplace(map);
+    if (module) hostSession.emplace(map, &noLog);
     Session session(map, out);
     std::optional<ModuleCommandHost> commandHost;
     if (module) {

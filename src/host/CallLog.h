@@ -22,6 +22,10 @@ struct CallEntry {
     std::string result;              // "" for no result
     HRESULT hr = S_OK;
     std::string note;                // what the host did or why it refused
+    // False when the log keeps nothing: the argument and result texts only a
+    // log reads are then not built (a command answers tens of thousands of
+    // calls, and formatting them cost a quarter of its time).
+    bool recorded = true;
 
     // "AttributeTable#2.GetFieldValue(0, 1, 0, 5, buffer) -> 5 [copied \"...\"]"
     std::string ToString() const;
@@ -31,13 +35,22 @@ struct CallEntry {
 // the newest `capacity` entries, and dropped() counts the older ones let go.
 // A session that was given no log of its own keeps such a ring
 // (kSessionCallLogCapacity), so that a long host run does not grow with
-// every call it answers; tests hand the session an unbounded log.
+// every call it answers; tests hand the session an unbounded log. A host that
+// never reads the log hands the session one of capacity kNothing, which keeps
+// no entry and lets the calls skip building their texts.
 class CallLog {
 public:
     static constexpr size_t kUnbounded = 0;
+    static constexpr size_t kNothing = static_cast<size_t>(-1);
     explicit CallLog(size_t capacity = kUnbounded) : m_capacity(capacity) {}
 
+    bool recording() const { return m_capacity != kNothing; }
+
     void Append(CallEntry entry) {
+        if (!recording()) {
+            ++m_dropped;
+            return;
+        }
         if (m_capacity != kUnbounded && m_entries.size() >= m_capacity) {
             m_entries.pop_front();
             ++m_dropped;
@@ -50,7 +63,8 @@ public:
     }
 
     size_t capacity() const { return m_capacity; }
-    // Entries let go because the ring was full (0 for an unbounded log).
+    // Entries let go because the ring was full, or all of them for a log of
+    // capacity kNothing (0 for an unbounded log).
     size_t dropped() const { return m_dropped; }
 
     const std::deque<CallEntry>& entries() const { return m_entries; }

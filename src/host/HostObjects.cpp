@@ -190,8 +190,13 @@ HRESULT HostObject::Invoke(DISPID dispid, WORD flags, VARIANT* args, UINT argCou
     entry.instance = m_instance;
     const HostOperation* op = FindOperation(m_kind, dispid);
     entry.operation = op ? op->name : "dispid " + std::to_string(dispid);
+    entry.recorded = context && context->log->recording();
     if (args) {
-        for (UINT i = 0; i < argCount; ++i) entry.args.push_back(LogVariant(args[i]));
+        if (entry.recorded) {
+            for (UINT i = 0; i < argCount; ++i) entry.args.push_back(LogVariant(args[i]));
+        } else {
+            entry.args.resize(argCount);  // the operations still fill in the texts they own by position
+        }
     }
 
     VARIANT answer;
@@ -224,7 +229,7 @@ HRESULT HostObject::Invoke(DISPID dispid, WORD flags, VARIANT* args, UINT argCou
     if (FAILED(hr)) {
         VariantClear(&answer);
         SetAutomationErrorInfo(Describe() + "." + entry.operation + ": " + entry.note);
-    } else if (entry.result.empty() && answer.vt != VT_EMPTY) {
+    } else if (entry.recorded && entry.result.empty() && answer.vt != VT_EMPTY) {
         entry.result = LogVariant(answer);
     }
     if (result) {
@@ -333,7 +338,7 @@ protected:
                     selection.push_back(id);
                     ++added;
                 }
-                entry.args[0] += " " + JoinIds(array->values());
+                if (entry.recorded) entry.args[0] += " " + JoinIds(array->values());
                 if (!unknown.empty()) entry.note = "not in the map, not selected: " + JoinIds(unknown);
                 SetLong(result, added);
                 return S_OK;
@@ -420,7 +425,7 @@ protected:
             return Refuse(entry, E_POINTER, "no items for a count of " + std::to_string(call.count));
         }
         call.ids.assign(first, first + call.count);
-        entry.args[0] = (call.passedAsSafeArray ? "safe array " : "") + JoinIds(call.ids);
+        if (entry.recorded) entry.args[0] = (call.passedAsSafeArray ? "safe array " : "") + JoinIds(call.ids);
         (refresh ? context->state.refreshedItems : context->state.redrawnItems).push_back(std::move(call));
         return S_OK;
     }
@@ -492,7 +497,8 @@ private:
         if (size >= needed) {
             if (!buffer) return Refuse(entry, E_POINTER, "a buffer of " + std::to_string(size) + " bytes without an address");
             std::memcpy(buffer, text.GetString(), static_cast<size_t>(needed));
-            entry.note += ", copied " + LogText(text.GetString(), static_cast<size_t>(text.GetLength()));
+            if (entry.recorded)
+                entry.note += ", copied " + LogText(text.GetString(), static_cast<size_t>(text.GetLength()));
         } else {
             entry.note += ", size only";
         }
@@ -507,7 +513,7 @@ private:
         const LONG size = args.Long(3, "text size");
         const BYTE* bytes = args.Bytes(4, "value");
         if (!args.ok()) return Refuse(entry, DISP_E_TYPEMISMATCH, args.error());
-        if (size >= 1 && (bytes || size == 1))
+        if (entry.recorded && size >= 1 && (bytes || size == 1))
             entry.args[4] = LogText(reinterpret_cast<const char*>(bytes ? bytes : reinterpret_cast<const BYTE*>("")),
                                     static_cast<size_t>(size - 1));
         if (m_access != 1)
@@ -680,7 +686,7 @@ protected:
                 if (count < 0) return Refuse(entry, E_INVALIDARG, "count " + std::to_string(count) + " is negative");
                 if (!ids && count > 0) return Refuse(entry, E_POINTER, "no ids for a count of " + std::to_string(count));
                 if (count > 0) redraw.entityIds.assign(ids, ids + count);
-                entry.args[0] = JoinIds(redraw.entityIds);
+                if (entry.recorded) entry.args[0] = JoinIds(redraw.entityIds);
                 state.entityRedraws.push_back(std::move(redraw));
                 return S_OK;
             }

@@ -3,6 +3,7 @@
 // control's state as the witnesses.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -527,6 +528,76 @@ TEST_F(MapControlTest, ASessionsOwnLogKeepsOnlyTheNewestCallsAndAGivenLogKeepsAl
     ring.Clear();
     EXPECT_TRUE(ring.empty());
     EXPECT_EQ(ring.dropped(), 0u);
+}
+
+// jdhost and the desktop host read no call log and hand their session one that
+// keeps nothing; the calls skip their log texts then, and must answer, write
+// and refuse exactly as with a log.
+TEST_F(MapControlTest, ASessionWhoseLogKeepsNothingAnswersAsOneWithALog) {
+    struct Outcome {
+        LONG size = 0;
+        std::string copied;
+        std::vector<HRESULT> results;
+        std::vector<std::string> failures;
+        CString stored;
+        LONG added = 0;
+    };
+    auto work = [](host::CallLog& log) {
+        host::MapDocument doc = MakeMap();
+        Outcome outcome;
+        {
+            HostSession own(doc, &log);
+            ClearAutomationFailures();
+            CMOEntityStore store(own.mapControl().GetEntityStore());
+            CMOEntity entity(store.GetEntity(kTransformer));
+            CMOAttributeTable read(entity.GetAttributeTable(0));
+            const LONG column = read.FindField(163);
+            VARIANT value = ByteVariant(nullptr);
+            outcome.size = read.GetFieldValue(column, 2, 0, 0, &value);
+            std::vector<BYTE> buffer(static_cast<size_t>(std::max<LONG>(outcome.size, 1)), 0);
+            value.pbVal = buffer.data();
+            read.GetFieldValue(column, 2, 0, outcome.size, &value);
+            outcome.copied = ToUtf8(CString(reinterpret_cast<const char*>(buffer.data())));
+            char text[] = "KBSG";
+            VARIANT written = ByteVariant(reinterpret_cast<BYTE*>(text));
+            read.SetFieldValue(column, 0, 0, 5, &written);  // refused: opened for reading
+            outcome.results.push_back(read.GetLastResult());
+            CMOAttributeTable write(entity.GetAttributeTable(1));
+            write.SetFieldValue(column, 0, 0, 5, &written);
+            outcome.results.push_back(write.GetLastResult());
+            CMOIntArray ids;
+            EXPECT_TRUE(ids.CreateDispatch(host::kIntArrayProgId));
+            ids.Add(kTransformer);
+            ids.Add(kMotor);
+            ids.Add(999999);
+            CMOSelectionSet selection(own.mapControl().GetSelectionSet());
+            outcome.added = selection.AddToSelection(ids.m_lpDispatch);
+            own.mapControl().RedrawMap();
+            for (const AutomationFailure& failure : AutomationFailures())
+                outcome.failures.push_back(failure.object + ": " + failure.description);
+        }
+        outcome.stored = doc.FindByEntity(kTransformer)->fields.at(163)[0];
+        return outcome;
+    };
+    host::CallLog full;
+    host::CallLog nothing(host::CallLog::kNothing);
+    const Outcome logged = work(full);
+    const Outcome quiet = work(nothing);
+
+    EXPECT_EQ(quiet.size, logged.size);
+    EXPECT_EQ(quiet.copied, logged.copied);
+    EXPECT_EQ(quiet.results, logged.results);
+    EXPECT_EQ(quiet.failures, logged.failures);
+    ASSERT_EQ(quiet.failures.size(), 1u) << "the refused write names its reason with or without a log";
+    EXPECT_NE(quiet.failures[0].find("access 0"), std::string::npos);
+    EXPECT_EQ(quiet.stored, CString("KBSG"));
+    EXPECT_EQ(quiet.stored, logged.stored);
+    EXPECT_EQ(quiet.added, logged.added);
+
+    EXPECT_FALSE(nothing.recording());
+    EXPECT_TRUE(nothing.empty());
+    EXPECT_EQ(nothing.dropped(), full.size()) << "every call is counted, none kept";
+    EXPECT_GT(full.size(), 5u);
 }
 
 TEST_F(MapControlTest, TwoSessionsKeepSeparateLogsAndTheNewestOwnsFactoryArrays) {
