@@ -312,6 +312,27 @@ private:
         return Numbers(value, out, exactly, count) && count == exactly;
     }
 
+    // An object's members: each known key (its place in `names`) once, to
+    // `read(code, value)`; an unknown key is kept in `kept` where the map
+    // keeps such keys, and elsewhere sends the map to the thorough loader.
+    template <typename ReadField>
+    static bool ForEachMember(od::object& object, std::initializer_list<std::string_view> names, unsigned& seen,
+                              Kept* kept, ReadField read) {
+        for (auto member : object) {
+            std::string_view key;
+            if (!KeyOf(member, key)) return false;
+            od::value item;
+            JD_FAST_TRY(member.value().get(item));
+            const int code = Lookup(key, names);
+            if (code < 0) {
+                if (!kept || !kept->Add(key, item)) return false;
+                continue;
+            }
+            if (!FirstTime(seen, code) || !read(code, item)) return false;
+        }
+        return true;
+    }
+
     template <typename ReadItem>
     bool ReadList(od::value& value, ReadItem read) {
         od::array array;
@@ -330,23 +351,13 @@ private:
         ProjectSettings& project = m_document.project();
         unsigned seen = 0;
         Kept kept;
-        for (auto member : object) {
-            std::string_view key;
-            if (!KeyOf(member, key)) return false;
-            od::value item;
-            JD_FAST_TRY(member.value().get(item));
-            const int code = Lookup(key, {"name", "lowVoltage", "highVoltage"});
-            if (code < 0) {
-                if (!kept.Add(key, item)) return false;
-                continue;
-            }
-            if (!FirstTime(seen, code)) return false;
-            const bool ok = code == 0 ? Text(item, project.name)
-                          : code == 1 ? Long(item, project.lowVoltage, 0)
-                                      : Long(item, project.highVoltage, 0);
-            if (!ok) return false;
-        }
-        return kept.Finish(2, project.extraJson);
+        const bool ok = ForEachMember(object, {"name", "lowVoltage", "highVoltage"}, seen, &kept,
+                                      [&](int code, od::value& item) {
+                                          return code == 0 ? Text(item, project.name)
+                                               : code == 1 ? Long(item, project.lowVoltage, 0)
+                                                           : Long(item, project.highVoltage, 0);
+                                      });
+        return ok && kept.Finish(2, project.extraJson);
     }
 
     bool ReadView(od::value& value) {
@@ -354,40 +365,25 @@ private:
         JD_FAST_TRY(value.get_object().get(object));
         MapView& view = m_document.view();
         unsigned seen = 0;
-        for (auto member : object) {
-            std::string_view key;
-            if (!KeyOf(member, key)) return false;
-            od::value item;
-            JD_FAST_TRY(member.value().get(item));
-            const int code = Lookup(key, {"originX", "originY", "scale"});
-            if (code < 0 || !FirstTime(seen, code)) return false;
-            double& target = code == 0 ? view.originX : code == 1 ? view.originY : view.scale;
-            if (!Number(item, target)) return false;
-        }
-        return view.scale > 0.0;
+        const bool ok = ForEachMember(object, {"originX", "originY", "scale"}, seen, nullptr,
+                                      [&](int code, od::value& item) {
+                                          return Number(item, code == 0   ? view.originX
+                                                              : code == 1 ? view.originY
+                                                                          : view.scale);
+                                      });
+        return ok && view.scale > 0.0;
     }
 
     bool ReadLayer(od::object& object) {
         Layer layer;
         unsigned seen = 0;
         Kept kept;
-        for (auto member : object) {
-            std::string_view key;
-            if (!KeyOf(member, key)) return false;
-            od::value item;
-            JD_FAST_TRY(member.value().get(item));
-            const int code = Lookup(key, {"id", "name", "colour"});
-            if (code < 0) {
-                if (!kept.Add(key, item)) return false;
-                continue;
-            }
-            if (!FirstTime(seen, code)) return false;
-            const bool ok = code == 0 ? Long(item, layer.id, 0)
-                          : code == 1 ? Text(item, layer.name)
-                                      : Long(item, layer.colour, 0, kMaxColour);
-            if (!ok) return false;
-        }
-        if (seen != 7u || !kept.Finish(3, layer.extraJson)) return false;
+        const bool ok = ForEachMember(object, {"id", "name", "colour"}, seen, &kept, [&](int code, od::value& item) {
+            return code == 0 ? Long(item, layer.id, 0)
+                 : code == 1 ? Text(item, layer.name)
+                             : Long(item, layer.colour, 0, kMaxColour);
+        });
+        if (!ok || seen != 7u || !kept.Finish(3, layer.extraJson)) return false;
         if (!m_layerIds.insert(layer.id).second) return false;
         m_document.layers().push_back(std::move(layer));
         return true;
@@ -397,33 +393,18 @@ private:
         SymbolDefinition symbol;
         unsigned seen = 0;
         Kept kept;
-        for (auto member : object) {
-            std::string_view key;
-            if (!KeyOf(member, key)) return false;
-            od::value item;
-            JD_FAST_TRY(member.value().get(item));
-            const int code = Lookup(key, {"id", "name", "extent"});
-            if (code < 0) {
-                if (!kept.Add(key, item)) return false;
-                continue;
-            }
-            if (!FirstTime(seen, code)) return false;
-            bool ok = false;
-            if (code == 0) {
-                ok = Long(item, symbol.id, 0);
-            } else if (code == 1) {
-                ok = Text(item, symbol.name);
-            } else {
-                double box[4];
-                ok = ExactNumbers(item, box, 4);
-                symbol.x0 = box[0];
-                symbol.y0 = box[1];
-                symbol.x1 = box[2];
-                symbol.y1 = box[3];
-            }
-            if (!ok) return false;
-        }
-        if (seen != 7u || !kept.Finish(3, symbol.extraJson)) return false;
+        const bool ok = ForEachMember(object, {"id", "name", "extent"}, seen, &kept, [&](int code, od::value& item) {
+            if (code == 0) return Long(item, symbol.id, 0);
+            if (code == 1) return Text(item, symbol.name);
+            double box[4];
+            if (!ExactNumbers(item, box, 4)) return false;
+            symbol.x0 = box[0];
+            symbol.y0 = box[1];
+            symbol.x1 = box[2];
+            symbol.y1 = box[3];
+            return true;
+        });
+        if (!ok || seen != 7u || !kept.Finish(3, symbol.extraJson)) return false;
         if (!m_symbolIds.insert(symbol.id).second) return false;
         m_document.symbols().push_back(std::move(symbol));
         return true;
@@ -576,19 +557,13 @@ private:
             JD_FAST_TRY(item.get_object().get(object));
             Label& label = labels.emplace_back();
             unsigned seen = 0;
-            for (auto member : object) {
-                std::string_view key;
-                if (!KeyOf(member, key)) return false;
-                od::value field;
-                JD_FAST_TRY(member.value().get(field));
-                const int code = Lookup(key, {"text", "style", "placement"});
-                if (code < 0 || !FirstTime(seen, code)) return false;
-                const bool ok = code == 0 ? Text(field, label.text)
-                              : code == 1 ? Long(field, label.style)
-                                          : Long(field, label.placement);
-                if (!ok) return false;
-            }
-            if (!(seen & 1u)) return false;
+            const bool ok = ForEachMember(object, {"text", "style", "placement"}, seen, nullptr,
+                                          [&](int code, od::value& field) {
+                                              return code == 0 ? Text(field, label.text)
+                                                   : code == 1 ? Long(field, label.style)
+                                                               : Long(field, label.placement);
+                                          });
+            if (!ok || !(seen & 1u)) return false;
         }
         labels.shrink_to_fit();
         return true;
@@ -636,27 +611,21 @@ private:
         od::object object;
         JD_FAST_TRY(value.get_object().get(object));
         unsigned seen = 0;
-        for (auto member : object) {
-            std::string_view key;
-            if (!KeyOf(member, key)) return false;
-            od::value field;
-            JD_FAST_TRY(member.value().get(field));
-            const int code = Lookup(key, {"ratedPowerKW", "ratedCurrentA", "ratedVoltageV", "startCurrentA", "powerFactor",
-                                          "running", "groupStart"});
-            if (code < 0 || !FirstTime(seen, code)) return false;
-            bool ok = false;
-            switch (code) {
-                case 0: ok = Number(field, motor.ratedPowerKW); break;
-                case 1: ok = Number(field, motor.ratedCurrentA); break;
-                case 2: ok = Number(field, motor.ratedVoltageV); break;
-                case 3: ok = Number(field, motor.startCurrentA); break;
-                case 4: ok = Number(field, motor.powerFactor); break;
-                case 5: ok = Boolean(field, motor.running); break;
-                case 6: ok = Boolean(field, motor.groupStart); break;
-            }
-            if (!ok) return false;
-        }
-        return (seen & 0x1Fu) == 0x1Fu;  // the five numbers are required
+        const bool ok = ForEachMember(
+            object,
+            {"ratedPowerKW", "ratedCurrentA", "ratedVoltageV", "startCurrentA", "powerFactor", "running", "groupStart"},
+            seen, nullptr, [&](int code, od::value& field) {
+                switch (code) {
+                    case 0: return Number(field, motor.ratedPowerKW);
+                    case 1: return Number(field, motor.ratedCurrentA);
+                    case 2: return Number(field, motor.ratedVoltageV);
+                    case 3: return Number(field, motor.startCurrentA);
+                    case 4: return Number(field, motor.powerFactor);
+                    case 5: return Boolean(field, motor.running);
+                    default: return Boolean(field, motor.groupStart);
+                }
+            });
+        return ok && (seen & 0x1Fu) == 0x1Fu;  // the five numbers are required
     }
 
     bool ReadNotes(od::value& value, std::map<std::string, CString>& notes) {
