@@ -37,7 +37,9 @@ int RedPixelsNear(const QImage& image, QPoint centre, int radius) {
 class WindowDrawingTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const std::string dir = guitest::ScratchDir("window-drawing");
+        // One folder per test: ctest runs the tests of this suite side by side.
+        const std::string dir = guitest::ScratchDir(std::string("window-drawing-") +
+                                                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
         const std::string map = dir + "/sample-mine.json";
         std::filesystem::copy_file(JD_SOURCE_DIR "/examples/sample-mine.json", map);
         window = std::make_unique<gui::MainWindow>();
