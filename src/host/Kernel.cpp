@@ -294,8 +294,10 @@ BOOL SetObjectInfo(LONG handle, const KernelObjectRecord* record) {
     if (!IsValidGbk(name)) return Refuse(where + ": the name is not valid GBK");
     object->layer = record->layer;
     object->flags = record->flags;
+    const bool renamed = object->name.view() != name;
     object->name = CString(name);
     object->colour = record->colour;
+    if (renamed) CurrentDocument()->NoteRenamed(*object);
     CurrentDocument()->setModified(true);
     return TRUE;
 }

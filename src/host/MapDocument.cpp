@@ -125,6 +125,12 @@ void MapDocument::EnsureIndex() const {
     if (!m_indexBuilt || !(m_indexStamp == CurrentStamp())) Reindex();
 }
 
+void MapDocument::NoteRenamed(const MapObject& object) {
+    if (m_objects.empty() || &object < m_objects.data() || &object >= m_objects.data() + m_objects.size()) return;
+    EnsureIndex();
+    m_nameIndex.Add(NameKey(object.name), static_cast<std::uint32_t>(&object - m_objects.data()));
+}
+
 size_t MapDocument::PositionOfEntity(LONG entityId) const {
     if (entityId == 0) return npos;
     EnsureIndex();
@@ -150,12 +156,17 @@ size_t MapDocument::PositionOfHandle(LONG handle) const {
 
 size_t MapDocument::PositionOfName(const CString& name) const {
     EnsureIndex();
-    const std::uint32_t found = m_nameIndex.Find(NameKey(name), [&](std::uint32_t position) {
-        return position < m_objects.size() && m_objects[position].name == name;
+    // A name's entries are the first object built with it and every object
+    // renamed to it since, in no particular order: the earliest that still
+    // has the name is the one a front-to-back search finds.
+    std::uint32_t found = PositionTable::kNone;
+    m_nameIndex.Find(NameKey(name), [&](std::uint32_t position) {
+        if (position < found && position < m_objects.size() && m_objects[position].name == name) found = position;
+        return false;
     });
     if (found != PositionTable::kNone) return found;
-    // Objects are renamed in place (the kernel's SetObjectInfo does), so a
-    // miss or a stale hit is settled by a search, which also refreshes the index.
+    // An object renamed in place without a word to the index is settled by a
+    // search, which also refreshes the index.
     for (size_t i = 0; i < m_objects.size(); ++i) {
         if (m_objects[i].name == name) {
             Reindex();

@@ -168,6 +168,10 @@ public:
     // any object by itself. Call Reindex after changing the entity id, handle
     // or line ends of an earlier object in place.
     void Reindex() const;
+    // Call after renaming an object in place: a rename the index is not told
+    // of is found by a search when its name is looked up, but an object
+    // renamed to the name of a later one would then not be the first found.
+    void NoteRenamed(const MapObject& object);
 
     // The kernel's connection list of an object: -h for each line h that starts
     // at it, +h for each line h that ends at it, in document order.

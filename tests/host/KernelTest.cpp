@@ -401,6 +401,20 @@ TEST_F(KernelTest, SetObjectInfoRenamesRecoloursAndMovesLayerAndFlags) {
     EXPECT_TRUE(doc.modified());
 }
 
+// Names repeat in real drawings; after a rename the first object of a name is
+// still the one found, as every walk by name expects.
+TEST_F(KernelTest, SetObjectInfoToALaterObjectsNameMakesTheRenamedOneFoundFirst) {
+    const CString motorName = Object(kMotor).name;
+    ASSERT_EQ(doc.FindByName(motorName)->handle, kMotor);
+    KernelObjectRecord record;
+    ASSERT_TRUE(GetObjectInfo(kTransformer, &record));
+    std::memset(record.name, 0, sizeof record.name);
+    std::memcpy(record.name, motorName.GetString(), static_cast<size_t>(motorName.GetLength()));
+    ASSERT_TRUE(SetObjectInfo(kTransformer, &record));
+    ASSERT_LT(&Object(kTransformer), &Object(kMotor)) << "the transformer comes first in the drawing";
+    EXPECT_EQ(doc.FindByName(motorName)->handle, kTransformer);
+}
+
 TEST_F(KernelTest, SetObjectInfoRefusesUnterminatedOrInvalidNames) {
     KernelObjectRecord record;
     ASSERT_TRUE(GetObjectInfo(kTransformer, &record));

@@ -103,6 +103,26 @@ TEST(MapDocumentLookup, FollowsAnObjectRenamedInPlace) {
     EXPECT_EQ(doc.FindByName(FromUtf8("主变压器"))->handle, 1001);
 }
 
+TEST(MapDocumentLookup, AnObjectRenamedToALaterOnesNameIsFoundFirst) {
+    MapDocument doc;
+    doc.AddObject(Symbol(1, 1001, "T1"));
+    doc.AddObject(Symbol(2, 1002, "d4"));
+    doc.AddObject(Symbol(3, 1003, "d4"));
+    ASSERT_EQ(doc.FindByName("d4")->entityId, 2);
+    MapObject& renamed = *doc.FindByHandle(1001);
+    renamed.name = "d4";
+    doc.NoteRenamed(renamed);
+    EXPECT_EQ(doc.FindByName("d4")->entityId, 1);
+    EXPECT_EQ(doc.FindByName("T1"), nullptr);
+    // Renamed away again, the next of that name is the first once more.
+    renamed.name = "T9";
+    doc.NoteRenamed(renamed);
+    EXPECT_EQ(doc.FindByName("d4")->entityId, 2);
+    EXPECT_EQ(doc.FindByName("T9")->entityId, 1);
+    doc.FindByHandle(1002)->name = "x";  // the index is not told: found by a search
+    EXPECT_EQ(doc.FindByName("d4")->entityId, 3);
+}
+
 TEST(MapDocumentLookup, SeesObjectsAddedAndRemovedThroughTheObjectList) {
     MapDocument doc;
     doc.AddObject(Symbol(1, 1001, "甲"));
@@ -192,9 +212,20 @@ TEST(MapDocumentLookup, AnswersAsAFrontToBackScanOnRandomDocuments) {
             ASSERT_EQ(doc.FindByEntity(value), value == 0 ? nullptr : scan([&](const MapObject& o) { return o.entityId == value; }));
             ASSERT_EQ(doc.FindByHandle(value), value == 0 ? nullptr : scan([&](const MapObject& o) { return o.handle == value; }));
         }
-        for (int n = 0; n <= count / 2 + 1; ++n) {
-            const CString name = CString::Formatted("N%d", n);
-            ASSERT_EQ(doc.FindByName(name), scan([&](const MapObject& o) { return o.name == name; }));
+        const auto checkNames = [&](const char* when) {
+            for (int n = 0; n <= count / 2 + 1; ++n) {
+                const CString name = CString::Formatted("N%d", n);
+                ASSERT_EQ(doc.FindByName(name), scan([&](const MapObject& o) { return o.name == name; }))
+                    << "round " << round << ", " << when << ", name " << n;
+            }
+        };
+        checkNames("as built");
+        // Renames the index is told of, looked up between them as a command does.
+        for (int k = 0; k < 40; ++k) {
+            MapObject& object = doc.objects()[random() % doc.objects().size()];
+            object.name = CString::Formatted("N%u", static_cast<unsigned>(random() % static_cast<unsigned>(count / 2 + 1)));
+            doc.NoteRenamed(object);
+            if (k % 8 == 7) checkNames("after renames");
         }
         for (const MapObject& object : doc.objects()) {
             if (object.entityId > 20 || doc.FindByHandle(object.handle) != &object) continue;
