@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -1348,41 +1349,54 @@ std::string Spell(const Where& where) {
     return where();
 }
 
-void CheckLoadable(const MapDocument& document, Problems& problems) {
-    // The place is spelled out only for a problem: a map has many objects and few problems.
-    const auto range = [&](const auto& where, const char* what, long long value, long long min, long long max) {
-        if (value < min || value > max) {
-            problems.push_back({Spell(where), std::string(what) + " " + std::to_string(value) + " is outside " +
-                                           std::to_string(min) + ".." + std::to_string(max) + " and would not load back"});
-        }
-    };
-    range("/currentColour", "the colour", document.currentColour(), -1, kMaxColour);
-    range("/project/lowVoltage", "the voltage", document.project().lowVoltage, 0, kLongMax);
-    range("/project/highVoltage", "the voltage", document.project().highVoltage, 0, kLongMax);
+// The place is spelled out only for a problem: a map has many objects and few problems.
+template <typename Where>
+void CheckRange(Problems& problems, const Where& where, const char* what, long long value, long long min, long long max) {
+    if (value < min || value > max) {
+        problems.push_back({Spell(where), std::string(what) + " " + std::to_string(value) + " is outside " +
+                                       std::to_string(min) + ".." + std::to_string(max) + " and would not load back"});
+    }
+}
+
+// The first layer and symbol definition of each id.
+struct KnownIds {
+    std::unordered_map<LONG, size_t> layers;
+    std::unordered_map<LONG, size_t> symbols;
+};
+
+// The rules on everything but the objects.
+KnownIds CheckSettings(const MapDocument& document, Problems& problems) {
+    CheckRange(problems, "/currentColour", "the colour", document.currentColour(), -1, kMaxColour);
+    CheckRange(problems, "/project/lowVoltage", "the voltage", document.project().lowVoltage, 0, kLongMax);
+    CheckRange(problems, "/project/highVoltage", "the voltage", document.project().highVoltage, 0, kLongMax);
     if (std::isfinite(document.view().scale) && !(document.view().scale > 0.0)) {
         problems.push_back({"/view/scale", "the scale must be greater than 0 to load back"});
     }
-    std::unordered_map<LONG, size_t> layers;
+    KnownIds known;
     for (size_t i = 0; i < document.layers().size(); ++i) {
         const Layer& layer = document.layers()[i];
         const std::string at = Child("/layers", i);
-        range(Child(at, "id"), "the layer id", layer.id, 0, kLongMax);
-        range(Child(at, "colour"), "the colour", layer.colour, 0, kMaxColour);
-        if (const auto [it, added] = layers.emplace(layer.id, i); !added) {
+        CheckRange(problems, Child(at, "id"), "the layer id", layer.id, 0, kLongMax);
+        CheckRange(problems, Child(at, "colour"), "the colour", layer.colour, 0, kMaxColour);
+        if (const auto [it, added] = known.layers.emplace(layer.id, i); !added) {
             problems.push_back({Child(at, "id"), "layer id " + std::to_string(layer.id) + " is already used by " +
                                                      Child("/layers", it->second)});
         }
     }
-    std::unordered_map<LONG, size_t> symbols;
     for (size_t i = 0; i < document.symbols().size(); ++i) {
         const SymbolDefinition& symbol = document.symbols()[i];
         const std::string at = Child("/symbols", i);
-        range(Child(at, "id"), "the symbol id", symbol.id, 0, kLongMax);
-        if (const auto [it, added] = symbols.emplace(symbol.id, i); !added) {
+        CheckRange(problems, Child(at, "id"), "the symbol id", symbol.id, 0, kLongMax);
+        if (const auto [it, added] = known.symbols.emplace(symbol.id, i); !added) {
             problems.push_back({Child(at, "id"), "symbol id " + std::to_string(symbol.id) + " is already used by " +
                                                      Child("/symbols", it->second)});
         }
     }
+    return known;
+}
+
+// The rules on the objects, each problem worded with its place.
+void CheckObjects(const MapDocument& document, const KnownIds& known, Problems& problems) {
     const std::vector<MapObject>& objects = document.objects();
     // (value, position) sorted: the first object of each id or handle is the
     // first of its run, found by a binary search.
@@ -1403,8 +1417,8 @@ void CheckLoadable(const MapDocument& document, Problems& problems) {
     for (size_t i = 0; i < objects.size(); ++i) {
         const MapObject& object = objects[i];
         const auto at = [i] { return Child("/objects", i); };
-        range([&] { return Child(at(), "id"); }, "entity id", object.entityId, 1, kLongMax);
-        range([&] { return Child(at(), "handle"); }, "handle", object.handle, 1, kLongMax);
+        CheckRange(problems, [&] { return Child(at(), "id"); }, "entity id", object.entityId, 1, kLongMax);
+        CheckRange(problems, [&] { return Child(at(), "handle"); }, "handle", object.handle, 1, kLongMax);
         if (const size_t first = firstOf(byId, object.entityId); first != i) {
             problems.push_back({Child(at(), "id"), "entity id " + std::to_string(object.entityId) + " is already used by " +
                                                      Child("/objects", first)});
@@ -1413,12 +1427,12 @@ void CheckLoadable(const MapDocument& document, Problems& problems) {
             problems.push_back({Child(at(), "handle"), "handle " + std::to_string(object.handle) + " is already used by " +
                                                          Child("/objects", first)});
         }
-        range([&] { return Child(at(), "type"); }, "the entity type", object.entityType, 0, kLongMax);
-        range([&] { return Child(at(), "colour"); }, "the colour", object.colour, 0, kMaxColour);
-        if (object.layer < 0 || !layers.count(object.layer)) {
+        CheckRange(problems, [&] { return Child(at(), "type"); }, "the entity type", object.entityType, 0, kLongMax);
+        CheckRange(problems, [&] { return Child(at(), "colour"); }, "the colour", object.colour, 0, kMaxColour);
+        if (object.layer < 0 || !known.layers.count(object.layer)) {
             problems.push_back({Child(at(), "layer"), "no layer has id " + std::to_string(object.layer)});
         }
-        if (object.symbol >= 0 && !symbols.count(object.symbol)) {
+        if (object.symbol >= 0 && !known.symbols.count(object.symbol)) {
             problems.push_back({Child(at(), "symbol"), "no symbol definition has id " + std::to_string(object.symbol)});
         }
     }
@@ -1439,6 +1453,84 @@ void CheckLoadable(const MapDocument& document, Problems& problems) {
         }
     }
 }
+
+// The object rules decided as the objects are written, without a pass of
+// their own over a map that may not fit any cache. It says only whether the
+// map is certainly clean: ids and handles each strictly rising or falling
+// (as the editor and the generator number them), so none repeats and an id
+// is found by a binary search. Any doubt sends the map to CheckObjects,
+// which words every problem in its order.
+class ObjectVerdict {
+public:
+    ObjectVerdict(const KnownIds& known, size_t objects) : m_known(known) {
+        m_ids.reserve(objects);
+        m_isLine.reserve(objects);
+    }
+
+    void See(const MapObject& object) {
+        if (!m_clean) return;
+        bool ok = object.entityId >= 1 && object.handle >= 1 && object.entityType >= 0 && object.colour >= 0 &&
+                  object.colour <= kMaxColour && object.layer >= 0;
+        if (ok && object.layer != m_lastLayer) {
+            // Objects come in runs of a layer: one look for each run.
+            ok = m_known.layers.count(object.layer) != 0;
+            m_lastLayer = ok ? object.layer : -1;
+        }
+        ok = ok && (object.symbol < 0 || object.symbol == m_lastSymbol || Symbol(object.symbol));
+        if (!m_ids.empty()) {
+            ok = ok && Step(m_ids.back(), object.entityId, m_idOrder) && Step(m_lastHandle, object.handle, m_handleOrder);
+        }
+        m_lastHandle = object.handle;
+        m_ids.push_back(object.entityId);
+        m_isLine.push_back(object.isLine);
+        if (object.isLine && (object.fromEntity != 0 || object.toEntity != 0)) {
+            m_ends.push_back(object.fromEntity);
+            m_ends.push_back(object.toEntity);
+        }
+        m_clean = ok;
+    }
+
+    // After the last object.
+    bool Clean() const {
+        if (!m_clean) return false;
+        for (const LONG end : m_ends) {
+            if (end == 0) continue;
+            const size_t target = Find(end);
+            if (target == npos || m_isLine[target]) return false;
+        }
+        return true;
+    }
+
+private:
+    // True when b follows a in the order seen so far (0 until the second value).
+    static bool Step(LONG a, LONG b, int& order) {
+        const int step = a < b ? 1 : (a > b ? -1 : 0);
+        if (step == 0 || (order != 0 && step != order)) return false;
+        order = step;
+        return true;
+    }
+    bool Symbol(LONG symbol) {
+        if (!m_known.symbols.count(symbol)) return false;
+        m_lastSymbol = symbol;
+        return true;
+    }
+    size_t Find(LONG id) const {
+        const auto it = m_idOrder < 0 ? std::lower_bound(m_ids.begin(), m_ids.end(), id, std::greater<LONG>())
+                                      : std::lower_bound(m_ids.begin(), m_ids.end(), id);
+        return it != m_ids.end() && *it == id ? static_cast<size_t>(it - m_ids.begin()) : npos;
+    }
+
+    const KnownIds& m_known;
+    std::vector<LONG> m_ids;
+    std::vector<bool> m_isLine;
+    std::vector<LONG> m_ends;  // from and to of each line with an end
+    LONG m_lastHandle = 0;
+    LONG m_lastLayer = -1;
+    LONG m_lastSymbol = -1;
+    int m_idOrder = 0;
+    int m_handleOrder = 0;
+    bool m_clean = true;
+};
 
 bool IsFlat(const Json& value) {
     return std::none_of(value.begin(), value.end(), [](const Json& v) { return v.is_structured(); });
@@ -1571,6 +1663,105 @@ void AppendInteger(Integer value, std::string& out) {
     out.append(digits, result.ptr);
 }
 
+// The text as it is written: a cursor into room made ahead of it. A map is
+// nearly all short pieces, and a string's own append checks its room and
+// writes its terminator for every one of them.
+class Sink {
+public:
+    explicit Sink(std::string& text) : m_text(text) { Open(); }
+    Sink(const Sink&) = delete;
+    Sink& operator=(const Sink&) = delete;
+    ~Sink() { Close(); }
+
+    // Room for n more bytes at the cursor; Advance moves the cursor past what was put there.
+    char* Room(size_t n) {
+        if (static_cast<size_t>(m_end - m_at) < n) Grow(n);
+        return m_at;
+    }
+    void Advance(char* to) { m_at = to; }
+
+    void Put(char c) { *Room(1) = c, ++m_at; }
+    void Put(std::string_view text) {
+        std::memcpy(Room(text.size()), text.data(), text.size());
+        m_at += text.size();
+    }
+    // A literal: its length is known where it is written.
+    template <size_t N>
+    void Lit(const char (&text)[N]) {
+        std::memcpy(Room(N - 1), text, N - 1);
+        m_at += N - 1;
+    }
+    template <typename Integer>
+    void Int(Integer value) {
+        char* at = Room(24);
+        m_at = std::to_chars(at, at + 24, value).ptr;
+    }
+
+    size_t size() const { return static_cast<size_t>(m_at - m_text.data()); }
+
+    // The text written so far, for a helper that appends to a string (the
+    // rare pieces: kept keys, texts with escapes or problems).
+    template <typename Append>
+    void Via(Append&& append) {
+        Close();
+        append(m_text);
+        Open();
+    }
+    // Hands the text written so far to drain, which takes it from the string.
+    template <typename Drain>
+    void Flush(Drain& drain) {
+        Close();
+        drain(m_text);
+        Open();
+    }
+
+private:
+    static constexpr size_t kStep = 64 << 10;
+
+    // Room is made by resizing; the string grows its capacity geometrically.
+    void Open() {
+        const size_t used = m_text.size();
+        m_text.resize(used + kStep);
+        m_at = m_text.data() + used;
+        m_end = m_text.data() + m_text.size();
+    }
+    void Close() { m_text.resize(size()); }
+    // Out of line, so that Room's usual case is a compare where it is used.
+    [[gnu::noinline]] void Grow(size_t n) {
+        const size_t used = size();
+        m_text.resize(used + std::max(n, kStep));
+        m_at = m_text.data() + used;
+        m_end = m_text.data() + m_text.size();
+    }
+
+    std::string& m_text;
+    char* m_at = nullptr;
+    char* m_end = nullptr;
+};
+
+// The ASCII characters a JSON text escapes.
+constexpr auto kEscaped = [] {
+    struct Table {
+        bool stop[128] = {};
+    } table;
+    for (unsigned c = 0; c < 0x20; ++c) table.stop[c] = true;
+    table.stop[static_cast<unsigned char>('"')] = true;
+    table.stop[static_cast<unsigned char>('\\')] = true;
+    return table;
+}();
+
+// True when none of eight bytes is above 0x7F or one a JSON text escapes
+// (below 0x20, '"', '\\'). With every byte below 0x80, (v - n * ones) & ~v
+// has a top bit set exactly when a byte is below n: the lowest such byte is
+// the first to borrow, and with none nothing borrows.
+bool PlainAscii(std::uint64_t block) {
+    constexpr std::uint64_t ones = 0x0101010101010101ull;
+    constexpr std::uint64_t tops = 0x8080808080808080ull;
+    const auto anyBelow = [](std::uint64_t v, std::uint64_t n) { return ((v - n * ones) & ~v & tops) != 0; };
+    return (block & tops) == 0 && !anyBelow(block, 0x20) && !anyBelow(block ^ ('"' * ones), 1) &&
+           !anyBelow(block ^ ('\\' * ones), 1);
+}
+
 // Writes a document straight into text, in the layout the map format keeps:
 // two-space indent, one key per line, arrays of plain values on one line, and
 // small objects of plain values in a list on one line. Nothing of the file is
@@ -1584,21 +1775,24 @@ public:
         : m_problems(problems), m_out(out), m_drain(std::move(drain)) {}
 
     void Write(const MapDocument& document) {
-        CheckLoadable(document, m_problems);
+        const KnownIds known = CheckSettings(document, m_problems);
+        // Problems of the objects go here, ahead of those found in writing.
+        const size_t objectProblemsAt = m_problems.size();
+        ObjectVerdict verdict(known, document.objects().size());
         bool first = true;
-        m_out += "{\n";
+        m_out.Lit("{\n");
         Key(2, "format", first);
-        m_out += "\"jdmap\"";
+        m_out.Lit("\"jdmap\"");
         Key(2, "version", first);
-        AppendInteger(kFormatVersion, m_out);
+        m_out.Int(kFormatVersion);
         WriteProject(document.project(), first);
         Key(2, "currentColour", first);
-        AppendInteger(document.currentColour(), m_out);
+        m_out.Int(document.currentColour());
         Key(2, "view", first);
         {
             static const std::string at = "/view";
             bool inner = true;
-            m_out += "{\n";
+            m_out.Lit("{\n");
             Key(4, "originX", inner);
             Number(document.view().originX, {at, "originX"});
             Key(4, "originY", inner);
@@ -1609,93 +1803,98 @@ public:
         }
         Key(2, "layers", first);
         if (document.layers().empty()) {
-            m_out += "[]";
+            m_out.Lit("[]");
         } else {
-            m_out += "[\n";
+            m_out.Lit("[\n");
             for (size_t i = 0; i < document.layers().size(); ++i) {
-                if (i) m_out += ",\n";
+                if (i) m_out.Lit(",\n");
                 WriteLayer(document.layers()[i], Child("/layers", i));
             }
             Close(2, ']');
         }
         Key(2, "symbols", first);
         if (document.symbols().empty()) {
-            m_out += "[]";
+            m_out.Lit("[]");
         } else {
-            m_out += "[\n";
+            m_out.Lit("[\n");
             for (size_t i = 0; i < document.symbols().size(); ++i) {
-                if (i) m_out += ",\n";
+                if (i) m_out.Lit(",\n");
                 WriteSymbol(document.symbols()[i], Child("/symbols", i));
             }
             Close(2, ']');
         }
         Key(2, "objects", first);
         if (document.objects().empty()) {
-            m_out += "[]";
+            m_out.Lit("[]");
         } else {
-            m_out += "[\n";
+            m_out.Lit("[\n");
             std::string at = "/objects/";
             const size_t stem = at.size();
             for (size_t i = 0; i < document.objects().size(); ++i) {
-                if (i) m_out += ",\n";
+                if (i) m_out.Lit(",\n");
+                const MapObject& object = document.objects()[i];
+                verdict.See(object);
                 at.resize(stem);
                 AppendInteger(i, at);
-                WriteObject(document.objects()[i], at);
-                if (m_drain && m_out.size() >= kDrainBytes) m_drain(m_out);
+                WriteObject(object, at);
+                if (m_drain && m_out.size() >= kDrainBytes) m_out.Flush(m_drain);
             }
             Close(2, ']');
         }
         static const std::string root;
         WriteKept(document.extraJson(), root, 1, kRootKeys, 2, first);
-        m_out += "\n}\n";
+        m_out.Lit("\n}\n");
+        if (!verdict.Clean()) {
+            Problems objectProblems;
+            CheckObjects(document, known, objectProblems);
+            m_problems.insert(m_problems.begin() + static_cast<std::ptrdiff_t>(objectProblemsAt), objectProblems.begin(),
+                              objectProblems.end());
+        }
     }
 
 private:
     // Starts a member of an object laid out one key per line.
     void Key(size_t indent, std::string_view key, bool& first) {
-        // One append per key: the writer spends much of its time here.
-        char line[64];
-        const bool comma = !first;
+        // The line break and indent of every key are one copy from here.
+        static constexpr char kBreak[] = ",\n                ";
+        static_assert(sizeof kBreak >= 2 + 8 + 1);
+        const size_t lead = first ? 0 : 2;
         first = false;
-        const size_t length = (comma ? 2 : 0) + indent + key.size() + 4;
-        char* at = length <= sizeof line ? line : nullptr;
-        if (!at) {
-            if (comma) m_out += ",\n";
-            m_out.append(indent, ' ');
-            m_out += '"';
-            m_out += key;
-            m_out += "\": ";
-            return;
+        char* at = m_out.Room(2 + indent + key.size() + 4);
+        if (indent <= sizeof kBreak - 3) {
+            std::memcpy(at, kBreak + 2 - lead, lead + indent);
+            at += lead + indent;
+        } else {
+            std::memcpy(at, kBreak + 2 - lead, lead);
+            at += lead;
+            std::memset(at, ' ', indent);
+            at += indent;
         }
-        if (comma) {
-            *at++ = ',';
-            *at++ = '\n';
-        }
-        std::memset(at, ' ', indent);
-        at += indent;
         *at++ = '"';
         std::memcpy(at, key.data(), key.size());  // the format's own keys need no escapes
         at += key.size();
         std::memcpy(at, "\": ", 3);
-        m_out.append(line, length);
+        m_out.Advance(at + 3);
     }
     void Close(size_t indent, char bracket) {
-        m_out += '\n';
-        m_out.append(indent, ' ');
-        m_out += bracket;
+        char* at = m_out.Room(indent + 2);
+        *at++ = '\n';
+        std::memset(at, ' ', indent);
+        at[indent] = bracket;
+        m_out.Advance(at + indent + 1);
     }
 
     void WriteProject(const ProjectSettings& project, bool& first) {
         static const std::string at = "/project";
         Key(2, "project", first);
-        m_out += "{\n";
+        m_out.Lit("{\n");
         bool inner = true;
         Key(4, "name", inner);
         Text(project.name, {at, "name"});
         Key(4, "lowVoltage", inner);
-        AppendInteger(project.lowVoltage, m_out);
+        m_out.Int(project.lowVoltage);
         Key(4, "highVoltage", inner);
-        AppendInteger(project.highVoltage, m_out);
+        m_out.Int(project.highVoltage);
         WriteKept(project.extraJson, at, 2, kProjectKeys, 4, inner);
         Close(2, '}');
     }
@@ -1705,55 +1904,56 @@ private:
         Json kept;
         const bool hasKept = ReadKept(layer.extraJson, at, 3, kLayerKeys, kept);
         const bool oneLine = !hasKept || (kept.size() <= 1 && IsFlat(kept));
-        m_out.append(4, ' ');
+        m_out.Lit("    ");
         if (oneLine) {
-            m_out += "{\"id\": ";
-            AppendInteger(layer.id, m_out);
-            m_out += ", \"name\": ";
+            m_out.Lit("{\"id\": ");
+            m_out.Int(layer.id);
+            m_out.Lit(", \"name\": ");
             Text(layer.name, {at, "name"});
-            m_out += ", \"colour\": ";
-            AppendInteger(layer.colour, m_out);
+            m_out.Lit(", \"colour\": ");
+            m_out.Int(layer.colour);
             if (hasKept) {
-                for (auto it = kept.begin(); it != kept.end(); ++it) {
-                    m_out += ", ";
-                    AppendQuoted(it.key(), m_out);
-                    m_out += ": ";
-                    Print(it.value(), 4, m_out);
-                }
+                m_out.Via([&](std::string& out) {
+                    for (auto it = kept.begin(); it != kept.end(); ++it) {
+                        out += ", ";
+                        AppendQuoted(it.key(), out);
+                        out += ": ";
+                        Print(it.value(), 4, out);
+                    }
+                });
             }
-            m_out += '}';
+            m_out.Put('}');
             return;
         }
         bool first = true;
-        m_out += "{\n";
+        m_out.Lit("{\n");
         Key(6, "id", first);
-        AppendInteger(layer.id, m_out);
+        m_out.Int(layer.id);
         Key(6, "name", first);
         Text(layer.name, {at, "name"});
         Key(6, "colour", first);
-        AppendInteger(layer.colour, m_out);
+        m_out.Int(layer.colour);
         PrintKept(kept, 6, first);
         Close(4, '}');
     }
 
     void WriteSymbol(const SymbolDefinition& symbol, const std::string& at) {
         bool first = true;
-        m_out.append(4, ' ');
-        m_out += "{\n";
+        m_out.Lit("    {\n");
         Key(6, "id", first);
-        AppendInteger(symbol.id, m_out);
+        m_out.Int(symbol.id);
         Key(6, "name", first);
         Text(symbol.name, {at, "name"});
         Key(6, "extent", first);
-        m_out += '[';
+        m_out.Put('[');
         Number(symbol.x0, {at});
-        m_out += ", ";
+        m_out.Lit(", ");
         Number(symbol.y0, {at});
-        m_out += ", ";
+        m_out.Lit(", ");
         Number(symbol.x1, {at});
-        m_out += ", ";
+        m_out.Lit(", ");
         Number(symbol.y1, {at});
-        m_out += ']';
+        m_out.Put(']');
         WriteKept(symbol.extraJson, at, 3, kSymbolKeys, 6, first);
         Close(4, '}');
     }
@@ -1761,143 +1961,146 @@ private:
     // Keys at their default value are left out, except the ones that say
     // what an object is; a line always shows both its ends.
     void WriteObject(const MapObject& object, const std::string& at) {
-        bool first = true;
-        m_out.append(4, ' ');
-        m_out += "{\n";
-        Key(6, "id", first);
-        AppendInteger(object.entityId, m_out);
-        Key(6, "handle", first);
-        AppendInteger(object.handle, m_out);
-        Key(6, "type", first);
-        AppendInteger(object.entityType, m_out);
-        Key(6, "kind", first);
+        // The keys every object has, each with its line break and indent, as literals.
+        m_out.Lit("    {\n      \"id\": ");
+        m_out.Int(object.entityId);
+        m_out.Lit(",\n      \"handle\": ");
+        m_out.Int(object.handle);
+        m_out.Lit(",\n      \"type\": ");
+        m_out.Int(object.entityType);
+        m_out.Lit(",\n      \"kind\": ");
         Text(object.kind, {at, "kind"}, kMaxNameBytes, "kind name");
-        Key(6, "name", first);
+        m_out.Lit(",\n      \"name\": ");
         Text(object.name, {at, "name"}, kMaxNameBytes, "name");
-        Key(6, "layer", first);
-        AppendInteger(object.layer, m_out);
-        Key(6, "colour", first);
-        AppendInteger(object.colour, m_out);
+        m_out.Lit(",\n      \"layer\": ");
+        m_out.Int(object.layer);
+        m_out.Lit(",\n      \"colour\": ");
+        m_out.Int(object.colour);
+        bool first = false;
         if (object.flags != 0) {
-            Key(6, "flags", first);
-            AppendInteger(object.flags, m_out);
+            m_out.Lit(",\n      \"flags\": ");
+            m_out.Int(object.flags);
         }
-        if (object.settingLocked) {
-            Key(6, "locked", first);
-            m_out += "true";
-        }
+        if (object.settingLocked) m_out.Lit(",\n      \"locked\": true");
         if (object.isLine != (object.entityType == EntityType::Line)) {
-            Key(6, "line", first);
-            m_out += object.isLine ? "true" : "false";
+            if (object.isLine) {
+                m_out.Lit(",\n      \"line\": true");
+            } else {
+                m_out.Lit(",\n      \"line\": false");
+            }
         }
         if (!(object.insertion == Point3{})) {
-            Key(6, "insertion", first);
+            m_out.Lit(",\n      \"insertion\": ");
             Point(object.insertion, {at, "insertion"});
         }
         if (!object.outline.empty()) {
-            Key(6, "outline", first);
-            m_out += "[\n";
+            m_out.Lit(",\n      \"outline\": [\n");
             for (size_t k = 0; k < object.outline.size(); ++k) {
-                if (k) m_out += ",\n";
-                m_out.append(8, ' ');
+                if (k) {
+                    m_out.Lit(",\n        ");
+                } else {
+                    m_out.Lit("        ");
+                }
                 Point(object.outline[k], {at, "outline"});
             }
             Close(6, ']');
         }
         if (object.symbol >= 0) {
-            Key(6, "symbol", first);
-            AppendInteger(object.symbol, m_out);
+            m_out.Lit(",\n      \"symbol\": ");
+            m_out.Int(object.symbol);
         }
         if (object.width != 0.0 || object.height != 0.0) {
-            Key(6, "size", first);
-            m_out += '[';
+            m_out.Lit(",\n      \"size\": [");
             Number(object.width, {at, "size"});
-            m_out += ", ";
+            m_out.Lit(", ");
             Number(object.height, {at, "size"});
-            m_out += ']';
+            m_out.Put(']');
         }
         if (object.rotation != 0.0) {
-            Key(6, "rotation", first);
+            m_out.Lit(",\n      \"rotation\": ");
             Number(object.rotation, {at, "rotation"});
         }
         if (object.isLine) {
-            Key(6, "from", first);
+            m_out.Lit(",\n      \"from\": ");
             LineEnd(object.fromEntity);
-            Key(6, "to", first);
+            m_out.Lit(",\n      \"to\": ");
             LineEnd(object.toEntity);
         } else if (object.fromEntity != 0 || object.toEntity != 0) {
             m_problems.push_back({at, "an object that is not a line has line ends; they would not load back"});
         }
         if (object.lineProperty != 0) {
-            Key(6, "lineProperty", first);
-            AppendInteger(object.lineProperty, m_out);
+            m_out.Lit(",\n      \"lineProperty\": ");
+            m_out.Int(object.lineProperty);
         }
         if (!object.labels.empty()) {
-            Key(6, "labels", first);
-            m_out += "[\n";
+            m_out.Lit(",\n      \"labels\": [\n");
             for (size_t k = 0; k < object.labels.size(); ++k) {
                 const Label& label = object.labels[k];
-                if (k) m_out += ",\n";
-                m_out.append(8, ' ');
-                m_out += "{\"text\": ";
+                if (k) {
+                    m_out.Lit(",\n        {\"text\": ");
+                } else {
+                    m_out.Lit("        {\"text\": ");
+                }
                 Text(label.text, {at, "labels", {}, k});
-                m_out += ", \"style\": ";
-                AppendInteger(label.style, m_out);
-                m_out += ", \"placement\": ";
-                AppendInteger(label.placement, m_out);
-                m_out += '}';
+                m_out.Lit(", \"style\": ");
+                m_out.Int(label.style);
+                m_out.Lit(", \"placement\": ");
+                m_out.Int(label.placement);
+                m_out.Put('}');
             }
             Close(6, ']');
         }
         if (!object.fields.empty()) {
-            Key(6, "fields", first);
-            m_out += "{\n";
+            m_out.Lit(",\n      \"fields\": {\n");
             bool firstField = true;
             for (const auto& [number, row] : object.fields) {
                 char digits[16];
                 const std::string_view name(digits, static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, number).ptr - digits));
                 if (number < 0) m_problems.push_back({Place{at, "fields", name}.str(), "a negative field number would not load back"});
                 Key(8, name, firstField);
-                m_out += '[';
+                m_out.Put('[');
                 for (size_t sub = 0; sub < row.size(); ++sub) {
-                    if (sub) m_out += ", ";
+                    if (sub) m_out.Lit(", ");
                     Text(row[sub], {at, "fields", name, sub});
                 }
-                m_out += ']';
+                m_out.Put(']');
             }
             Close(6, '}');
         }
         if (object.motor) {
             const MotorData& motor = *object.motor;
-            Key(6, "motor", first);
-            m_out += "{\n";
-            bool inner = true;
-            const std::pair<const char*, double> numbers[] = {{"ratedPowerKW", motor.ratedPowerKW},
-                                                              {"ratedCurrentA", motor.ratedCurrentA},
-                                                              {"ratedVoltageV", motor.ratedVoltageV},
-                                                              {"startCurrentA", motor.startCurrentA},
-                                                              {"powerFactor", motor.powerFactor}};
-            for (const auto& [key, value] : numbers) {
-                Key(8, key, inner);
-                Number(value, {at, "motor"});
+            m_out.Lit(",\n      \"motor\": {\n        \"ratedPowerKW\": ");
+            Number(motor.ratedPowerKW, {at, "motor"});
+            m_out.Lit(",\n        \"ratedCurrentA\": ");
+            Number(motor.ratedCurrentA, {at, "motor"});
+            m_out.Lit(",\n        \"ratedVoltageV\": ");
+            Number(motor.ratedVoltageV, {at, "motor"});
+            m_out.Lit(",\n        \"startCurrentA\": ");
+            Number(motor.startCurrentA, {at, "motor"});
+            m_out.Lit(",\n        \"powerFactor\": ");
+            Number(motor.powerFactor, {at, "motor"});
+            if (motor.running) {
+                m_out.Lit(",\n        \"running\": true");
+            } else {
+                m_out.Lit(",\n        \"running\": false");
             }
-            Key(8, "running", inner);
-            m_out += motor.running ? "true" : "false";
-            Key(8, "groupStart", inner);
-            m_out += motor.groupStart ? "true" : "false";
+            if (motor.groupStart) {
+                m_out.Lit(",\n        \"groupStart\": true");
+            } else {
+                m_out.Lit(",\n        \"groupStart\": false");
+            }
             Close(6, '}');
         }
         if (!object.notes.empty()) {
-            Key(6, "notes", first);
-            m_out += "{\n";
+            m_out.Lit(",\n      \"notes\": {\n");
             bool firstNote = true;
             for (const auto& [key, text] : object.notes) {
                 if (!IsValidUtf8(key)) m_problems.push_back({Child(at, "notes"), "a note key is not UTF-8 text"});
-                if (!firstNote) m_out += ",\n";
+                if (!firstNote) m_out.Lit(",\n");
                 firstNote = false;
-                m_out.append(8, ' ');
-                AppendQuoted(key, m_out);
-                m_out += ": ";
+                m_out.Lit("        ");
+                m_out.Via([&](std::string& out) { AppendQuoted(key, out); });
+                m_out.Lit(": ");
                 Text(text, {at, "notes", key});
             }
             Close(6, '}');
@@ -1908,9 +2111,9 @@ private:
 
     void LineEnd(LONG entity) {
         if (entity == 0) {
-            m_out += "null";
+            m_out.Lit("null");
         } else {
-            AppendInteger(entity, m_out);
+            m_out.Int(entity);
         }
     }
 
@@ -1919,33 +2122,77 @@ private:
     void Number(double value, const Place& where) {
         if (!std::isfinite(value)) {
             m_problems.push_back({where.str(), "the value is not a finite number and cannot be written"});
-            m_out += "null";
+            m_out.Lit("null");
         } else if (std::floor(value) == value && std::fabs(value) < 9007199254740992.0) {
-            AppendInteger(static_cast<long long>(value), m_out);
+            m_out.Int(static_cast<long long>(value));
         } else {
-            // The library's own shortest round-trip form, as its dump prints a double.
-            char digits[64];
-            m_out.append(digits, nlohmann::detail::to_chars(digits, digits + sizeof digits, value));
+            Fraction(value);
         }
     }
+    // The library's own shortest round-trip form, as its dump prints a double.
+    // A map repeats its values (ratings, factors, coordinates of a grid), so
+    // each spelling is remembered by the value's bits and copied when it
+    // comes again.
+    void Fraction(double value) {
+        std::uint64_t bits;
+        std::memcpy(&bits, &value, sizeof bits);
+        Spelling& spelling = m_spellings[(bits * 0x9E3779B97F4A7C15ull) >> (64 - kSpellingBits)];
+        if (spelling.length == 0 || spelling.bits != bits) {
+            char digits[64];
+            const char* end = nlohmann::detail::to_chars(digits, digits + sizeof digits, value);
+            const auto length = static_cast<size_t>(end - digits);
+            if (length > sizeof spelling.text) {  // longer than any double's spelling; written, not kept
+                m_out.Put(std::string_view(digits, length));
+                return;
+            }
+            std::memcpy(spelling.text, digits, length);
+            spelling.length = static_cast<std::uint32_t>(length);
+            spelling.bits = bits;
+        }
+        m_out.Put(std::string_view(spelling.text, spelling.length));
+    }
     void Point(const Point3& point, const Place& where) {
-        m_out += '[';
+        m_out.Put('[');
         Number(point.x, where);
-        m_out += ", ";
+        m_out.Lit(", ");
         Number(point.y, where);
-        m_out += ", ";
+        m_out.Lit(", ");
         Number(point.z, where);
-        m_out += ']';
+        m_out.Put(']');
     }
 
-    // GBK to UTF-8. A text the loader would refuse (a NUL, a name over its
-    // limit, bytes that do not come back as themselves) is reported, so that a
-    // save refuses to write it while a serialisation for display still works
-    // (bytes that are not GBK show as U+FFFD).
+    // GBK to UTF-8. Nearly every text converts exactly and needs no escape:
+    // it is written in one pass straight into the output. The others take
+    // the long way for their escapes and reports.
     void Text(const CString& gbk, const Place& where, size_t maxBytes = 0, const char* what = "text") {
         const std::string_view bytes = gbk.view();
-        // One look at the bytes settles the usual case: nothing to escape (a
-        // NUL is a control character, so it takes the long way to its report).
+        if (maxBytes == 0 || bytes.size() <= maxBytes) {
+            char* const start = m_out.Room(bytes.size() + bytes.size() / 2 + 2);
+            *start = '"';
+            // Plain ASCII is copied eight bytes at a time up to the first
+            // block that is not; a character starts where it stops, since
+            // every GBK pair starts with a byte of 0x81 or above.
+            char* at = start + 1;
+            size_t i = 0;
+            for (std::uint64_t block; i + 8 <= bytes.size(); i += 8, at += 8) {
+                std::memcpy(&block, bytes.data() + i, 8);
+                if (!PlainAscii(block)) break;
+                std::memcpy(at, &block, 8);
+            }
+            if (char* end = WriteGbkAsUtf8IfExact(bytes.substr(i), at, kEscaped.stop)) {
+                *end = '"';
+                m_out.Advance(end + 1);
+                return;
+            }
+        }
+        m_out.Via([&](std::string& out) { TextTheLongWay(bytes, where, maxBytes, what, out); });
+    }
+
+    // A text the loader would refuse (a NUL, a name over its limit, bytes that
+    // do not come back as themselves) is reported, so that a save refuses to
+    // write it while a serialisation for display still works (bytes that are
+    // not GBK show as U+FFFD).
+    void TextTheLongWay(std::string_view bytes, const Place& where, size_t maxBytes, const char* what, std::string& out) {
         bool plain = true;
         bool ascii = true;
         for (const char c : bytes) {
@@ -1960,37 +2207,20 @@ private:
             m_problems.push_back({where.str(), std::string("the ") + what + " is " + std::to_string(bytes.size()) +
                                                    " GBK bytes long; at most " + std::to_string(maxBytes) + " fit"});
         }
-        if (ascii && plain) {
-            m_out += '"';
-            m_out += bytes;
-            m_out += '"';
-            return;
-        }
         if (ascii) {
-            AppendQuotedUtf8(bytes, m_out);
+            AppendQuotedUtf8(bytes, out);
             return;
-        }
-        // Nearly every text converts exactly; the others take the long way below for their reports.
-        if (plain) {
-            // Nothing to escape (a trail byte that looks like one only sends the text the longer way).
-            const size_t mark = m_out.size();
-            m_out += '"';
-            if (AppendGbkAsUtf8IfExact(bytes, m_out)) {
-                m_out += '"';
-                return;
-            }
-            m_out.resize(mark);
         }
         m_utf8.clear();
         if (AppendGbkAsUtf8IfExact(bytes, m_utf8)) {
-            AppendQuotedUtf8(m_utf8, m_out);
+            AppendQuotedUtf8(m_utf8, out);
             return;
         }
         if (TryGbkToUtf8(bytes, m_utf8)) {
             if (!TryUtf8ToGbk(m_utf8, m_gbk) || m_gbk != bytes) {
                 m_problems.push_back({where.str(), std::string("the ") + what + " would not load back as the same GBK bytes"});
             }
-            AppendQuoted(m_utf8, m_out);
+            AppendQuoted(m_utf8, out);
             return;
         }
         m_problems.push_back({where.str(), "the text is not valid GBK"});
@@ -2008,7 +2238,7 @@ private:
             result += "\xEF\xBF\xBD";
             rest.remove_prefix(std::min(rest.size(), offset + 1));
         }
-        AppendQuoted(result, m_out);
+        AppendQuoted(result, out);
     }
 
     // The kept unknown keys, read as strictly as the loader reads them; false
@@ -2032,26 +2262,37 @@ private:
         return !kept.empty();
     }
     void PrintKept(const Json& kept, size_t indent, bool& first) {
-        for (auto it = kept.begin(); it != kept.end(); ++it) {
-            if (!first) m_out += ",\n";
-            first = false;
-            m_out.append(indent, ' ');
-            AppendQuoted(it.key(), m_out);
-            m_out += ": ";
-            Print(it.value(), indent, m_out);
-        }
+        m_out.Via([&](std::string& out) {
+            for (auto it = kept.begin(); it != kept.end(); ++it) {
+                if (!first) out += ",\n";
+                first = false;
+                out.append(indent, ' ');
+                AppendQuoted(it.key(), out);
+                out += ": ";
+                Print(it.value(), indent, out);
+            }
+        });
     }
     void WriteKept(const std::string& text, const std::string& where, size_t depth,
                    const std::set<std::string, std::less<>>& known, size_t indent, bool& first) {
+        if (text.empty()) return;
         Json kept;
         if (ReadKept(text, where, depth, known, kept)) PrintKept(kept, indent, first);
     }
 
     static constexpr size_t kDrainBytes = 1 << 20;
+    static constexpr unsigned kSpellingBits = 12;
+
+    struct Spelling {
+        std::uint64_t bits = 0;
+        std::uint32_t length = 0;  // 0: empty
+        char text[28];
+    };
 
     Problems& m_problems;
-    std::string& m_out;
+    Sink m_out;
     Drain m_drain;
+    std::vector<Spelling> m_spellings = std::vector<Spelling>(size_t{1} << kSpellingBits);
     std::string m_utf8;  // conversion buffers, reused
     std::string m_gbk;
 };

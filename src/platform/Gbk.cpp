@@ -223,30 +223,40 @@ std::uint32_t ExactUtf8OfPair(unsigned char lead, unsigned char trail) {
 
 }  // namespace
 
-bool AppendGbkAsUtf8IfExact(std::string_view gbk, std::string& out) {
-    // Written in place: a GBK text takes at most half as many bytes again in UTF-8.
-    const size_t base = out.size();
-    out.resize(base + gbk.size() + gbk.size() / 2);
-    char* at = out.data() + base;
-    for (size_t i = 0; i < gbk.size();) {
-        const unsigned char lead = static_cast<unsigned char>(gbk[i]);
+char* WriteGbkAsUtf8IfExact(std::string_view gbk, char* out, const bool (&stop)[128]) {
+    char* at = out;
+    const char* in = gbk.data();
+    const char* const last = in + gbk.size();
+    while (in < last) {
+        const unsigned char lead = static_cast<unsigned char>(*in);
         if (lead < 0x80) {
+            if (stop[lead]) return nullptr;
             *at++ = static_cast<char>(lead);
-            ++i;
+            ++in;
             continue;
         }
-        const unsigned char trail = i + 1 < gbk.size() ? static_cast<unsigned char>(gbk[i + 1]) : 0;
-        if (lead < 0x81 || lead > 0xFE || trail < 0x40 || trail > 0xFE) return false;
+        const unsigned char trail = in + 1 < last ? static_cast<unsigned char>(in[1]) : 0;
+        if (lead < 0x81 || lead > 0xFE || trail < 0x40 || trail > 0xFE) return nullptr;
         const std::uint32_t entry = ExactUtf8OfPair(lead, trail);
-        if (entry == kNoForm) return false;
+        if (entry == kNoForm) return nullptr;
         const unsigned length = entry >> 24;
         at[0] = static_cast<char>((entry >> 16) & 0xFF);
         at[1] = static_cast<char>((entry >> 8) & 0xFF);
         if (length == 3) at[2] = static_cast<char>(entry & 0xFF);
         at += length;
-        i += 2;
+        in += 2;
     }
-    out.resize(static_cast<size_t>(at - out.data()));
+    return at;
+}
+
+bool AppendGbkAsUtf8IfExact(std::string_view gbk, std::string& out) {
+    // Written in place: a GBK text takes at most half as many bytes again in UTF-8.
+    static constexpr bool kNoStop[128] = {};
+    const size_t base = out.size();
+    out.resize(base + gbk.size() + gbk.size() / 2);
+    char* const end = WriteGbkAsUtf8IfExact(gbk, out.data() + base, kNoStop);
+    if (!end) return false;
+    out.resize(static_cast<size_t>(end - out.data()));
     return true;
 }
 

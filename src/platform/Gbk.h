@@ -31,6 +31,11 @@ bool TryGbkToUtf8(std::string_view gbk, std::string& out, size_t* errorOffset = 
 // converts and converts back to the same bytes (as a save needs); false when
 // one does not, with out then holding part of the text (the caller cuts it).
 bool AppendGbkAsUtf8IfExact(std::string_view gbk, std::string& out);
+// The same written at out, which has room for gbk.size() * 3 / 2 bytes; also
+// gives up at an ASCII character that stop marks (stop[byte] true), so that a
+// writer can leave the rare texts that need more than conversion to a slower
+// way. Returns the end of what was written, or nullptr when it gave up.
+char* WriteGbkAsUtf8IfExact(std::string_view gbk, char* out, const bool (&stop)[128]);
 
 // Shorthands for literals and terminal output.
 CString FromUtf8(std::string_view utf8);      // throws EncodingError

@@ -91,4 +91,38 @@ TEST(GbkTables, MixedTextsAndTheirFailuresMatchIconv) {
     }
 }
 
+// The writer's form with stops: it gives up at a marked ASCII character only,
+// never at the second byte of a pair that happens to have the same value
+// (0x5C is '\\' and the second byte of many GBK characters).
+TEST(GbkTables, WritingStopsAtMarkedAsciiCharactersOnly) {
+    bool stop[128] = {};
+    stop[static_cast<unsigned char>('\\')] = true;
+    stop[static_cast<unsigned char>('\n')] = true;
+    const auto write = [&](std::string_view gbk, std::string& out) {
+        out.assign(gbk.size() * 3 / 2, '?');
+        char* end = WriteGbkAsUtf8IfExact(gbk, out.data(), stop);
+        if (end) out.resize(static_cast<size_t>(end - out.data()));
+        return end != nullptr;
+    };
+    std::string out;
+    ASSERT_TRUE(write(Utf8ToGbk("变压器 T-1"), out));
+    EXPECT_EQ(out, "变压器 T-1");
+    EXPECT_FALSE(write(Utf8ToGbk("变压器\\1"), out));
+    EXPECT_FALSE(write("line\nbreak", out));
+    EXPECT_FALSE(write("\xB1", out));      // half a character
+    EXPECT_FALSE(write("\x80\x40", out));  // 0x80 starts no pair
+    size_t pairs = 0;
+    for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
+        const std::string gbk{static_cast<char>(lead), '\x5C', 'a'};
+        std::string exact;
+        const bool roundTrips = AppendGbkAsUtf8IfExact(gbk, exact);
+        ASSERT_EQ(write(gbk, out), roundTrips) << std::hex << lead;
+        if (roundTrips) {
+            EXPECT_EQ(out, exact);
+            ++pairs;
+        }
+    }
+    EXPECT_GT(pairs, 100u);  // most leads have a character whose second byte is 0x5C
+}
+
 }  // namespace
