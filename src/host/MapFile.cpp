@@ -1707,12 +1707,12 @@ public:
         append(m_text);
         Open();
     }
-    // Hands the text written so far to drain, which takes it from the string.
+    // Hands the text written so far to drain and starts again at the front
+    // of the same room, which is then never cleared again.
     template <typename Drain>
     void Flush(Drain& drain) {
-        Close();
-        drain(m_text);
-        Open();
+        drain(std::string_view(m_text.data(), size()));
+        m_at = m_text.data();
     }
 
 private:
@@ -1768,8 +1768,8 @@ bool PlainAscii(std::uint64_t block) {
 // built in memory but the text itself.
 class MapWriter {
 public:
-    // Text taken from the writer as it goes; it clears what it takes.
-    using Drain = std::function<void(std::string&)>;
+    // Text taken from the writer as it goes.
+    using Drain = std::function<void(std::string_view)>;
 
     MapWriter(Problems& problems, std::string& out, Drain drain = {})
         : m_problems(problems), m_out(out), m_drain(std::move(drain)) {}
@@ -2123,7 +2123,9 @@ private:
         if (!std::isfinite(value)) {
             m_problems.push_back({where.str(), "the value is not a finite number and cannot be written"});
             m_out.Lit("null");
-        } else if (std::floor(value) == value && std::fabs(value) < 9007199254740992.0) {
+        } else if (const bool small = std::fabs(value) < 9007199254740992.0;
+                   small && static_cast<double>(static_cast<long long>(value)) == value) {
+            // Truncation keeps exactly the whole numbers (and makes -0 "0").
             m_out.Int(static_cast<long long>(value));
         } else {
             Fraction(value);
@@ -2178,6 +2180,17 @@ private:
                 std::memcpy(&block, bytes.data() + i, 8);
                 if (!PlainAscii(block)) break;
                 std::memcpy(at, &block, 8);
+            }
+            // The rest of a plain ASCII text here; the conversion takes over at its first other byte.
+            for (; i < bytes.size(); ++i) {
+                const auto byte = static_cast<unsigned char>(bytes[i]);
+                if (byte >= 0x80 || kEscaped.stop[byte]) break;
+                *at++ = static_cast<char>(byte);
+            }
+            if (i == bytes.size()) {
+                *at = '"';
+                m_out.Advance(at + 1);
+                return;
             }
             if (char* end = WriteGbkAsUtf8IfExact(bytes.substr(i), at, kEscaped.stop)) {
                 *end = '"';
@@ -2308,7 +2321,7 @@ std::string Serialize(const MapDocument& document, Problems& problems) {
 
 std::string SystemError(const std::string& what, int error) { return what + ": " + std::strerror(error); }
 
-bool WriteAll(int fd, const std::string& text, int& error) {
+bool WriteAll(int fd, std::string_view text, int& error) {
     size_t written = 0;
     while (written < text.size()) {
         const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
@@ -2556,10 +2569,9 @@ bool SaveMapFile(const std::string& path, const MapDocument& document, std::stri
     Problems problems;
     size_t written = 0;
     int writeCode = 0;
-    const auto drain = [&](std::string& piece) {
+    const auto drain = [&](std::string_view piece) {
         written += piece.size();
         if (fd >= 0 && writeCode == 0 && written <= kMaxMapFileBytes) WriteAll(fd, piece, writeCode);
-        piece.clear();
     };
     {
         std::string buffer;
