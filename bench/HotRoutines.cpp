@@ -7,10 +7,13 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
 #include <utility>
+
+#include <unistd.h>
 
 #include "MapGenerator.h"
 #include "equipment/JDBase.h"
@@ -101,6 +104,24 @@ void Save(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * map.text.size()));
 }
 
+// A save as jdhost makes it: written straight to a temporary file beside
+// the target in pieces, flushed to disk and renamed over the target.
+void SaveFile(benchmark::State& state) {
+    host::MapDocument document;
+    const GeneratedMap& map = Generated(state.range(0), kSpread);
+    host::ParseMap(map.text, document);
+    const std::string path = (std::filesystem::temp_directory_path() / ("jdbench-save-" + std::to_string(::getpid()) + ".json")).string();
+    for (auto _ : state) {
+        std::string error;
+        if (!host::SaveMapFile(path, document, error)) {
+            state.SkipWithError(error.c_str());
+            break;
+        }
+    }
+    std::filesystem::remove(path);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * map.text.size()));
+}
+
 // Event 18 of the command: the object lists from the map.
 void CollectObjects(benchmark::State& state) {
     OpenMap map(state.range(0), kSpread);
@@ -166,6 +187,7 @@ void ShortCircuitUpdate(benchmark::State& state) {
 
 BENCHMARK(Load)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(Save)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(SaveFile)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(CollectObjects)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(LoadStatistics)->ArgsProduct({{10000, 100000}, {0, 1, 2}})->ArgNames({"objects", "big"})->Unit(benchmark::kMillisecond);
 BENCHMARK(ShortCircuitUpdate)->ArgsProduct({{10000, 100000}, {0, 1, 2}})->ArgNames({"objects", "big"})->Unit(benchmark::kMillisecond);
