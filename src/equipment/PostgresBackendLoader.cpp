@@ -22,9 +22,9 @@ std::map<std::string, OpenPostgresBackendFn>& Backends() {
 // Any object of this library: dladdr names the file that holds it.
 const char g_anchor = 0;
 
-[[noreturn]] void CannotLoad(const std::string& shownUri, const std::string& why) {
-    throw Error(PackSqlState("08001"), "cannot open the catalogue " + shownUri + ": " + why +
-                                           "; catalogue files (SQLite) work without it");
+// The caller's report names the catalogue; this says what is missing.
+[[noreturn]] void CannotLoad(const std::string& why) {
+    throw Error(PackSqlState("08001"), why + "; catalogue files (SQLite) work without it");
 }
 
 }  // namespace
@@ -51,21 +51,21 @@ std::unique_ptr<ConnectionImpl> OpenPostgresFrom(const std::string& folder, cons
         } else {
             std::error_code ec;
             if (!std::filesystem::exists(path, ec)) {
-                CannotLoad(shownUri, "the PostgreSQL engine " + std::string(kPostgresBackendFile) +
+                CannotLoad("the PostgreSQL engine " + std::string(kPostgresBackendFile) +
                                          " is not installed in " + folder);
             }
             dlerror();
             void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
             if (!handle) {
                 const char* why = dlerror();
-                CannotLoad(shownUri, "the PostgreSQL engine " + path + " cannot be loaded: " +
+                CannotLoad("the PostgreSQL engine " + path + " cannot be loaded: " +
                                          (why ? why : "unknown reason") +
                                          "; it needs the PostgreSQL client library libpq (package libpq5)");
             }
             open = reinterpret_cast<OpenPostgresBackendFn>(dlsym(handle, kPostgresBackendEntry));
             if (!open) {
                 dlclose(handle);
-                CannotLoad(shownUri, path + " is not a PostgreSQL engine this library can use (it does not export " +
+                CannotLoad(path + " is not a PostgreSQL engine this library can use (it does not export " +
                                          kPostgresBackendEntry + ": built from another version?)");
             }
             Backends().emplace(path, open);
