@@ -64,12 +64,6 @@ public:
         }
         return slot.value;
     }
-    const Value* Get(LONG key) const {
-        if (key == 0) return m_hasZero ? &m_zero : nullptr;
-        if (m_slots.empty()) return nullptr;
-        const Slot& slot = const_cast<HandleTable*>(this)->Probe(key);
-        return slot.key == 0 ? nullptr : &slot.value;
-    }
     void Clear() {
         m_slots.clear();
         m_count = 0;
