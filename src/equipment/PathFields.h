@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/CString.h"
+#include "platform/FixedDecimal.h"
 
 namespace jdpath {
 
@@ -48,6 +49,16 @@ inline std::string Join(const std::vector<std::string_view>& fields, size_t firs
     return joined;
 }
 
+// Join, appended to `out`.
+inline void AppendJoined(std::string& out, const std::vector<std::string_view>& fields, size_t first, size_t end,
+                         char separator) {
+    const size_t to = end < fields.size() ? end : fields.size();
+    for (size_t i = first; i < to; ++i) {
+        if (i > first) out += separator;
+        out += fields[i];
+    }
+}
+
 // The first ","-separated part of a field.
 inline std::string_view FirstPart(std::string_view field) {
     size_t i = 0;
@@ -58,21 +69,21 @@ inline std::string_view FirstPart(std::string_view field) {
     return field.substr(0, i);
 }
 
-// CString::Formatted for one number, the same text from a single formatting
-// into a stack buffer (the general form formats twice and allocates a
-// buffer); a text that does not fit is left to the general form.
+// CString::Formatted for one number, the same text formatted once into a
+// stack buffer (fixed formats without printf); a text that does not fit is
+// left to the general form.
 inline CString FormatNumber(const char* format, double value) {
     char buffer[64];
-    const int length = std::snprintf(buffer, sizeof buffer, format, value);
-    if (length < 0 || static_cast<size_t>(length) >= sizeof buffer) return CString::Formatted(format, value);
+    const int length = jdfixed::FormatFixed(buffer, sizeof buffer, format, value);
+    if (length < 0) return CString::Formatted(format, value);
     return CString(buffer, length);
 }
 
 // RoundByFormat without its text's allocation: the number read back from its formatted text.
 inline double RoundNumber(double value, const char* format) {
     char buffer[64];
-    const int length = std::snprintf(buffer, sizeof buffer, format, value);
-    if (length < 0 || static_cast<size_t>(length) >= sizeof buffer) return RoundByFormat(value, format);
+    const int length = jdfixed::FormatFixed(buffer, sizeof buffer, format, value);
+    if (length < 0) return RoundByFormat(value, format);
     return ParseDouble(buffer);
 }
 

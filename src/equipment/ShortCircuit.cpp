@@ -64,6 +64,14 @@ PointUpdateMemo* CurrentPointMemo() {
     return memo;
 }
 
+// jdmap::FieldText read where it is stored: the empty text when the field or
+// the sub-index is absent.
+std::string_view StoredText(const host::MapObject& object, LONG field, LONG sub) {
+    const auto it = object.fields.find(field);
+    if (it == object.fields.end() || sub < 0 || static_cast<size_t>(sub) >= it->second.size()) return {};
+    return it->second[static_cast<size_t>(sub)].view();
+}
+
 // The first object carrying the name.
 const host::MapObject* FindNamed(host::MapDocument& document, const CString& name) {
     PointUpdateMemo* memo = CurrentPointMemo();
@@ -237,9 +245,15 @@ std::optional<jdeng::Impedance> KindZeroLoop(const host::MapObject& point, doubl
 // written (`prefix` then holds "NAME Id(2)="), follows the new current.
 CString RelabelPrefix(const host::MapObject& point) {
     if (point.labels.empty()) return CString();
-    CString prefix = point.name + " Id(2)=";
-    if (point.labels[0].text.Left(prefix.GetLength()) != prefix) return CString();
-    return prefix;
+    // Compared in place; the prefix is built only for a label that has it.
+    static constexpr std::string_view kCurrent = " Id(2)=";
+    const std::string_view name = point.name.view();
+    const std::string_view label = point.labels[0].text.view();
+    if (label.size() < name.size() + kCurrent.size() || label.substr(0, name.size()) != name ||
+        label.substr(name.size(), kCurrent.size()) != kCurrent) {
+        return CString();
+    }
+    return point.name + " Id(2)=";
 }
 
 void RelabelPoint(LONG handle, const CString& prefix, double currentA) {
@@ -290,8 +304,7 @@ int FindShortCircuitPoints(CMorvaObjects* pMap, int /*nMode*/, CString /*strRese
         if (!jdmap::KindIs(handle, pointKind)) continue;
         const host::MapObject* point = jdmap::ObjectOfHandle(handle);
         if (!point) continue;
-        const CString path = jdmap::FieldText(*point, AttributeField::ShortCircuitPoint, 11);
-        if (TransformerOfPath(path.view(), fields) != wanted) continue;
+        if (TransformerOfPath(StoredText(*point, AttributeField::ShortCircuitPoint, 11), fields) != wanted) continue;
         LONG id = 0;
         if (const auto known = idOfPoint.find(handle); known != idOfPoint.end()) {
             id = known->second;
@@ -307,9 +320,13 @@ int FindShortCircuitPoints(CMorvaObjects* pMap, int /*nMode*/, CString /*strRese
     return pPoints->GetSize();
 }
 
-BOOL RecalcShortCircuitPoint(CMorvaObjects* pMap, LONG hPoint, LONG nPointId, CString /*strPointName*/,
-                             CString strVoltage, int nKind, CString strPrefix, CString strCapacity, CString strField,
-                             double dSumR, double dSumX) {
+namespace {
+
+// RecalcShortCircuitPoint; the current goes through `sameEntity` when that
+// writes to the entity the current belongs to.
+BOOL RecalcPoint(CMorvaObjects* pMap, LONG hPoint, LONG nPointId, const CString& strVoltage, int nKind,
+                 const CString& strPrefix, const CString& strCapacity, const CString& strField, double dSumR,
+                 double dSumX, AttributeFieldWriter* sameEntity) {
     if (!pMap) return FALSE;
     const host::MapObject* point = jdmap::ObjectOfHandle(hPoint);
     if (!point) point = jdmap::ObjectOfEntity(nPointId);
@@ -331,9 +348,33 @@ BOOL RecalcShortCircuitPoint(CMorvaObjects* pMap, LONG hPoint, LONG nPointId, CS
     const LONG entity = point->entityId;
     const LONG handle = point->handle;
     const CString relabel = RelabelPrefix(*point);  // as the point was before the write
-    if (!ShortCircuitPointRecord::WriteCurrent(pMap, entity, currentA)) return FALSE;
+    const bool written = sameEntity && sameEntity->entityId() == entity
+                             ? sameEntity->Write(ShortCircuitPointRecord::CurrentValue(currentA))
+                             : ShortCircuitPointRecord::WriteCurrent(pMap, entity, currentA);
+    if (!written) return FALSE;
     RelabelPoint(handle, relabel, currentA);
     return TRUE;
+}
+
+}  // namespace
+
+BOOL RecalcShortCircuitPoint(CMorvaObjects* pMap, LONG hPoint, LONG nPointId, CString /*strPointName*/,
+                             CString strVoltage, int nKind, CString strPrefix, CString strCapacity, CString strField,
+                             double dSumR, double dSumX) {
+    return RecalcPoint(pMap, hPoint, nPointId, strVoltage, nKind, strPrefix, strCapacity, strField, dSumR, dSumX,
+                       nullptr);
+}
+
+BOOL RecalcShortCircuitPointAndPath(AttributeRun& run, CMorvaObjects* pMap, LONG hPoint, LONG nPointId,
+                                    const CString& strVoltage, int nKind, const CString& strPrefix,
+                                    const CString& strCapacity, const CString& strField, double dSumR, double dSumX,
+                                    const CString& strPath) {
+    if (!pMap) return FALSE;
+    AttributeFieldWriter point(run, nPointId, AttributeField::ShortCircuitPoint);
+    const BOOL recalculated =
+        RecalcPoint(pMap, hPoint, nPointId, strVoltage, nKind, strPrefix, strCapacity, strField, dSumR, dSumX, &point);
+    point.Write(AttributeValue{11, strPath});  // WritePointPath
+    return recalculated;
 }
 
 BOOL WritePointPath(CMorvaObjects* pMap, LONG nPointId, CString strPath) {
