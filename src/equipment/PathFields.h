@@ -33,6 +33,25 @@ inline void Split(std::string_view text, char separator, std::vector<std::string
     if (start < text.size()) fields.push_back(text.substr(start));
 }
 
+// Field `index` of Split(text, separator), found without splitting the rest:
+// empty when there are fewer fields.
+inline std::string_view NthField(std::string_view text, char separator, size_t index) {
+    size_t start = 0;
+    size_t i = 0;
+    size_t field = 0;
+    while (i < text.size()) {
+        if (text[i] == separator) {
+            if (field == index) return text.substr(start, i - start);
+            ++field;
+            start = ++i;
+            continue;
+        }
+        const unsigned char byte = static_cast<unsigned char>(text[i]);
+        i += byte >= 0x81 && byte <= 0xFE && i + 1 < text.size() ? 2 : 1;
+    }
+    return field == index && start < text.size() ? text.substr(start) : std::string_view();
+}
+
 // Field `index`, empty when there are fewer fields.
 inline std::string_view Field(const std::vector<std::string_view>& fields, size_t index) {
     return index < fields.size() ? fields[index] : std::string_view();

@@ -26,11 +26,11 @@ namespace {
 // The transformer a point's supply path names: the first ","-part of field 2
 // of a kind "0" path, of field 3 of a kind "1" path; the empty text for a
 // path of no known kind.
-std::string_view TransformerOfPath(std::string_view path, std::vector<std::string_view>& fields) {
-    jdpath::Split(path, ';', fields);
-    const std::string_view kind = jdpath::Field(fields, 0);
-    if (kind == "0") return jdpath::FirstPart(jdpath::Field(fields, 2));
-    if (kind == "1") return jdpath::FirstPart(jdpath::Field(fields, 3));
+std::string_view TransformerOfPath(std::string_view path) {
+    // Read field by field: every point of the map is asked, and only two fields matter.
+    const std::string_view kind = jdpath::NthField(path, ';', 0);
+    if (kind == "0") return jdpath::FirstPart(jdpath::NthField(path, ';', 2));
+    if (kind == "1") return jdpath::FirstPart(jdpath::NthField(path, ';', 3));
     return {};
 }
 
@@ -200,9 +200,8 @@ std::optional<jdeng::Impedance> KindZeroLoop(const host::MapObject& point, doubl
         }
     }
     if (transformer == 0) {
-        std::vector<std::string_view> fields;
         const CString path = jdmap::FieldText(point, AttributeField::ShortCircuitPoint, 11);
-        const CString named(std::string(TransformerOfPath(path.view(), fields)));
+        const CString named(std::string(TransformerOfPath(path.view())));
         const host::MapObject* byName = named.IsEmpty() ? nullptr : FindNamed(*document, named);
         if (byName && jdmap::IsTransformerKind(byName->kind)) transformer = byName->handle;
     }
@@ -297,14 +296,13 @@ int FindShortCircuitPoints(CMorvaObjects* pMap, int /*nMode*/, CString /*strRese
     // first time this loop meets the handle: only the points are remembered.
     const int withIds = std::min(pObjects->GetSize(), pIds ? pIds->GetSize() : 0);
     std::unordered_map<LONG, LONG> idOfPoint;
-    std::vector<std::string_view> fields;
     const std::string_view wanted = strTransformer.view();
     for (int i = 0; i < pObjects->GetSize(); ++i) {
         const LONG handle = pObjects->GetAt(i);
         if (!jdmap::KindIs(handle, pointKind)) continue;
         const host::MapObject* point = jdmap::ObjectOfHandle(handle);
         if (!point) continue;
-        if (TransformerOfPath(StoredText(*point, AttributeField::ShortCircuitPoint, 11), fields) != wanted) continue;
+        if (TransformerOfPath(StoredText(*point, AttributeField::ShortCircuitPoint, 11)) != wanted) continue;
         LONG id = 0;
         if (const auto known = idOfPoint.find(handle); known != idOfPoint.end()) {
             id = known->second;

@@ -244,28 +244,51 @@ TEST(PointUpdateDifferential, RandomDrawingsWithStaleNamesAndLoopsGiveThePlainUp
     }
 }
 
-TEST(PointUpdateDifferential, TheRewriteGivesThePlainRewritesUpdateForRandomPaths) {
-    std::mt19937 rng(4242);
+// Random supply paths (GBK): kinds "0", "1" and others, any number of fields
+// and parts, numbers in every form the parse meets, a missing last ";", and a
+// lone lead byte that takes the separator after it.
+std::vector<CString> RandomPaths(uint32_t seed, int count) {
+    std::mt19937 rng(seed);
     std::uniform_int_distribution<int> percent(0, 99);
     std::vector<std::string> pieces;  // GBK
     for (const char* utf8 : {"0", "1", "2", "", " 5", "0.0117", "0.0363", "1e-3", "-0.5", "abc", "KBSG", "630", "200",
                              "甲", "变压器", "0.16594", "x,y", ",", ";", "1200.4", "nan"}) {
         pieces.push_back(FromUtf8(utf8).str());
     }
-    pieces.push_back("\x81");  // a lead byte that takes the next byte, a separator too, with it
-    const size_t pieceCount = pieces.size();
-    for (int i = 0; i < 20000; ++i) {
+    pieces.push_back("\x81");
+    std::vector<CString> paths;
+    for (int i = 0; i < count; ++i) {
         std::string path = percent(rng) < 45 ? "0;" : percent(rng) < 80 ? "1;" : "";
         const int fields = percent(rng) % 8;
         for (int f = 0; f < fields; ++f) {
             const int parts = 1 + percent(rng) % 3;
             for (int p = 0; p < parts; ++p) {
                 if (p) path += ',';
-                path += pieces[static_cast<size_t>(percent(rng)) % pieceCount];
+                path += pieces[static_cast<size_t>(percent(rng)) % pieces.size()];
             }
             if (percent(rng) < 90) path += ';';
         }
-        const CString text(path);
+        paths.emplace_back(path);
+    }
+    return paths;
+}
+
+TEST(PointUpdateDifferential, AFieldReadAloneIsTheFieldOfTheWholeSplit) {
+    std::vector<std::string_view> fields;
+    for (const CString& path : RandomPaths(77, 5000)) {
+        for (char separator : {';', ','}) {
+            jdpath::Split(path.view(), separator, fields);
+            for (size_t k = 0; k < 9; ++k) {
+                ASSERT_EQ(jdpath::NthField(path.view(), separator, k), jdpath::Field(fields, k))
+                    << ToUtf8(path) << " field " << k;
+            }
+        }
+    }
+}
+
+TEST(PointUpdateDifferential, TheRewriteGivesThePlainRewritesUpdateForRandomPaths) {
+    std::mt19937 rng(4242);
+    for (const CString& text : RandomPaths(4242, 20000)) {
         const SupplyTransformer t = RandomTransformer(rng, FromUtf8("1#移动变电站"));
         const auto plain = PlainRewriteSupplyPath(text, t);
         const auto fast = RewriteSupplyPath(text, t);
