@@ -101,6 +101,34 @@ void Save(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * map.text.size()));
 }
 
+// The document's index: built at the first look-up after a load, then one
+// look-up by entity id, handle and name for every object in file order (the
+// order the command's walks mostly visit a generated mine in).
+void BuildIndex(benchmark::State& state) {
+    host::MapDocument document;
+    host::ParseMap(Generated(state.range(0), kSpread).text, document);
+    for (auto _ : state) {
+        document.Reindex();
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * document.objects().size()));
+}
+
+void LookUpEveryObject(benchmark::State& state) {
+    host::MapDocument document;
+    host::ParseMap(Generated(state.range(0), kSpread).text, document);
+    document.Reindex();
+    for (auto _ : state) {
+        size_t found = 0;
+        for (const host::MapObject& object : document.objects()) {
+            found += (document.FindByEntity(object.entityId) != nullptr) + (document.FindByHandle(object.handle) != nullptr);
+            found += document.FindByName(object.name) != nullptr;
+        }
+        benchmark::DoNotOptimize(found);
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * document.objects().size()));
+}
+
 // Event 18 of the command: the object lists from the map.
 void CollectObjects(benchmark::State& state) {
     OpenMap map(state.range(0), kSpread);
@@ -155,6 +183,8 @@ void ShortCircuitUpdate(benchmark::State& state) {
 
 BENCHMARK(Load)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(Save)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BuildIndex)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(LookUpEveryObject)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(CollectObjects)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(LoadStatistics)->ArgsProduct({{10000, 100000}, {0, 1, 2}})->ArgNames({"objects", "big"})->Unit(benchmark::kMillisecond);
 BENCHMARK(ShortCircuitUpdate)->ArgsProduct({{10000, 100000}, {0, 1, 2}})->ArgNames({"objects", "big"})->Unit(benchmark::kMillisecond);

@@ -66,6 +66,60 @@ void MapDocument::PositionTable::Add(std::uint32_t key, std::uint32_t position) 
     ++m_count;
 }
 
+MapDocument::KeyRange MapDocument::KeyRange::For(std::uint32_t smallest, std::uint32_t largest, size_t count) {
+    KeyRange range;
+    if (count == 0 || largest < smallest) return range;
+    const std::uint64_t span = std::uint64_t{largest} - smallest + 1;
+    // Four slots of four bytes a key at most: no more than the hash table's
+    // two slots of eight.
+    if (span > 4 * std::uint64_t{count} + 4096) return range;
+    range.base = smallest;
+    // Room for the objects a session adds after loading (one more than the
+    // largest each time).
+    const std::uint64_t wanted = span + count / 4 + 64;
+    range.size = static_cast<size_t>(std::min<std::uint64_t>(wanted, (std::uint64_t{1} << 32) - smallest));
+    return range;
+}
+
+void MapDocument::FirstPositionIndex::Reset(KeyRange range, size_t count) {
+    m_range = range;
+    m_dense.assign(range.size, PositionTable::kNone);
+    m_overflow.Reset(range.size != 0 ? 0 : count);
+}
+
+void MapDocument::FirstPositionIndex::AddIfAbsent(std::uint32_t key, std::uint32_t position) {
+    if (m_range.Holds(key)) {
+        std::uint32_t& slot = m_dense[key - m_range.base];
+        if (slot == PositionTable::kNone) slot = position;
+    } else if (m_overflow.First(key) == PositionTable::kNone) {
+        m_overflow.Add(key, position);
+    }
+}
+
+void MapDocument::MultiPositionIndex::Reset(KeyRange range, size_t expected) {
+    m_range = range;
+    m_chains.assign(range.size, Chain{});
+    m_entries.clear();
+    m_entries.reserve(range.size != 0 ? expected : 0);
+    m_overflow.Reset(range.size != 0 ? 0 : expected);
+}
+
+void MapDocument::MultiPositionIndex::Add(std::uint32_t key, std::uint32_t position) {
+    if (!m_range.Holds(key)) {
+        m_overflow.Add(key, position);
+        return;
+    }
+    const auto at = static_cast<std::uint32_t>(m_entries.size());
+    m_entries.push_back(Entry{position, PositionTable::kNone});
+    Chain& chain = m_chains[key - m_range.base];
+    if (chain.head == PositionTable::kNone) {
+        chain.head = at;
+    } else {
+        m_entries[chain.tail].next = at;
+    }
+    chain.tail = at;
+}
+
 namespace {
 
 std::uint32_t Key(LONG value) { return static_cast<std::uint32_t>(value); }
@@ -91,14 +145,15 @@ MapDocument::IndexStamp MapDocument::CurrentStamp() const {
     return stamp;
 }
 
-void MapDocument::IndexObject(size_t position) const {
+void MapDocument::IndexObject(size_t position) const { IndexObject(position, NameKey(m_objects[position].name)); }
+
+void MapDocument::IndexObject(size_t position, std::uint32_t nameKey) const {
     const MapObject& object = m_objects[position];
     const auto at = static_cast<std::uint32_t>(position);
     // Only the first object of a value is kept, which is the one a
     // front-to-back search would find.
-    if (m_entityIndex.First(Key(object.entityId)) == PositionTable::kNone) m_entityIndex.Add(Key(object.entityId), at);
-    if (m_handleIndex.First(Key(object.handle)) == PositionTable::kNone) m_handleIndex.Add(Key(object.handle), at);
-    const std::uint32_t nameKey = NameKey(object.name);
+    m_entityIndex.AddIfAbsent(Key(object.entityId), at);
+    m_handleIndex.AddIfAbsent(Key(object.handle), at);
     const auto sameName = [&](std::uint32_t earlier) { return m_objects[earlier].name == object.name; };
     if (m_nameIndex.Find(nameKey, sameName) == PositionTable::kNone) m_nameIndex.Add(nameKey, at);
     if (object.isLine) {
@@ -110,13 +165,39 @@ void MapDocument::IndexObject(size_t position) const {
 }
 
 void MapDocument::Reindex() const {
-    m_entityIndex.Reset(m_objects.size());
-    m_handleIndex.Reset(m_objects.size());
+    std::uint32_t smallestEntity = 0xFFFFFFFFu, largestEntity = 0, smallestHandle = 0xFFFFFFFFu, largestHandle = 0;
+    size_t lines = 0;
+    for (const MapObject& object : m_objects) {
+        // 0 is never looked up; leaving it out keeps a range from starting there.
+        if (object.entityId != 0) {
+            smallestEntity = std::min(smallestEntity, Key(object.entityId));
+            largestEntity = std::max(largestEntity, Key(object.entityId));
+        }
+        if (object.handle != 0) {
+            smallestHandle = std::min(smallestHandle, Key(object.handle));
+            largestHandle = std::max(largestHandle, Key(object.handle));
+        }
+        lines += object.isLine ? 1 : 0;
+    }
+    const KeyRange entities = KeyRange::For(smallestEntity, largestEntity, m_objects.size());
+    m_entityIndex.Reset(entities, m_objects.size());
+    m_handleIndex.Reset(KeyRange::For(smallestHandle, largestHandle, m_objects.size()), m_objects.size());
     m_nameIndex.Reset(m_objects.size());
-    m_lineEnds.Reset(m_objects.size() * 2);
+    m_lineEnds.Reset(entities, lines * 2);
     m_maxEntity = 0;
     m_maxHandle = 0;
-    for (size_t i = 0; i < m_objects.size(); ++i) IndexObject(i);
+    // Names hash to anywhere in their table, so each would wait for memory;
+    // their slots are asked for a batch ahead, and the waits overlap.
+    constexpr size_t kBatch = 32;
+    std::uint32_t nameKeys[kBatch];
+    for (size_t start = 0; start < m_objects.size(); start += kBatch) {
+        const size_t count = std::min(kBatch, m_objects.size() - start);
+        for (size_t i = 0; i < count; ++i) {
+            nameKeys[i] = NameKey(m_objects[start + i].name);
+            m_nameIndex.Prefetch(nameKeys[i]);
+        }
+        for (size_t i = 0; i < count; ++i) IndexObject(start + i, nameKeys[i]);
+    }
     m_indexStamp = CurrentStamp();
     m_indexBuilt = true;
 }
@@ -158,13 +239,24 @@ size_t MapDocument::PositionOfName(const CString& name) const {
     EnsureIndex();
     // A name's entries are the first object built with it and every object
     // renamed to it since, in no particular order: the earliest that still
-    // has the name is the one a front-to-back search finds.
+    // has the name is the one a front-to-back search finds. That holds only
+    // while the first one built still has it: once it was renamed away, a
+    // later object built with the same name (never entered) may come before
+    // every entry, so only a search can tell.
+    const std::uint32_t key = NameKey(name);
     std::uint32_t found = PositionTable::kNone;
-    m_nameIndex.Find(NameKey(name), [&](std::uint32_t position) {
-        if (position < found && position < m_objects.size() && m_objects[position].name == name) found = position;
+    bool renamedAway = false;
+    m_nameIndex.Find(key, [&](std::uint32_t position) {
+        if (position >= m_objects.size()) {
+            renamedAway = true;
+        } else if (m_objects[position].name == name) {
+            if (position < found) found = position;
+        } else if (NameKey(m_objects[position].name) != key) {
+            renamedAway = true;  // not merely another name of the same hash
+        }
         return false;
     });
-    if (found != PositionTable::kNone) return found;
+    if (found != PositionTable::kNone && !renamedAway) return found;
     // An object renamed in place without a word to the index is settled by a
     // search, which also refreshes the index.
     for (size_t i = 0; i < m_objects.size(); ++i) {
@@ -173,6 +265,7 @@ size_t MapDocument::PositionOfName(const CString& name) const {
             return i;
         }
     }
+    if (renamedAway) Reindex();  // so that the next look-up of the name is not a search again
     return npos;
 }
 
@@ -240,19 +333,15 @@ std::vector<LONG> MapDocument::Connections(LONG handle) const {
     if (position == npos) return connections;
     const LONG entityId = m_objects[position].entityId;
     if (entityId == 0) return connections;
-    std::vector<std::uint32_t> lines;
-    m_lineEnds.Find(Key(entityId), [&](std::uint32_t linePosition) {
-        lines.push_back(linePosition);
-        return false;
-    });
-    std::sort(lines.begin(), lines.end());  // document order
-    for (const size_t linePosition : lines) {
-        if (linePosition >= m_objects.size()) continue;
+    // Entries are added in document order (a rebuild walks it front to
+    // back; AddObject appends), so no sort is needed.
+    m_lineEnds.ForEach(Key(entityId), [&](std::uint32_t linePosition) {
+        if (linePosition >= m_objects.size()) return;
         const MapObject& line = m_objects[linePosition];
-        if (!line.isLine) continue;
+        if (!line.isLine) return;
         if (line.fromEntity == entityId) connections.push_back(-line.handle);
         if (line.toEntity == entityId) connections.push_back(line.handle);
-    }
+    });
     return connections;
 }
 

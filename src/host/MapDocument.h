@@ -220,6 +220,7 @@ private:
     IndexStamp CurrentStamp() const;
     void EnsureIndex() const;
     void IndexObject(size_t position) const;
+    void IndexObject(size_t position, std::uint32_t nameKey) const;
     size_t PositionOfEntity(LONG entityId) const;  // npos when absent
     size_t PositionOfHandle(LONG handle) const;
     size_t PositionOfName(const CString& name) const;
@@ -257,6 +258,10 @@ private:
         std::uint32_t First(std::uint32_t key) const {
             return Find(key, [](std::uint32_t) { return true; });
         }
+        // Asks the processor to fetch the key's first slot ahead of a Find or Add.
+        void Prefetch(std::uint32_t key) const {
+            if (!m_slots.empty()) __builtin_prefetch(&m_slots[Home(key)]);
+        }
 
     private:
         struct Slot {
@@ -269,12 +274,81 @@ private:
         size_t m_count = 0;
     };
 
+    // Which keys get a plain array: entity ids and handles are given out one
+    // after another, so the keys of a real map fill a short range, and an
+    // array over it keeps neighbours in the drawing neighbours in memory,
+    // where a hash scatters them across a table that at a million objects no
+    // longer fits any cache. Keys outside the range (a sparse file, objects
+    // added after the index was built beyond the spare room) go to a hash
+    // table. The range is fixed until the next rebuild, so each key lives in
+    // exactly one of the two.
+    struct KeyRange {
+        std::uint32_t base = 0;
+        size_t size = 0;
+        bool Holds(std::uint32_t key) const { return key - base < size; }
+        // The range of keys from smallest to largest with room for additions,
+        // or an empty one when an array over it would cost more than a hash.
+        static KeyRange For(std::uint32_t smallest, std::uint32_t largest, size_t count);
+    };
+
+    // The first position of each key (entity ids, handles).
+    class FirstPositionIndex {
+    public:
+        void Reset(KeyRange range, size_t count);
+        std::uint32_t First(std::uint32_t key) const {
+            if (m_range.Holds(key)) return m_dense[key - m_range.base];
+            return m_overflow.First(key);
+        }
+        // Keeps the position only when the key has none yet.
+        void AddIfAbsent(std::uint32_t key, std::uint32_t position);
+
+    private:
+        KeyRange m_range;
+        std::vector<std::uint32_t> m_dense;
+        PositionTable m_overflow;
+    };
+
+    // Every position of each key, in the order added (lines by the entity
+    // ids at their two ends).
+    class MultiPositionIndex {
+    public:
+        void Reset(KeyRange range, size_t expected);
+        void Add(std::uint32_t key, std::uint32_t position);
+        template <typename Visit>
+        void ForEach(std::uint32_t key, Visit visit) const {
+            if (!m_range.Holds(key)) {
+                m_overflow.Find(key, [&](std::uint32_t position) {
+                    visit(position);
+                    return false;
+                });
+                return;
+            }
+            for (std::uint32_t at = m_chains[key - m_range.base].head; at != PositionTable::kNone; at = m_entries[at].next) {
+                visit(m_entries[at].position);
+            }
+        }
+
+    private:
+        struct Chain {
+            std::uint32_t head = PositionTable::kNone;
+            std::uint32_t tail = PositionTable::kNone;
+        };
+        struct Entry {
+            std::uint32_t position;
+            std::uint32_t next;
+        };
+        KeyRange m_range;
+        std::vector<Chain> m_chains;
+        std::vector<Entry> m_entries;
+        PositionTable m_overflow;
+    };
+
     // Lookup index: positions in m_objects, so that a copied document's index
     // stays valid for the copy. Not part of the document's value.
-    mutable PositionTable m_entityIndex;  // first object of each entity id
-    mutable PositionTable m_handleIndex;  // first object of each handle
-    mutable PositionTable m_nameIndex;    // by a hash of the name: first object of each name
-    mutable PositionTable m_lineEnds;     // entity id -> lines starting or ending there
+    mutable FirstPositionIndex m_entityIndex;  // first object of each entity id
+    mutable FirstPositionIndex m_handleIndex;  // first object of each handle
+    mutable PositionTable m_nameIndex;         // by a hash of the name: first object of each name
+    mutable MultiPositionIndex m_lineEnds;     // entity id -> lines starting or ending there
     mutable LONG m_maxEntity = 0;
     mutable LONG m_maxHandle = 0;
     mutable IndexStamp m_indexStamp;

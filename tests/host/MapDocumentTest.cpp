@@ -5,6 +5,7 @@
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/Gbk.h"
@@ -123,6 +124,25 @@ TEST(MapDocumentLookup, AnObjectRenamedToALaterOnesNameIsFoundFirst) {
     EXPECT_EQ(doc.FindByName("d4")->entityId, 3);
 }
 
+// Of two objects loaded with one name only the first is entered; once it is
+// renamed away, the second still comes before a later object renamed to it.
+TEST(MapDocumentLookup, ALoadedDuplicateComesBeforeALaterRenameOnceTheFirstIsRenamedAway) {
+    MapDocument doc;
+    doc.objects().push_back(Symbol(1, 1001, "d4"));
+    doc.objects().push_back(Symbol(2, 1002, "d4"));
+    doc.objects().push_back(Symbol(3, 1003, "T3"));
+    ASSERT_EQ(doc.FindByName("d4")->entityId, 1);
+    MapObject& later = *doc.FindByHandle(1003);
+    later.name = "d4";
+    doc.NoteRenamed(later);
+    MapObject& first = *doc.FindByHandle(1001);
+    first.name = "T1";
+    doc.NoteRenamed(first);
+    EXPECT_EQ(doc.FindByName("d4")->entityId, 2);
+    EXPECT_EQ(doc.FindByName("T1")->entityId, 1);
+    EXPECT_EQ(doc.FindByName("T3"), nullptr);
+}
+
 TEST(MapDocumentLookup, SeesObjectsAddedAndRemovedThroughTheObjectList) {
     MapDocument doc;
     doc.AddObject(Symbol(1, 1001, "甲"));
@@ -183,17 +203,25 @@ TEST(MapDocumentLookup, StaysCorrectOnALargeMapBuiltObjectByObject) {
 // The index against plain front-to-back scans, on documents whose ids,
 // handles and names repeat (set through objects(), as a loaded or edited map
 // may have them) and whose lines pile up on a few objects, so that the
-// tables grow, collide and wrap around.
+// tables grow, collide and wrap around. Ids are packed (kept in arrays),
+// spread thinly (hashed) or packed with a few far away (both at once), and
+// objects are then added one by one into and beyond the packed range.
 TEST(MapDocumentLookup, AnswersAsAFrontToBackScanOnRandomDocuments) {
     std::mt19937 random(4242);
-    for (int round = 0; round < 20; ++round) {
+    for (int round = 0; round < 30; ++round) {
         MapDocument doc;
         const int count = 50 + static_cast<int>(random() % 3000);
-        const LONG spread = 1 + static_cast<LONG>(random() % static_cast<unsigned>(count * 2));
+        const int mode = round % 3;  // 0 packed, 1 thin, 2 packed with outliers
+        const LONG spread = mode == 1 ? 1 + static_cast<LONG>(random() % 2000000000u)
+                                      : 1 + static_cast<LONG>(random() % static_cast<unsigned>(count * 2));
+        const auto someId = [&]() -> LONG {
+            if (mode == 2 && random() % 20 == 0) return 1000000 + static_cast<LONG>(random() % 1000000000u);
+            return 1 + static_cast<LONG>(random() % static_cast<unsigned>(spread));
+        };
         for (int i = 0; i < count; ++i) {
             MapObject object;
-            object.entityId = 1 + static_cast<LONG>(random() % static_cast<unsigned>(spread));
-            object.handle = (i % 7 == 0) ? -object.entityId : 1 + static_cast<LONG>(random() % static_cast<unsigned>(spread));
+            object.entityId = someId();
+            object.handle = (i % 7 == 0 && mode != 0) ? -object.entityId : someId();
             object.name = CString::Formatted("N%u", static_cast<unsigned>(random() % static_cast<unsigned>(count / 2 + 1)));
             object.isLine = random() % 3 == 0;
             if (object.isLine) {
@@ -208,10 +236,32 @@ TEST(MapDocumentLookup, AnswersAsAFrontToBackScanOnRandomDocuments) {
             }
             return nullptr;
         };
-        for (LONG value = -3; value <= spread + 3; ++value) {
-            ASSERT_EQ(doc.FindByEntity(value), value == 0 ? nullptr : scan([&](const MapObject& o) { return o.entityId == value; }));
-            ASSERT_EQ(doc.FindByHandle(value), value == 0 ? nullptr : scan([&](const MapObject& o) { return o.handle == value; }));
+        // Every value in use and its neighbours (which may be free), and a few
+        // past either end.
+        std::vector<LONG> values{-3, -2, -1, 0, 1, 2, 3, spread + 1, spread + 2, spread + 3};
+        for (const MapObject& object : doc.objects()) {
+            for (const LONG delta : {-1, 0, 1}) {
+                values.push_back(object.entityId + delta);
+                values.push_back(object.handle + delta);
+            }
         }
+        const auto checkIds = [&](const char* when) {
+            // The first of each id and handle, as a front-to-back scan meets them.
+            std::unordered_map<LONG, const MapObject*> firstOfEntity, firstOfHandle;
+            for (const MapObject& object : doc.objects()) {
+                firstOfEntity.try_emplace(object.entityId, &object);
+                firstOfHandle.try_emplace(object.handle, &object);
+            }
+            const auto expected = [](const auto& first, LONG value) -> const MapObject* {
+                const auto it = first.find(value);
+                return value == 0 || it == first.end() ? nullptr : it->second;
+            };
+            for (const LONG value : values) {
+                ASSERT_EQ(doc.FindByEntity(value), expected(firstOfEntity, value)) << "round " << round << ", " << when;
+                ASSERT_EQ(doc.FindByHandle(value), expected(firstOfHandle, value)) << "round " << round << ", " << when;
+            }
+        };
+        checkIds("as built");
         const auto checkNames = [&](const char* when) {
             for (int n = 0; n <= count / 2 + 1; ++n) {
                 const CString name = CString::Formatted("N%d", n);
@@ -236,6 +286,45 @@ TEST(MapDocumentLookup, AnswersAsAFrontToBackScanOnRandomDocuments) {
                 if (line.toEntity == object.entityId) expected.push_back(line.handle);
             }
             ASSERT_EQ(doc.Connections(object.handle), expected) << "round " << round << " entity " << object.entityId;
+        }
+        // Additions after the index was built: assigned ids (one more than the
+        // largest), free ids anywhere, lines between old and new objects.
+        for (int k = 0; k < 300; ++k) {
+            MapObject object;
+            if (k % 2 == 1) {
+                object.entityId = someId() + static_cast<LONG>(random() % 5000);
+                object.handle = someId() + static_cast<LONG>(random() % 5000);
+            }
+            object.name = CString::Formatted("N%u", static_cast<unsigned>(random() % static_cast<unsigned>(count / 2 + 1)));
+            object.isLine = random() % 2 == 0;
+            if (object.isLine) {
+                object.fromEntity = doc.objects()[random() % doc.objects().size()].entityId;
+                object.toEntity = random() % 4 == 0 ? 0 : doc.objects()[random() % doc.objects().size()].entityId;
+            }
+            try {
+                doc.AddObject(object);
+            } catch (const std::invalid_argument&) {
+                // taken: the document refuses it, as the scan below expects
+            }
+        }
+        for (const MapObject& object : doc.objects()) {
+            for (const LONG delta : {-1, 0, 1}) {
+                values.push_back(object.entityId + delta);
+                values.push_back(object.handle + delta);
+            }
+        }
+        checkIds("after additions");
+        checkNames("after additions");
+        for (size_t at = 0; at < doc.objects().size(); at += 1 + random() % 5) {
+            const MapObject& object = doc.objects()[at];
+            if (object.entityId == 0 || doc.FindByHandle(object.handle) != &object) continue;
+            std::vector<LONG> expected;
+            for (const MapObject& line : doc.objects()) {
+                if (!line.isLine) continue;
+                if (line.fromEntity == object.entityId) expected.push_back(-line.handle);
+                if (line.toEntity == object.entityId) expected.push_back(line.handle);
+            }
+            ASSERT_EQ(doc.Connections(object.handle), expected) << "round " << round << " after additions, entity " << object.entityId;
         }
     }
 }
