@@ -3,6 +3,7 @@
 // once and read by number, as the kernel's ExtractFields reads them one call
 // at a time (each call splits the whole text again). Header only: the command
 // module reads paths as well.
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -104,6 +105,32 @@ inline double RoundNumber(double value, const char* format) {
     const int length = jdfixed::FormatFixed(buffer, sizeof buffer, format, value);
     if (length < 0) return RoundByFormat(value, format);
     return ParseDouble(buffer);
+}
+
+// RoundNumber(value, "%.4f") without a text: the exact product value·10⁴ is
+// p + e (p the rounded product, e its error, exact by fma), rounded to an
+// integer N half to even as printf rounds the exact value; N / 10⁴ is then the
+// double nearest that decimal, as reading the text back gives it. A value
+// that rounds to zero keeps its sign ("-0.0000" reads back as -0). What this
+// cannot do exactly (products beyond 2⁵¹) and what has no digits (NaN, the
+// infinities) go the text's way.
+inline double RoundTo4Decimals(double value) {
+    constexpr double kScale = 10000.0;
+    if (!(std::fabs(value) < 2.0e11)) return RoundNumber(value, "%.4f");
+    const double p = value * kScale;
+    const double e = std::fma(value, kScale, -p);
+    const double r = std::nearbyint(p);
+    const double below = p - r;  // exact: |p| < 2^51, so r and p share p's quantum
+    double n = r;
+    const double up = below - 0.5;    // exact; X - r - 0.5 = up + e
+    const double down = below + 0.5;  // exact; X - r + 0.5 = down + e
+    if (up > -e || (up == -e && std::fmod(r, 2.0) != 0.0)) {
+        n = r + 1.0;
+    } else if (down < -e || (down == -e && std::fmod(r, 2.0) != 0.0)) {
+        n = r - 1.0;
+    }
+    if (n == 0.0) return std::copysign(0.0, value);
+    return n / kScale;
 }
 
 }  // namespace jdpath

@@ -85,7 +85,7 @@ const host::MapObject* FindNamed(host::MapDocument& document, const CString& nam
 
 // Rounded as the path stores the sums, so that the stored current can be
 // checked from the path alone.
-double RoundTo4(double value) { return jdpath::RoundNumber(value, "%.4f"); }
+double RoundTo4(double value) { return jdpath::RoundTo4Decimals(value); }
 
 // Impedance of the cables of a run; nullopt when a cable lacks its length or
 // cross-section (the run cannot be trusted then).
