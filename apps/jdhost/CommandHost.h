@@ -41,6 +41,14 @@ public:
         error = "this host cannot open the feeder switch setting";
         return false;
     }
+    // Opens the high-voltage switch setting of a device fed at high voltage,
+    // as the equipment library's SetHighVoltageHead does (the caller has
+    // checked the device). A host that cannot refuses.
+    virtual bool SetHighVoltageSwitch(LONG entityId, std::string& error) {
+        (void)entityId;
+        error = "this host cannot open the high-voltage switch setting";
+        return false;
+    }
 };
 
 // Where the host reports what the user would see outside dialogs. The session

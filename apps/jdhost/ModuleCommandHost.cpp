@@ -1,7 +1,9 @@
 #include "jdhost/ModuleCommandHost.h"
 
+#include "equipment/JDBase.h"
 #include "equipment/MapRoutines.h"
 #include "host/MorvaObjects.h"
+#include "jdhost/MapReport.h"
 #include "platform/CallPointers.h"
 #include "platform/KeyState.h"
 #include "platform/RecordingDC.h"
@@ -114,6 +116,32 @@ bool ModuleCommandHost::SetFeederSwitch(LONG entityId, std::string& error) {
                         (set < 0 ? std::string() : ", set " + std::to_string(set)));
     // 0 without a registered dialog (the library said why) or when the
     // dialog closed itself at opening: nothing was set either way.
+    return true;
+}
+
+bool ModuleCommandHost::SetHighVoltageSwitch(LONG entityId, std::string& error) {
+    CMorvaObjects& map = m_session.mapControl();
+    const host::MapObject* object = m_session.document().FindByEntity(entityId);
+    if (!object) {
+        error = "entity " + std::to_string(entityId) + " has no kernel object";
+        return false;
+    }
+    const std::string what = DescribeObject(*object);
+    const LONG handle = object->handle;
+    CKernelObjectArray objects;
+    CEntityIdArray ids;
+    CollectMapObjects(&map, &objects, &ids);
+    int set = 0;
+    const int result = SetHighVoltageHead(1, &map, &objects, &ids, 0, entityId, handle, &set);
+    ReportPrompts();
+    if (result == 0) {
+        error = "no Set High-Voltage Switch dialog opened for " + what +
+                " (the command module registers it when it loads)";
+        return false;
+    }
+    m_events.ReportLine("high-voltage switch of " + what + ": " +
+                        (result == IDOK ? std::string(set ? "a model is stored" : "no model is stored")
+                                        : std::string("cancelled")));
     return true;
 }
 

@@ -46,6 +46,7 @@ public:
     // The command is the control's current one (events reach the module).
     bool IsCommandCurrent() const;
     bool SetFeederSwitch(LONG entityId, std::string& error) override;
+    bool SetHighVoltageSwitch(LONG entityId, std::string& error) override;
 
 private:
     // Events other than the launch go to the module only while its command is current.

@@ -457,7 +457,9 @@ void Session::ExecuteCommandVerb(const ScriptLine& s) {
         if (!object) Refuse(error);
         ok = m_commandHost->SetFeederSwitch(object->entityId, error);
     } else if (s.verb == "set-hv-switch") {
-        ok = OpenHighVoltageSwitch(m_map, a[0], *this, error);
+        const host::MapObject* object = FindHighVoltageDevice(m_map, a[0], error);
+        if (!object) Refuse(error);
+        ok = m_commandHost->SetHighVoltageSwitch(object->entityId, error);
     } else if (s.verb == "expect-prompt") {
         if (!m_lastPrompt) Refuse("expected the prompt " + Quote(a[0]) + ", found no prompt shown");
         if (*m_lastPrompt != Gbk(a[0])) Refuse("expected the prompt " + Quote(a[0]) + ", found " + Quote(*m_lastPrompt));

@@ -567,10 +567,6 @@ std::string Found(const Json& value) {
     }
 }
 
-bool IsAscii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
 // Texts are stored in memory exactly as the kernel stores them, in GBK.
 bool ConvertToGbk(std::string_view utf8, std::string& gbk, std::string& failure) {
     if (IsAscii(utf8)) {  // ASCII is the same in both; most record values are numbers

@@ -90,6 +90,15 @@ void CJDAutomaticSwitchParaDlg::OnOK() {
     }
     CString voltage;
     m_voltageCombo.GetWindowText(voltage);
+    // Only what is saved is checked: a protection left off saves no texts.
+    const CString none;
+    if (!CatalogueTextsStorable({{"型号", m_strModel},
+                                 {"额定电压", voltage},
+                                 {"脱扣电流", m_bRelay != 0 ? m_strReleaseCurrent : none},
+                                 {"长时整定倍数", m_bElectronic != 0 ? m_strLongMultiple : none},
+                                 {"瞬时整定倍数", m_bElectronic != 0 ? m_strShortMultiple : none}})) {
+        return;
+    }
     const double voltageV = LeadingNumber(voltage);
     if (!ComboHasItem(m_voltageCombo, voltage)) AddFeederVoltage(voltage);
     m_strVoltage = voltage;

@@ -110,6 +110,12 @@ void CJDHighVoltageSwitchParaDlg::OnOK() {
 
     CString voltage;
     m_cmbVoltage.GetWindowText(voltage);
+    if (!CatalogueTextsStorable({{"型号", m_strModel},
+                                 {"额定电压", voltage},
+                                 {"长时整定电流倍数", m_strLongMultiple},
+                                 {"短时整定电流倍数", m_strShortMultiple}})) {
+        return;
+    }
     // A typed voltage the library refuses (not a positive number; it said so)
     // would be saved as 0 V: the dialog stays open for the user to correct it.
     if (!ComboHasItem(m_cmbVoltage, voltage) && !AddHighVoltage(voltage)) return;

@@ -48,6 +48,18 @@ double LeadingNumber(const CString& text) {
     return ParseExchangeDouble(std::string(s.substr(start, i - start)).c_str(), value) ? value : 0.0;
 }
 
+bool CatalogueTextsStorable(std::initializer_list<CatalogueTextField> fields) {
+    for (const CatalogueTextField& field : fields) {
+        if (!jdlib::CatalogueTextProblemGbk(field.text.view()).empty()) {
+            AfxMessageBox(FromUtf8("“") + FromUtf8(field.utf8Label) +
+                              FromUtf8("”中含有设备目录不能保存的字符（空字符或GBK以外的字符），请修改!"),
+                          MB_ICONINFORMATION);
+            return false;
+        }
+    }
+    return true;
+}
+
 bool ComboHasItem(CComboBox& combo, const CString& text) {
     const int count = combo.GetCount();
     for (int i = 0; i < count; ++i) {
@@ -144,20 +156,7 @@ void CJDTransformerParaDlg::OnOK() {
 
     CString type;
     m_typeCombo.GetWindowText(type);
-    // Every text goes to the catalogue and from there onto maps: one a map
-    // field cannot hold is refused here, with the dialog kept open.
-    const struct {
-        const char* label;
-        const CString& text;
-    } texts[] = {{"型号", m_strModel}, {"类型", type}, {"联结组别", m_strLinkGroup}};
-    for (const auto& field : texts) {
-        if (!jdlib::CatalogueTextProblemGbk(field.text.view()).empty()) {
-            AfxMessageBox(FromUtf8("“") + FromUtf8(field.label) +
-                              FromUtf8("”中含有设备目录不能保存的字符（空字符或GBK以外的字符），请修改!"),
-                          MB_ICONINFORMATION);
-            return;
-        }
-    }
+    if (!CatalogueTextsStorable({{"型号", m_strModel}, {"类型", type}, {"联结组别", m_strLinkGroup}})) return;
     CString capacity;
     m_capacityCombo.GetWindowText(capacity);
     m_dCapacity = LeadingNumber(capacity);

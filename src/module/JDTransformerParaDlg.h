@@ -3,6 +3,8 @@
 // user edit it, or enters a new one. The catalogue is written only by OK,
 // after the model name is checked; the primary and secondary voltages typed
 // in that are not in the lists yet are added to the library's lists first.
+#include <initializer_list>
+
 #include "module/ModuleResources.h"
 #include "platform/CComboBox.h"
 #include "platform/CDialog.h"
@@ -59,3 +61,13 @@ private:
 JDMODULE_API double LeadingNumber(const CString& text);
 // True when one of the combo box's items equals the text exactly.
 JDMODULE_API bool ComboHasItem(CComboBox& combo, const CString& text);
+
+// A text of a detail dialog with the label of its field, as the user sees it.
+struct CatalogueTextField {
+    const char* utf8Label;
+    const CString& text;
+};
+// Every text of a model goes to the catalogue and from there onto maps: the
+// first one a map field cannot hold (a NUL, a character outside GBK) is named
+// in a box, and false tells the dialog to stay open for the user to correct it.
+JDMODULE_API bool CatalogueTextsStorable(std::initializer_list<CatalogueTextField> fields);

@@ -1,8 +1,10 @@
 #include "platform/Gbk.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <iconv.h>
 #include <stdexcept>
 
@@ -61,12 +63,6 @@ private:
     iconv_t m_cd = reinterpret_cast<iconv_t>(-1);
 };
 
-bool IsAscii(std::string_view text) {
-    for (const char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
-    }
-    return true;
-}
 
 Converter& ToGbk() {
     thread_local Converter converter("GBK", "UTF-8");
@@ -145,23 +141,28 @@ std::uint32_t CodePointOfPair(unsigned char lead, unsigned char trail) {
 bool Continuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
 // False when the text needs iconv.
-bool Utf8ToGbkByTable(std::string_view in, std::string& out) {
-    out.clear();
-    out.reserve(in.size());
-    for (size_t i = 0; i < in.size();) {
-        const auto byte = [&](size_t k) { return static_cast<unsigned char>(in[k]); };
-        const unsigned char lead = byte(i);
+// Writes the GBK form of in to out, which has room for in.size() bytes (no
+// character is longer in GBK than in UTF-8), and returns its length; false
+// when the text needs iconv. Bytes go through a pointer: a text of a map is a
+// few bytes long and appending them one by one to a string cost more than
+// finding them in the table.
+bool Utf8ToGbkByTable(std::string_view in, char* out, size_t& written) {
+    char* const begin = out;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(in.data());
+    const size_t size = in.size();
+    for (size_t i = 0; i < size;) {
+        const unsigned char lead = bytes[i];
         if (lead < 0x80) {
-            out += static_cast<char>(lead);
+            *out++ = static_cast<char>(lead);
             ++i;
             continue;
         }
         std::uint32_t codePoint = 0;
-        if (lead >= 0xC2 && lead <= 0xDF && i + 1 < in.size() && Continuation(byte(i + 1))) {
-            codePoint = (lead & 0x1Fu) << 6 | (byte(i + 1) & 0x3Fu);
+        if (lead >= 0xC2 && lead <= 0xDF && i + 1 < size && Continuation(bytes[i + 1])) {
+            codePoint = (lead & 0x1Fu) << 6 | (bytes[i + 1] & 0x3Fu);
             i += 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF && i + 2 < in.size() && Continuation(byte(i + 1)) && Continuation(byte(i + 2))) {
-            codePoint = (lead & 0x0Fu) << 12 | (byte(i + 1) & 0x3Fu) << 6 | (byte(i + 2) & 0x3Fu);
+        } else if (lead >= 0xE0 && lead <= 0xEF && i + 2 < size && Continuation(bytes[i + 1]) && Continuation(bytes[i + 2])) {
+            codePoint = (lead & 0x0Fu) << 12 | (bytes[i + 1] & 0x3Fu) << 6 | (bytes[i + 2] & 0x3Fu);
             // Overlong forms and surrogates are not UTF-8: iconv reports them.
             if (codePoint < 0x800 || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) return false;
             i += 3;
@@ -170,9 +171,10 @@ bool Utf8ToGbkByTable(std::string_view in, std::string& out) {
         }
         const std::uint32_t entry = GbkOfCodePoint(codePoint);
         if (entry == kNoForm) return false;
-        if ((entry >> 16) == 2) out += static_cast<char>((entry >> 8) & 0xFF);
-        out += static_cast<char>(entry & 0xFF);
+        if ((entry >> 16) == 2) *out++ = static_cast<char>((entry >> 8) & 0xFF);
+        *out++ = static_cast<char>(entry & 0xFF);
     }
+    written = static_cast<size_t>(out - begin);
     return true;
 }
 
@@ -256,9 +258,12 @@ bool TryUtf8ToGbk(std::string_view utf8, std::string& out, size_t* errorOffset) 
         out.assign(utf8.data(), utf8.size());
         return true;
     }
+    // Converted aside, so that a text the table cannot take leaves out as it was.
     thread_local std::string converted;
-    if (Utf8ToGbkByTable(utf8, converted)) {
-        out.assign(converted);
+    if (converted.size() < utf8.size()) converted.resize(std::max(utf8.size(), converted.size() * 2));
+    size_t written = 0;
+    if (Utf8ToGbkByTable(utf8, converted.data(), written)) {
+        out.assign(converted.data(), written);
         return true;
     }
     return ToGbk().Run(utf8, out, errorOffset);
@@ -302,6 +307,21 @@ CString FromUtf8(std::string_view utf8) { return CString(Utf8ToGbk(utf8)); }
 std::string ToUtf8(const CString& gbk) { return GbkToUtf8(gbk.view()); }
 
 size_t GbkByteLength(std::string_view utf8) { return Utf8ToGbk(utf8).size(); }
+
+bool IsAscii(std::string_view text) {
+    // Eight bytes at a time: most texts of a map are ASCII (numbers, ids).
+    const char* p = text.data();
+    size_t left = text.size();
+    for (; left >= 8; p += 8, left -= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        if (word & 0x8080808080808080ull) return false;
+    }
+    for (; left > 0; ++p, --left) {
+        if (static_cast<unsigned char>(*p) >= 0x80) return false;
+    }
+    return true;
+}
 
 bool IsGbkLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
 

@@ -45,3 +45,6 @@ std::string CutGbk(std::string_view gbk, size_t maxBytes);
 
 // True when byte i of the GBK text starts a character (not a trail byte).
 bool IsGbkLeadByte(unsigned char byte);
+
+// True when every byte is below 0x80: such a text is the same in UTF-8 and GBK.
+bool IsAscii(std::string_view text);

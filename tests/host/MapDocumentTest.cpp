@@ -270,6 +270,15 @@ TEST(MapDocumentLookup, AnswersAsAFrontToBackScanOnRandomDocuments) {
             }
         };
         checkNames("as built");
+        const auto scanConnections = [&](LONG entityId) {
+            std::vector<LONG> expected;
+            for (const MapObject& line : doc.objects()) {
+                if (!line.isLine) continue;
+                if (line.fromEntity == entityId) expected.push_back(-line.handle);
+                if (line.toEntity == entityId) expected.push_back(line.handle);
+            }
+            return expected;
+        };
         // Renames the index is told of, looked up between them as a command does.
         for (int k = 0; k < 40; ++k) {
             MapObject& object = doc.objects()[random() % doc.objects().size()];
@@ -279,13 +288,7 @@ TEST(MapDocumentLookup, AnswersAsAFrontToBackScanOnRandomDocuments) {
         }
         for (const MapObject& object : doc.objects()) {
             if (object.entityId > 20 || doc.FindByHandle(object.handle) != &object) continue;
-            std::vector<LONG> expected;
-            for (const MapObject& line : doc.objects()) {
-                if (!line.isLine) continue;
-                if (line.fromEntity == object.entityId) expected.push_back(-line.handle);
-                if (line.toEntity == object.entityId) expected.push_back(line.handle);
-            }
-            ASSERT_EQ(doc.Connections(object.handle), expected) << "round " << round << " entity " << object.entityId;
+            ASSERT_EQ(doc.Connections(object.handle), scanConnections(object.entityId)) << "round " << round << " entity " << object.entityId;
         }
         // Additions after the index was built: assigned ids (one more than the
         // largest), free ids anywhere, lines between old and new objects.
@@ -318,13 +321,7 @@ TEST(MapDocumentLookup, AnswersAsAFrontToBackScanOnRandomDocuments) {
         for (size_t at = 0; at < doc.objects().size(); at += 1 + random() % 5) {
             const MapObject& object = doc.objects()[at];
             if (object.entityId == 0 || doc.FindByHandle(object.handle) != &object) continue;
-            std::vector<LONG> expected;
-            for (const MapObject& line : doc.objects()) {
-                if (!line.isLine) continue;
-                if (line.fromEntity == object.entityId) expected.push_back(-line.handle);
-                if (line.toEntity == object.entityId) expected.push_back(line.handle);
-            }
-            ASSERT_EQ(doc.Connections(object.handle), expected) << "round " << round << " after additions, entity " << object.entityId;
+            ASSERT_EQ(doc.Connections(object.handle), scanConnections(object.entityId)) << "round " << round << " after additions, entity " << object.entityId;
         }
     }
 }

@@ -603,6 +603,32 @@ TEST_F(FeederDetailTest, RelayModelEnablesItsEditsAndClearingAProtectionEmptiesI
     std::free(list);
 }
 
+// A NUL in the model name, then a lone GBK lead byte in the release
+// currents: each is named in a box, the dialog stays open, nothing is saved
+// and the typed voltage does not join the library's list.
+TEST_F(FeederDetailTest, TextsAMapCannotHoldAreNamedAndNothingIsWritten) {
+    const INT_PTR result = Details(1, 0, [&](DialogDriver& pd, CJDAutomaticSwitchParaDlg&) {
+        ASSERT_TRUE(pd.TypeComboText(IDC_SWITCH_PARA_VOLTAGE, "10000"));
+        ASSERT_TRUE(pd.SetText(IDC_SWITCH_PARA_MODEL, CString(std::string("KBZ\0-400", 8))));
+        ASSERT_TRUE(pd.PressOk());
+        EXPECT_TRUE(pd.IsOpen());
+        EXPECT_EQ(BoxTexts().back(), "“型号”中含有设备目录不能保存的字符（空字符或GBK以外的字符），请修改!");
+        ASSERT_TRUE(pd.SetText(IDC_SWITCH_PARA_MODEL, "KBZ-400"));
+        ASSERT_TRUE(pd.SetText(IDC_SWITCH_PARA_RELEASE_CURRENT, CString("300,\x81")));
+        ASSERT_TRUE(pd.PressOk());
+        EXPECT_TRUE(pd.IsOpen());
+        EXPECT_NE(BoxTexts().back().find("“脱扣电流”"), std::string::npos) << BoxTexts().back();
+        EXPECT_TRUE(pd.PressCancel());
+    });
+    EXPECT_EQ(result, IDCANCEL);
+    CAutomaticSwitch kept;
+    ASSERT_TRUE(LoadCatalogueModel(JD_KIND_AUTOMATIC_SWITCH, &kept, 1));
+    EXPECT_EQ(U(kept.GetReleaseCurrent()), "300,400,500,600,700,800,1000");
+    char* list = GetFeederVoltageList();
+    EXPECT_EQ(std::string(list).find("10000"), std::string::npos) << list;
+    std::free(list);
+}
+
 TEST_F(FeederDetailTest, EmptyModelNameIsRefusedAndNothingIsWritten) {
     const INT_PTR result = Details(0, 1, [&](DialogDriver& pd, CJDAutomaticSwitchParaDlg&) {
         ASSERT_TRUE(pd.PressOk());

@@ -431,6 +431,31 @@ TEST_F(SetHvSwitchTest, DetailsShowTheModelAndAddingOneWithoutProtectionSavesItE
     EXPECT_EQ(U(list[list.GetSize() - 1]), "3300");
 }
 
+// A multiple the catalogue cannot store is named in a box; the dialog stays
+// open and neither the model nor the typed voltage is saved.
+TEST_F(SetHvSwitchTest, DetailsRefuseATextAMapCannotHoldAndSaveNothing) {
+    std::vector<std::string> before;
+    Open("1#矿用变压器", [&](DialogDriver& d, CSetHighVoltageSwitchDlg&) {
+        before = Items(d, IDC_HVS_VOLTAGE);
+        Then([&](CDialog& detail) {
+            DialogDriver p(detail);
+            ASSERT_TRUE(p.Click(IDC_HVS_PARA_ELECTRONIC));
+            ASSERT_TRUE(p.TypeComboText(IDC_HVS_PARA_VOLTAGE, "3300"));
+            ASSERT_TRUE(p.SetText(IDC_HVS_PARA_LONG_MULTIPLE, CString("1.2\x81")));
+            ASSERT_TRUE(p.PressOk());
+            EXPECT_TRUE(p.IsOpen());
+            EXPECT_EQ(Boxes().back(), "“长时整定电流倍数”中含有设备目录不能保存的字符（空字符或GBK以外的字符），请修改!");
+            p.PressCancel();
+        });
+        ASSERT_TRUE(d.Click(IDC_HVS_DETAILS));
+        EXPECT_EQ(Items(d, IDC_HVS_VOLTAGE), before) << "no voltage joined the list";
+        d.PressCancel();
+    });
+    char* text = GetHighVoltageList();
+    EXPECT_EQ(std::string(text).find("3300"), std::string::npos) << text;
+    std::free(text);
+}
+
 TEST_F(SetHvSwitchTest, TheListMenuDeletesAModelAfterAsking) {
     Open("1#矿用变压器", [&](DialogDriver& d, CSetHighVoltageSwitchDlg& dlg) {
         ASSERT_TRUE(d.RightClickRow(IDC_HVS_MODEL_LIST, 0));

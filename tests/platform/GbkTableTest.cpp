@@ -66,11 +66,17 @@ TEST(GbkTables, MixedTextsAndTheirFailuresMatchIconv) {
     const std::string pieces[] = {"变压器", "a", "×", "φ", "😀", "\xFF", "\xE5", "\xED\xA0\x80", "\xC0\xAF", "1#", "€"};
     for (int round = 0; round < 400; ++round) {
         std::string utf8;
-        for (int k = 0; k < 6; ++k) utf8 += pieces[random() % std::size(pieces)];
-        std::string expected, actual;
+        // Mostly short texts, now and then a long one (the conversion's own
+        // buffer must grow for it).
+        const int count = round % 10 == 0 ? 200 + static_cast<int>(random() % 200) : 1 + static_cast<int>(random() % 6);
+        for (int k = 0; k < count; ++k) utf8 += pieces[random() % std::size(pieces)];
+        std::string expected, actual = "unchanged";
         size_t expectedAt = 0, actualAt = 0;
         const bool reference = Iconv("GBK", "UTF-8", utf8, expected, expectedAt);
         ASSERT_EQ(TryUtf8ToGbk(utf8, actual, &actualAt), reference) << utf8;
+        if (!reference) {
+            EXPECT_EQ(actual, "unchanged") << "a refused text leaves the result alone";
+        }
         if (reference) {
             EXPECT_EQ(actual, expected) << utf8;
             // And back, with a stray byte now and then.
@@ -87,6 +93,22 @@ TEST(GbkTables, MixedTextsAndTheirFailuresMatchIconv) {
             }
         } else {
             EXPECT_EQ(actualAt, expectedAt) << utf8;
+        }
+    }
+}
+
+// A byte of 0x80 or more anywhere, in texts of every length around the
+// eight bytes checked at a time.
+TEST(GbkTables, AsciiIsSeenWhereverTheFirstHighByteIs) {
+    for (size_t length = 0; length <= 26; ++length) {
+        const std::string ascii(length, 'a');
+        EXPECT_TRUE(IsAscii(ascii)) << length;
+        for (size_t at = 0; at < length; ++at) {
+            for (const char high : {'\x80', '\xFF', '\xE5'}) {
+                std::string text = ascii;
+                text[at] = high;
+                EXPECT_FALSE(IsAscii(text)) << length << " " << at;
+            }
         }
     }
 }
