@@ -4,15 +4,6 @@
 
 namespace jdsql {
 
-int PackSqlState(std::string_view sqlstate) {
-    unsigned int code = 0x80000000u;
-    for (size_t i = 0; i < 5; ++i) {
-        const unsigned char c = i < sqlstate.size() ? static_cast<unsigned char>(sqlstate[i]) : '0';
-        code |= (static_cast<unsigned int>(c - '0') & 0x3Fu) << (6 * i);
-    }
-    return static_cast<int>(code);
-}
-
 std::string UnpackSqlState(int code) {
     const unsigned int bits = static_cast<unsigned int>(code);
     if (!(bits & 0x80000000u)) return std::string();

@@ -41,8 +41,16 @@ private:
 using SqliteError = Error;
 
 // A server's five-character SQLSTATE as one code: six bits a character, with
-// the top bit set so that it never equals an SQLite result code.
-int PackSqlState(std::string_view sqlstate);
+// the top bit set so that it never equals an SQLite result code. Inline, so
+// that the PostgreSQL engine's own library needs nothing of this one.
+inline int PackSqlState(std::string_view sqlstate) {
+    unsigned int code = 0x80000000u;
+    for (size_t i = 0; i < 5; ++i) {
+        const unsigned char c = i < sqlstate.size() ? static_cast<unsigned char>(sqlstate[i]) : '0';
+        code |= (static_cast<unsigned int>(c - '0') & 0x3Fu) << (6 * i);
+    }
+    return static_cast<int>(code);
+}
 // The SQLSTATE of a packed code; empty when the code is an SQLite one.
 std::string UnpackSqlState(int code);
 
@@ -227,6 +235,29 @@ public:
 };
 
 std::unique_ptr<ConnectionImpl> OpenSqlite(const std::string& path, OpenMode mode);
+
+// The PostgreSQL engine is a library of its own, kPostgresBackendFile, the
+// only part linked to libpq. It sits beside this library and is opened the
+// first time a server catalogue is asked for, so that a process that only
+// uses catalogue files never maps libpq and the TLS, Kerberos and LDAP
+// libraries it pulls in. It is never closed: libpq and the TLS library keep
+// process-wide state.
+inline constexpr char kPostgresBackendFile[] = "libjdcatalogue-pg.so";
+// The engine's one entry point, looked up by this name. It opens `uri`
+// (shown in messages as `shownUri`, its password blanked) in OpenMode `mode`
+// and throws Error on failure. The name carries the version of the classes
+// above that the two libraries share: change it whenever ConnectionImpl,
+// StatementImpl or Error change shape, so that an engine left over from
+// another build is refused rather than called.
+inline constexpr char kPostgresBackendEntry[] = "JdOpenPostgresCatalogue1";
+using OpenPostgresBackendFn = ConnectionImpl* (*)(const char* uri, const char* shownUri, int mode);
+
+// Opens `uri` through the engine beside this library; throws Error, with what
+// is missing, when the engine or libpq cannot be loaded.
 std::unique_ptr<ConnectionImpl> OpenPostgres(const std::string& uri, OpenMode mode);
+// The same through the engine in `folder` (tests name a folder of their own).
+std::unique_ptr<ConnectionImpl> OpenPostgresFrom(const std::string& folder, const std::string& uri, OpenMode mode);
+// The folder this library was loaded from.
+std::string EquipmentLibraryFolder();
 
 }  // namespace jdsql

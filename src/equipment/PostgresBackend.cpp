@@ -1,5 +1,8 @@
 // The shared engine: the catalogue on a PostgreSQL server, through libpq.
-// Every libpq call of the library sits here.
+// Every libpq call sits here. This file is a library of its own, opened by
+// the equipment library only when a server catalogue is asked for
+// (CatalogueConnection.h); it uses nothing of the equipment library but the
+// header's inline parts, so that it loads into any process that has it.
 //
 // Statements are sent with the extended protocol (PQexecParams), which takes
 // exactly one statement, with every parameter as text and its type left for
@@ -257,14 +260,14 @@ private:
 
 class PostgresConnection final : public ConnectionImpl {
 public:
-    PostgresConnection(const std::string& uri, OpenMode mode) {
+    PostgresConnection(const char* uri, const char* shownUri, OpenMode mode) {
         if (mode == OpenMode::NewFile) throw Error(SQLITE_MISUSE, "a PostgreSQL catalogue is not a file");
-        m_conn = PQconnectdb(uri.c_str());
+        m_conn = PQconnectdb(uri);
         if (!m_conn || PQstatus(m_conn) != CONNECTION_OK) {
             const std::string message = m_conn ? TrimEnd(PQerrorMessage(m_conn)) : "out of memory";
             PQfinish(m_conn);
             m_conn = nullptr;
-            throw Error(PackSqlState("08001"), "cannot connect to the catalogue server " + RedactTarget(uri) + ": " + message);
+            throw Error(PackSqlState("08001"), "cannot connect to the catalogue server " + std::string(shownUri) + ": " + message);
         }
         try {
             if (PQsetClientEncoding(m_conn, "UTF8") != 0) Fail(nullptr, "setting the text encoding to UTF-8");
@@ -406,8 +409,11 @@ void PostgresStatement::Run() const {
 
 }  // namespace
 
-std::unique_ptr<ConnectionImpl> OpenPostgres(const std::string& uri, OpenMode mode) {
-    return std::make_unique<PostgresConnection>(uri, mode);
-}
-
 }  // namespace jdsql
+
+// The engine's entry point (kPostgresBackendEntry); the caller owns the connection.
+extern "C" __attribute__((visibility("default"))) jdsql::ConnectionImpl* JdOpenPostgresCatalogue1(const char* uri,
+                                                                                               const char* shownUri,
+                                                                                               int mode) {
+    return new jdsql::PostgresConnection(uri, shownUri, static_cast<jdsql::OpenMode>(mode));
+}

@@ -429,20 +429,37 @@ private:
     // The objects make up nearly all of a map, and the parser reads them
     // front to back, never looking behind: the pages of text already read
     // are handed back, so that the text and the growing document are not
-    // both held whole. Only whole pages inside the text go.
+    // both held whole, and so are those of the parser's index of the text's
+    // structure (four bytes for every brace, bracket, comma, colon and
+    // value, written whole before the first object is read: two thirds of
+    // the text's size on a map). Only whole pages inside each go, a page
+    // short of where the parser reads.
     void ReleaseReadText() {
-        if (m_release.empty()) return;
-        const char* at = nullptr;
-        if (m_json.current_location().get(at) != simdjson::SUCCESS) return;
+        if (!m_release.empty()) {
+            const char* at = nullptr;
+            if (m_json.current_location().get(at) == simdjson::SUCCESS) {
+                ReleasePages(m_release.data(), std::min(at, m_release.data() + m_release.size()), m_released);
+            }
+        }
+        const od::json_iterator& iterator = m_json.*DocumentIterator::kIterator;
+        ReleasePages(iterator.root_position(), iterator.position(), m_releasedIndex);
+    }
+    template <class T>
+    static void ReleasePages(const T* start, const T* reached, uintptr_t& released) {
         static const uintptr_t page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
-        const uintptr_t begin = std::max(reinterpret_cast<uintptr_t>(m_release.data()), m_released);
+        const uintptr_t begin = std::max(reinterpret_cast<uintptr_t>(start), released);
         const uintptr_t first = (begin + page - 1) / page * page;
-        const uintptr_t end = std::min(reinterpret_cast<uintptr_t>(at), reinterpret_cast<uintptr_t>(m_release.data() + m_release.size()));
-        const uintptr_t last = (end - std::min(end, page)) / page * page;  // a page short of where it reads
+        const uintptr_t end = reinterpret_cast<uintptr_t>(reached);
+        const uintptr_t last = (end - std::min(end, page)) / page * page;
         if (last <= first + page) return;
         ::madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
-        m_released = last;
+        released = last;
     }
+    // Where the parser reads in its index: the document keeps its iterator
+    // to itself, a member pointer named through a class of our own reaches it.
+    struct DocumentIterator : od::document {
+        static constexpr od::json_iterator od::document::*kIterator = &DocumentIterator::iter;
+    };
 
     // A line end as read: null is no object; a number is checked once the
     // object is known to be a line.
@@ -670,6 +687,7 @@ private:
     od::document& m_json;
     std::string_view m_release;
     uintptr_t m_released = 0;
+    uintptr_t m_releasedIndex = 0;
     std::vector<MapObject> m_objects;
     std::string m_gbk;  // conversion buffer, reused
     std::unordered_set<LONG> m_layerIds;

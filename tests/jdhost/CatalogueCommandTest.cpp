@@ -2,6 +2,7 @@
 // importing catalogue models, with the exit codes of jdhost.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -233,6 +234,83 @@ TEST_F(CatalogueCommandTest, CopyMovesACatalogueAndAServerCatalogueIsMadeAndUsed
     setenv("JDHOST_CATALOGUE", server.c_str(), 1);
     EXPECT_EQ(Run({"list"}).out, listed);
     unsetenv("JDHOST_CATALOGUE");
+}
+
+// jdhost as a program of its own (a child process), with what the dynamic
+// loader says about every library it maps (LD_DEBUG=files) in `err`.
+struct ChildResult {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Quoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+ChildResult RunProgram(const fs::path& program, const std::vector<std::string>& args, const fs::path& scratch) {
+    std::string command = "LD_DEBUG=files " + Quoted(program.string());
+    for (const std::string& arg : args) command += " " + Quoted(arg);
+    command += " >" + Quoted((scratch / "child.out").string()) + " 2>" + Quoted((scratch / "child.err").string());
+    const int status = std::system(command.c_str());
+    ChildResult r;
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = ReadText(scratch / "child.out");
+    r.err = ReadText(scratch / "child.err");
+    return r;
+}
+
+bool MapsServerClientLibraries(const std::string& loaderLog) {
+    for (const char* library : {"libpq.so", "libssl.so", "libgssapi_krb5.so", "libldap", "libjdcatalogue-pg.so"}) {
+        if (Contains(loaderLog, library)) return true;
+    }
+    return false;
+}
+
+TEST_F(CatalogueCommandTest, LibpqIsLoadedOnlyWhenAServerCatalogueIsOpened) {
+    const fs::path jdhost = fs::path(JD_BINARY_DIR) / "bin" / "jdhost";
+    ChildResult r = RunProgram(jdhost, {"--help"}, m_dir);
+    ASSERT_EQ(r.code, jdhost::kExitDone) << r.err;
+    EXPECT_TRUE(Contains(r.err, "libpnJDBase.so")) << "the loader's log is read";
+    EXPECT_FALSE(MapsServerClientLibraries(r.err)) << r.err;
+
+    r = RunProgram(jdhost, {"catalogue", "list", "feeder"}, m_dir);
+    ASSERT_EQ(r.code, jdhost::kExitDone) << r.err;
+    EXPECT_TRUE(Contains(r.out, "feeder (Para_AutomaticSwitch): 14 models\n")) << r.out;
+    EXPECT_FALSE(MapsServerClientLibraries(r.err)) << "a catalogue file needs no server client";
+
+    const std::string server = NewServerDatabase("jdcli_engine_" + std::to_string(::getpid()));
+    if (server.empty()) GTEST_SKIP() << "no PostgreSQL test server runs (scripts/test-postgres)";
+    ASSERT_EQ(Run({"init", server}).code, jdhost::kExitDone);
+    r = RunProgram(jdhost, {"catalogue", "--catalogue", server, "list", "feeder"}, m_dir);
+    ASSERT_EQ(r.code, jdhost::kExitDone) << r.err;
+    EXPECT_EQ(r.out, Run({"list", "feeder"}).out) << "the seed, as in the per-user file";
+    EXPECT_TRUE(Contains(r.err, "libjdcatalogue-pg.so")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "libpq.so")) << r.err;
+}
+
+TEST_F(CatalogueCommandTest, WithoutThePostgresEngineOnlyServerCataloguesAreRefused) {
+    // jdhost and its libraries copied without the engine: an installation
+    // that left it out, or a copy made by hand.
+    const fs::path bare = m_dir / "bare";
+    fs::create_directories(bare);
+    for (const char* file : {"jdhost", "libpnJDBase.so", "libjdhostmap.so", "libjdplatform.so"}) {
+        fs::copy_file(fs::path(JD_BINARY_DIR) / "bin" / file, bare / file);
+    }
+    ChildResult r = RunProgram(bare / "jdhost", {"catalogue", "list", "feeder"}, m_dir);
+    ASSERT_EQ(r.code, jdhost::kExitDone) << r.err;
+    EXPECT_TRUE(Contains(r.out, "feeder (Para_AutomaticSwitch): 14 models\n")) << r.out;
+
+    r = RunProgram(bare / "jdhost", {"catalogue", "--catalogue", "postgresql://planner:s3cret@/mine", "list"}, m_dir);
+    EXPECT_EQ(r.code, jdhost::kExitFailed) << r.err;
+    EXPECT_TRUE(Contains(r.err, "cannot open the catalogue postgresql://planner:***@/mine")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "Description = the PostgreSQL engine libjdcatalogue-pg.so is not installed in " +
+                                    bare.string() + "; catalogue files (SQLite) work without it"))
+        << r.err;
+    EXPECT_FALSE(Contains(r.err, "s3cret"));
+    EXPECT_FALSE(MapsServerClientLibraries(r.err.substr(0, r.err.find("cannot open")))) << r.err;
 }
 
 TEST_F(CatalogueCommandTest, OptionsAreAcceptedWhereTheHelpShowsThem) {
