@@ -140,7 +140,7 @@ void CollectObjects(benchmark::State& state) {
 }
 
 // The dialog's load statistics: the motors below the transformer, each
-// motor's starter, and the starting currents. Range 1 is the Shape: 0 a unit
+// motor's starter, and the starting currents, spare motors included. Range 1 is the Shape: 0 a unit
 // of about 2 % of the motors, 1 and 2 the transformer that feeds nearly all.
 void LoadStatistics(benchmark::State& state) {
     const int shape = static_cast<int>(state.range(1));
@@ -148,6 +148,7 @@ void LoadStatistics(benchmark::State& state) {
     OpenMap map(state.range(0), shape);
     const LONG transformer = map.Handle(big ? map.summary.firstTransformer : map.summary.lastTransformer);
     for (auto _ : state) {
+        const CUnchangedLinesScope linesStay;  // as the dialog holds it around both
         CKernelObjectArray motors;
         CKernelBlockArray blocks;
         CollectStatMotors(&map.session->mapControl(), transformer, &motors, &blocks, 1);

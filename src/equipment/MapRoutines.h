@@ -154,6 +154,11 @@ struct StatMotorBlock {
 // non-null block with FreeKernelBlock. Returns the number appended.
 JDBASE_API int CollectStatMotors(CMorvaObjects* pMap, LONG hTransformer, CKernelObjectArray* pMotors,
                                  CKernelBlockArray* pBlocks, int nMode);
+// CollectStatMotors for a caller that holds the transformer's supplied motors
+// already (what CollectSuppliedMotors appended for it, in its order, on the
+// map as it is): the same motors and blocks without walking the network again.
+JDBASE_API int CollectStatMotorsOf(CMorvaObjects* pMap, LONG hTransformer, const CKernelObjectArray* pSupplied,
+                                   CKernelObjectArray* pMotors, CKernelBlockArray* pBlocks, int nMode);
 
 // The transformer's three high-voltage currents from a list of motors, each
 // referred to the primary side of the transformer that feeds it (U2/U1 of its

@@ -78,12 +78,14 @@ int CollectSuppliedMotors(int /*nMode*/, LONG hTransformer, CKernelObjectArray* 
     return static_cast<int>(motors.size());
 }
 
-int CollectStatMotors(CMorvaObjects* /*pMap*/, LONG hTransformer, CKernelObjectArray* pMotors,
-                      CKernelBlockArray* pBlocks, int nMode) {
-    if (!pMotors || !pBlocks || hTransformer == 0) return 0;
+namespace {
+
+// CollectStatMotors' blocks for the motors the walk from the transformer found.
+template <typename Motors>
+int AddStatMotors(LONG hTransformer, const Motors& motors, CKernelObjectArray* pMotors, CKernelBlockArray* pBlocks,
+                  int nMode) {
     const double ratio = RatioToPrimary(hTransformer);
-    std::vector<LONG> motors;
-    jdwalk::CollectMotorsDownstream(hTransformer, motors);
+    const jdwalk::UpstreamRunMemo runs;  // the lines stay while the starters are looked for
     int added = 0;
     for (LONG handle : motors) {
         const host::MapObject* object = jdmap::ObjectOfHandle(handle);
@@ -110,6 +112,22 @@ int CollectStatMotors(CMorvaObjects* /*pMap*/, LONG hTransformer, CKernelObjectA
     return added;
 }
 
+}  // namespace
+
+int CollectStatMotors(CMorvaObjects* /*pMap*/, LONG hTransformer, CKernelObjectArray* pMotors,
+                      CKernelBlockArray* pBlocks, int nMode) {
+    if (!pMotors || !pBlocks || hTransformer == 0) return 0;
+    std::vector<LONG> motors;
+    jdwalk::CollectMotorsDownstream(hTransformer, motors);
+    return AddStatMotors(hTransformer, motors, pMotors, pBlocks, nMode);
+}
+
+int CollectStatMotorsOf(CMorvaObjects* /*pMap*/, LONG hTransformer, const CKernelObjectArray* pSupplied,
+                        CKernelObjectArray* pMotors, CKernelBlockArray* pBlocks, int nMode) {
+    if (!pSupplied || !pMotors || !pBlocks || hTransformer == 0) return 0;
+    return AddStatMotors(hTransformer, *pSupplied, pMotors, pBlocks, nMode);
+}
+
 // Groups as the feeder switch setting forms them: the group-start motors of
 // one starter start together; every other motor (a group-start motor without
 // a starter included) starts alone. Each motor's currents are referred to the
@@ -123,7 +141,9 @@ BOOL CalcMotorCurrents(CKernelObjectArray* pMotors, double* pMaxStart, double* p
         bool group;
     };
     std::vector<Entry> entries;
+    entries.reserve(static_cast<size_t>(pMotors->GetSize()));
     std::map<LONG, double> ratioOfTransformer;
+    const jdwalk::UpstreamRunMemo runs;  // each motor's run upwards shares its top with its neighbours'
     for (LONG handle : *pMotors) {
         const host::MotorData* motor = MotorOfHandle(handle);
         if (!motor) continue;

@@ -1,8 +1,9 @@
 #include "equipment/NetworkWalks.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
-#include <set>
+#include <string>
 #include <unordered_set>
 #include <utility>
 
@@ -40,32 +41,152 @@ bool IsMotor(LONG object) {
 
 namespace {
 
+// A set or map keyed by handle without an allocation per entry: open
+// addressing over a power-of-two table, at most half full. A large unit's
+// walk follows ~100,000 lines; node-based containers spent more on malloc
+// than on the walk. Key 0 (no line, no object) is kept beside the table.
+template <typename Value>
+class HandleTable {
+public:
+    // The entry of `key`, value-initialised when it is new; `added` says so.
+    Value& Find(LONG key, bool& added) {
+        if (key == 0) {
+            added = !m_hasZero;
+            m_hasZero = true;
+            return m_zero;
+        }
+        if ((m_count + 1) * 2 > m_slots.size()) Grow();
+        Slot& slot = Probe(key);
+        added = slot.key == 0;
+        if (added) {
+            slot.key = key;
+            ++m_count;
+        }
+        return slot.value;
+    }
+    void Clear() {
+        m_slots.clear();
+        m_count = 0;
+        m_hasZero = false;
+        m_zero = Value();
+    }
+
+private:
+    struct Slot {
+        LONG key = 0;
+        Value value{};
+    };
+    Slot& Probe(LONG key) {
+        const size_t mask = m_slots.size() - 1;
+        // Fibonacci hashing: handles are often consecutive numbers.
+        size_t i = static_cast<size_t>((static_cast<std::uint64_t>(static_cast<std::uint32_t>(key)) *
+                                        0x9E3779B97F4A7C15ull) >> 32) & mask;
+        while (m_slots[i].key != 0 && m_slots[i].key != key) i = (i + 1) & mask;
+        return m_slots[i];
+    }
+    void Grow() {
+        std::vector<Slot> old;
+        old.swap(m_slots);
+        m_slots.resize(old.empty() ? 64 : old.size() * 2);
+        for (Slot& slot : old) {
+            if (slot.key != 0) Probe(slot.key) = std::move(slot);
+        }
+    }
+    std::vector<Slot> m_slots;
+    size_t m_count = 0;
+    bool m_hasZero = false;
+    Value m_zero{};
+};
+
+class LineSet {
+public:
+    // True when the line was not in the set yet.
+    bool Insert(LONG line) {
+        bool added = false;
+        m_table.Find(line, added);
+        return added;
+    }
+
+private:
+    struct Nothing {};
+    HandleTable<Nothing> m_table;
+};
+
+// KindIs of an object already looked up (`object` is ObjectOfHandle(handle)).
+bool ObjectKindIs(const host::MapObject* object, LONG handle, const CString& gbkKind) {
+    if (!object) return gbkKind.IsEmpty();
+    const std::string& kind = object->kind.str();
+    if (kind.size() < 31 && kind.find('\0') == std::string::npos) return kind == gbkKind.str();
+    return jdmap::KindIs(handle, gbkKind);
+}
+
+bool ObjectIsTransformer(const host::MapObject* object, LONG handle) {
+    static const CString& mobile = KindText(host::KindName::MobileSubstation);
+    static const CString& mine = KindText(host::KindName::MineTransformer);
+    return ObjectKindIs(object, handle, mobile) || ObjectKindIs(object, handle, mine);
+}
+
+bool ObjectIsMotor(const host::MapObject* object) {
+    static const CString& motor = KindText(host::KindName::Motor);
+    if (!object || object->isLine) return false;
+    return object->motor.has_value() || object->kind == motor;
+}
+
 // Depth first in connection order, as a recursive walk would go, but with the
 // pending lines of every level on an explicit stack: a supply chain may be
 // 100,000 objects deep, far deeper than the call stack allows. A level's
 // outgoing lines are asked for when the walk enters its object, as the
-// recursive form asked for them on entering its call.
-void CollectFrom(LONG from, std::vector<LONG>& motors, std::unordered_set<LONG>& followed) {
+// recursive form asked for them on entering its call. The pending lines of
+// all levels share one buffer (a level's lines follow its parent's), and each
+// object reached is looked up once for all the questions the walk asks of it.
+// With `record`, each entered object's stretch of motors is remembered.
+void Walk(LONG from, std::vector<LONG>& motors, RecordedWalk* record) {
     struct Level {
-        std::vector<LONG> lines;
-        size_t next = 0;
+        LONG object;
+        size_t begin;  // the level's lines: pending[begin, end)
+        size_t next;
+        size_t end;
+        size_t firstMotor;
     };
+    const host::MapDocument* document = jdmap::CurrentDocument();
+    std::vector<LONG> pending;
     std::vector<Level> stack;
-    stack.push_back(Level{jdmap::OutgoingLines(from), 0});
+    LineSet followed;
+    auto enter = [&](LONG object) {
+        const size_t begin = pending.size();
+        if (document && object != 0) {
+            for (LONG c : document->Connections(object)) {
+                if (c < 0) pending.push_back(-c);
+            }
+        }
+        stack.push_back(Level{object, begin, begin, pending.size(), motors.size()});
+    };
+    enter(from);
     while (!stack.empty()) {
         Level& level = stack.back();
-        if (level.next == level.lines.size()) {
+        if (level.next == level.end) {
+            if (record) record->stretchOf.try_emplace(level.object, level.firstMotor, motors.size());
+            pending.resize(level.begin);
             stack.pop_back();
             continue;
         }
-        const LONG line = level.lines[level.next++];
-        if (!followed.insert(line).second) continue;
-        const LONG next = jdmap::LineEndObject(line);
+        const LONG line = pending[level.next++];
+        if (!followed.Insert(line)) {
+            if (record) record->exact = false;  // a join or a loop: a walk from below would differ
+            continue;
+        }
+        // LineEndObject, then the object of that handle as IsMotor and the
+        // stopping rule would look it up.
+        const host::MapObject* lineObject = document->FindByHandle(line);
+        if (!lineObject || !lineObject->isLine || lineObject->toEntity == 0) continue;
+        const host::MapObject* end = document->FindByEntity(lineObject->toEntity);
+        const LONG next = end ? end->handle : 0;
         if (next == 0) continue;
-        if (IsMotor(next)) {
+        const host::MapObject* reached = document->FindByHandle(next);
+        if (ObjectIsMotor(reached)) {
             motors.push_back(next);
-        } else if (!EndsSupplyWalk(next)) {
-            stack.push_back(Level{jdmap::OutgoingLines(next), 0});  // `level` is not used after this
+        } else if (!ObjectIsTransformer(reached, next)) {
+            enter(next);  // `level` is not used after this
         }
     }
 }
@@ -105,60 +226,98 @@ UpstreamRun Follow(LONG line, bool (*stop)(LONG)) {
 }  // namespace
 
 RecordedWalk CollectMotorsDownstreamRecorded(LONG from) {
-    // The walk of CollectFrom, step for step, with each level's object and
-    // where its stretch of motors began.
-    struct Level {
-        LONG object;
-        std::vector<LONG> lines;
-        size_t next;
-        size_t firstMotor;
-    };
     RecordedWalk walk;
-    std::unordered_set<LONG> followed;
-    std::vector<Level> stack;
-    stack.push_back(Level{from, jdmap::OutgoingLines(from), 0, 0});
-    while (!stack.empty()) {
-        Level& level = stack.back();
-        if (level.next == level.lines.size()) {
-            walk.stretchOf.try_emplace(level.object, level.firstMotor, walk.motors.size());
-            stack.pop_back();
-            continue;
-        }
-        const LONG line = level.lines[level.next++];
-        if (!followed.insert(line).second) {
-            walk.exact = false;  // a join or a loop: a walk from below would differ
-            continue;
-        }
-        const LONG next = jdmap::LineEndObject(line);
-        if (next == 0) continue;
-        if (IsMotor(next)) {
-            walk.motors.push_back(next);
-        } else if (!EndsSupplyWalk(next)) {
-            const size_t firstMotor = walk.motors.size();
-            stack.push_back(Level{next, jdmap::OutgoingLines(next), 0, firstMotor});  // `level` is not used after this
-        }
-    }
+    Walk(from, walk.motors, &walk);
     return walk;
 }
 
-void CollectMotorsDownstream(LONG from, std::vector<LONG>& motors) {
-    std::unordered_set<LONG> followed;
-    CollectFrom(from, motors, followed);
-}
-
-LONG FindStarter(LONG motor) {
-    static const CString& starter = KindText(host::KindName::Starter);
-    const UpstreamRun run = FollowUpstream(motor, [](LONG object) {
-        return jdmap::KindIs(object, starter) || EndsStarterSearch(object);
-    });
-    return run.top != 0 && jdmap::KindIs(run.top, starter) ? run.top : 0;
-}
+void CollectMotorsDownstream(LONG from, std::vector<LONG>& motors) { Walk(from, motors, nullptr); }
 
 namespace {
+
+// FindStarter's stopping rule: a starter, or where EndsStarterSearch gives up.
+bool EndsStarterRun(LONG object) {
+    static const CString& starter = KindText(host::KindName::Starter);
+    return jdmap::KindIs(object, starter) || EndsStarterSearch(object);
+}
+
+// The top of a run that reached an object (tested by `stop`), as Follow would
+// end it: the object when `stop` accepts it or no line arrives at it, 0 when
+// the line arriving has no object at its start, else the top of the run from
+// the object at that start; 0 when the runs go round a loop for ever. This
+// depends on the object alone, not on where the run began (the lines and
+// objects that follow an object are fixed, and a loop ends every run that
+// enters it with 0), so it is remembered per object.
+struct TopEntry {
+    LONG top = 0;
+    bool known = false;  // false while the run through it is being followed
+};
 
 struct RunMemory {
     const host::MapDocument* document = nullptr;
     std::map<std::pair<LONG, bool (*)(LONG)>, UpstreamRun> runs;
+    HandleTable<LONG> firstIncoming;  // FirstIncomingLine of each object asked
+    std::vector<std::pair<bool (*)(LONG), HandleTable<TopEntry>>> tops;  // by stopping rule
+
+    LONG FirstIncoming(LONG object) {
+        bool added = false;
+        LONG& line = firstIncoming.Find(object, added);
+        if (added) line = jdmap::FirstIncomingLine(object);
+        return line;
+    }
+
+    HandleTable<TopEntry>& TopsOf(bool (*stop)(LONG)) {
+        for (auto& [rule, table] : tops) {
+            if (rule == stop) return table;
+        }
+        tops.emplace_back(stop, HandleTable<TopEntry>());
+        return tops.back().second;
+    }
+
+    // FollowUpstream(object, stop).top.
+    LONG TopOf(LONG object, bool (*stop)(LONG)) {
+        const LONG line = FirstIncoming(object);
+        if (line == 0) return 0;
+        const LONG start = jdmap::LineStartObject(line);
+        return start == 0 ? 0 : TopOfReached(start, stop);
+    }
+
+    LONG TopOfReached(LONG reached, bool (*stop)(LONG)) {
+        HandleTable<TopEntry>& table = TopsOf(stop);
+        std::vector<LONG> path;  // objects whose top is the one found at the end
+        LONG object = reached;
+        LONG top = 0;
+        for (;;) {
+            bool added = false;
+            TopEntry& entry = table.Find(object, added);
+            if (!added) {
+                top = entry.known ? entry.top : 0;  // unknown: the run came round to it again
+                break;
+            }
+            path.push_back(object);
+            if (stop(object)) {
+                top = object;
+                break;
+            }
+            const LONG line = FirstIncoming(object);
+            if (line == 0) {
+                top = object;
+                break;
+            }
+            object = jdmap::LineStartObject(line);
+            if (object == 0) {
+                top = 0;
+                break;
+            }
+        }
+        for (LONG passed : path) {
+            bool added = false;
+            TopEntry& entry = table.Find(passed, added);
+            entry.top = top;
+            entry.known = true;
+        }
+        return top;
+    }
 };
 
 thread_local RunMemory* t_runMemory = nullptr;
@@ -170,7 +329,34 @@ UpstreamRun FollowUpstreamFresh(LONG object, bool (*stop)(LONG)) {
     return Follow(line, stop);
 }
 
+// The memory of the scope held, emptied when another map was attached since;
+// null when no scope is held.
+RunMemory* CurrentRunMemory() {
+    if (!t_runMemory) return nullptr;
+    const host::MapDocument* document = jdmap::CurrentDocument();
+    if (t_runMemory->document != document) {
+        RunMemory* memory = t_runMemory;
+        memory->runs.clear();
+        memory->firstIncoming.Clear();
+        memory->tops.clear();
+        memory->document = document;
+    }
+    return t_runMemory;
+}
+
+// FollowUpstream(object, stop).top, from memory while a scope is held.
+LONG TopOf(LONG object, bool (*stop)(LONG)) {
+    if (RunMemory* memory = CurrentRunMemory()) return memory->TopOf(object, stop);
+    return FollowUpstreamFresh(object, stop).top;
+}
+
 }  // namespace
+
+LONG FindStarter(LONG motor) {
+    static const CString& starter = KindText(host::KindName::Starter);
+    const LONG top = TopOf(motor, EndsStarterRun);
+    return top != 0 && jdmap::KindIs(top, starter) ? top : 0;
+}
 
 UpstreamRunMemo::UpstreamRunMemo() {
     if (t_runMemoDepth++ == 0) t_runMemory = new RunMemory;
@@ -184,24 +370,19 @@ UpstreamRunMemo::~UpstreamRunMemo() {
 }
 
 UpstreamRun FollowUpstream(LONG object, bool (*stop)(LONG)) {
-    if (!t_runMemory) return FollowUpstreamFresh(object, stop);
-    // Another map attached meanwhile makes the memory worthless.
-    const host::MapDocument* document = jdmap::CurrentDocument();
-    if (t_runMemory->document != document) {
-        t_runMemory->runs.clear();
-        t_runMemory->document = document;
-    }
+    RunMemory* memory = CurrentRunMemory();
+    if (!memory) return FollowUpstreamFresh(object, stop);
     const auto key = std::make_pair(object, stop);
-    const auto found = t_runMemory->runs.find(key);
-    if (found != t_runMemory->runs.end()) return found->second;
-    return t_runMemory->runs.emplace(key, FollowUpstreamFresh(object, stop)).first->second;
+    const auto found = memory->runs.find(key);
+    if (found != memory->runs.end()) return found->second;
+    return memory->runs.emplace(key, FollowUpstreamFresh(object, stop)).first->second;
 }
 
 UpstreamRun FollowUpstreamFromLine(LONG line, bool (*stop)(LONG)) { return Follow(line, stop); }
 
 LONG FindSupplyTransformer(LONG object) {
-    const UpstreamRun run = FollowUpstream(object, EndsLowVoltageRun);
-    return run.top != 0 && EndsLowVoltageRun(run.top) ? run.top : 0;
+    const LONG top = TopOf(object, EndsLowVoltageRun);
+    return top != 0 && EndsLowVoltageRun(top) ? top : 0;
 }
 
 }  // namespace jdwalk

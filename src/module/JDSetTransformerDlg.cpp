@@ -153,7 +153,8 @@ BOOL CJDSetTransformerDlg::OnInitDialog() {
     m_nState = load.state;
     m_nStateAtOpen = m_nState;
 
-    CollectSuppliedMotors(0, m_hObject, &m_motors);
+    // The opener may have walked the network for the same motors already.
+    if (!m_bMotorsGiven) CollectSuppliedMotors(0, m_hObject, &m_motors);
     m_dFeederSum = SumFeederValues(m_hObject);
     GetDlgItem(IDC_VOLTAGE_LOSS)->EnableWindow(!IsZero(m_dFeederSum) && model.modelId != 0);
 
@@ -243,7 +244,8 @@ void CJDSetTransformerDlg::SelectStoredModel(const CString& type, const CString&
 }
 
 void CJDSetTransformerDlg::ReadHighVoltageData() {
-    const HighVoltageCurrents currents = ComputeHighVoltageCurrents(m_pMapControl, m_hObject, m_statMotors, m_statBlocks);
+    const HighVoltageCurrents currents =
+        ComputeHighVoltageCurrents(m_pMapControl, m_hObject, m_statMotors, m_statBlocks, &m_motors);
     m_dMaxStartCurrent = currents.maxStartCurrentA;
     m_dOtherRatedCurrent = currents.otherRatedCurrentA;
     m_dTotalRatedCurrent = currents.totalRatedCurrentA;

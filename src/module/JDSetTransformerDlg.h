@@ -59,6 +59,7 @@ public:
     // ---- Working members ----------------------------------------------------------------
     CDWordArray m_modelIds;             // catalogue ID of each model row; none for "无适用设备"
     CKernelObjectArray m_motors;        // motors the transformer supplies
+    bool m_bMotorsGiven = false;        // m_motors filled by the opener (CollectSuppliedMotors of m_hObject)
     CKernelObjectArray m_statMotors;    // motors of the high-voltage-side data ...
     CKernelBlockArray m_statBlocks;     // ... and their kernel blocks (released by the destructor)
     double m_dFeederSum = 0.0;

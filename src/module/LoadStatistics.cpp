@@ -1,7 +1,9 @@
 #include "module/LoadStatistics.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <unordered_map>
 
 #include "equipment/MapRoutines.h"
 #include "host/Kernel.h"
@@ -160,12 +162,50 @@ CKernelObjectArray SelectCountedMotors(const CKernelObjectArray& motors, bool sp
     return counted;
 }
 
+namespace {
+
+// GetObjectEntity's answer for each of the motors: the id at the motor's first
+// place in the lists, else the map's. One pass over the lists, keeping only
+// the motors (a mine's lists hold every object of the map, the running motors
+// are a few of them), and ending as soon as every motor has its place.
+std::unordered_map<LONG, LONG> EntitiesOfMotors(CMorvaObjects* map, const CKernelObjectArray& motors,
+                                                const CKernelObjectArray* objectList, const CEntityIdArray* idList) {
+    struct Place {
+        LONG id = 0;
+        bool found = false;
+    };
+    std::unordered_map<LONG, Place> places;
+    places.reserve(static_cast<size_t>(motors.GetSize()));
+    for (LONG motor : motors) {
+        if (motor != 0) places.try_emplace(motor);
+    }
+    size_t unplaced = places.size();
+    if (objectList && idList) {
+        const int n = std::min(objectList->GetSize(), idList->GetSize());
+        for (int i = 0; i < n && unplaced > 0; ++i) {
+            const auto it = places.find(objectList->GetAt(i));
+            if (it == places.end() || it->second.found) continue;
+            it->second = Place{idList->GetAt(i), true};
+            --unplaced;
+        }
+    }
+    std::unordered_map<LONG, LONG> entities;
+    entities.reserve(places.size());
+    for (const auto& [motor, place] : places) {
+        entities.emplace(motor, place.found ? place.id : GetObjectEntity(map, motor, nullptr, nullptr));
+    }
+    return entities;
+}
+
+}  // namespace
+
 MotorPowers SumMotorPowers(CMorvaObjects* map, const CKernelObjectArray& motors, CKernelObjectArray* objectList,
                            CEntityIdArray* idList) {
     MotorPowers powers;
-    const CObjectEntityIndex entities(objectList, idList);
+    const std::unordered_map<LONG, LONG> entities = EntitiesOfMotors(map, motors, objectList, idList);
     for (LONG motor : motors) {
-        LONG entityId = entities.Find(map, motor);
+        const auto found = entities.find(motor);
+        LONG entityId = found == entities.end() ? 0 : found->second;
         double values[JD_MOTOR_VALUE_COUNT] = {};
         if (entityId == 0 || !GetMotorData(map, &entityId, values, JD_MOTOR_VALUE_COUNT)) continue;
         const double ratedKW = values[JD_MOTOR_RATED_POWER_KW];
@@ -195,11 +235,20 @@ double SumFeederValues(LONG hTransformer) {
 }
 
 HighVoltageCurrents ComputeHighVoltageCurrents(CMorvaObjects* map, LONG hTransformer, CKernelObjectArray& statMotors,
-                                               CKernelBlockArray& statBlocks) {
+                                               CKernelBlockArray& statBlocks, const CKernelObjectArray* suppliedMotors) {
     HighVoltageCurrents currents;
-    CollectStatMotors(map, hTransformer, &statMotors, &statBlocks, 0);
-    CalcMotorCurrents(&statMotors, &currents.maxStartCurrentA, &currents.totalRatedCurrentA,
-                      &currents.otherRatedCurrentA);
+    {
+        // Nothing changes the drawing here: the starters found for the blocks
+        // are remembered for the currents, and each run upwards is followed once.
+        const CUnchangedLinesScope linesStay;
+        if (suppliedMotors) {
+            CollectStatMotorsOf(map, hTransformer, suppliedMotors, &statMotors, &statBlocks, 0);
+        } else {
+            CollectStatMotors(map, hTransformer, &statMotors, &statBlocks, 0);
+        }
+        CalcMotorCurrents(&statMotors, &currents.maxStartCurrentA, &currents.totalRatedCurrentA,
+                          &currents.otherRatedCurrentA);
+    }
     currents.maxStartCurrentA = RoundByFormat(currents.maxStartCurrentA, "%0.2f");
     currents.otherRatedCurrentA = RoundByFormat(currents.otherRatedCurrentA, "%0.2f");
     if (IsZero(currents.maxStartCurrentA) && IsZero(currents.otherRatedCurrentA)) {

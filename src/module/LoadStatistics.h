@@ -106,7 +106,10 @@ struct HighVoltageCurrents {
 // From the library's motor currents; the maximum starting current and the
 // other rated currents rounded to 2 decimals. When both of those are zero
 // the values stored in the load record (sub-indices 7, 8, 10) are taken
-// instead, provided the library returns exactly three texts.
+// instead, provided the library returns exactly three texts. A caller that
+// holds the transformer's supplied motors (CollectSuppliedMotors on the map as
+// it is) passes them, and the network is not walked again for them.
 JDMODULE_API HighVoltageCurrents ComputeHighVoltageCurrents(CMorvaObjects* map, LONG hTransformer,
                                                             CKernelObjectArray& statMotors,
-                                                            CKernelBlockArray& statBlocks);
+                                                            CKernelBlockArray& statBlocks,
+                                                            const CKernelObjectArray* suppliedMotors = nullptr);

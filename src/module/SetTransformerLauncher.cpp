@@ -28,6 +28,10 @@ int LaunchSetTransformerDialog(CMorvaObjects* pMap, CKernelObjectArray* pObjects
             SumMotorPowers(pMap, SelectCountedMotors(motors, spareMotorsCount), pObjects, pIds);
         dialog.m_dMaxMotorPower = powers.maxKW;
         dialog.m_dTotalMotorPower = powers.totalKW;
+        // Nothing changes the drawing before the dialog opens: it takes these
+        // motors instead of walking the network for them again.
+        dialog.m_motors.Copy(motors);
+        dialog.m_bMotorsGiven = true;
     }
     return static_cast<int>(dialog.DoModal());
 }

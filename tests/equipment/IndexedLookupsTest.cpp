@@ -74,6 +74,9 @@ struct Currents {
     double maxStart = 0.0, allRated = 0.0, otherRated = 0.0;
 };
 
+LONG PlainStarter(LONG motor);
+LONG PlainSupplyTransformer(LONG object);
+
 // CalcMotorCurrents as first written: for each group's first motor, the
 // later motors of its starter searched again.
 Currents PlainMotorCurrents(const host::MapDocument& map, const CKernelObjectArray& motors) {
@@ -86,8 +89,8 @@ Currents PlainMotorCurrents(const host::MapDocument& map, const CKernelObjectArr
     for (LONG handle : motors) {
         const host::MapObject* object = map.FindByHandle(handle);
         if (!object || !object->motor) continue;
-        const double ratio = PlainRatio(map, jdwalk::FindSupplyTransformer(handle));
-        const LONG starter = object->motor->groupStart ? jdwalk::FindStarter(handle) : 0;
+        const double ratio = PlainRatio(map, PlainSupplyTransformer(handle));
+        const LONG starter = object->motor->groupStart ? PlainStarter(handle) : 0;
         entries.push_back(Entry{object->motor->ratedCurrentA * ratio, object->motor->startCurrentA * ratio, starter,
                                 object->motor->groupStart && starter != 0});
     }
@@ -402,6 +405,102 @@ TEST(IndexedLookups, UpstreamWalksEqualTheirPlainFormsWithLoopsAndDeepChains) {
         EXPECT_EQ(run.top == 0, closed);
         EXPECT_GE(run.lines.size(), 80u);
     }
+}
+
+// Inside a scope the top of every run is remembered per object reached, so
+// that the motors of one starter or one transformer share their run above.
+// That memory must not depend on which object was asked first: shuffled
+// orders, the same object asked again, loops the motor itself lies in.
+TEST(IndexedLookups, RememberedTopsOfRunsAnswerAsPlainWalksInAnyOrder) {
+    int starters = 0, transformers = 0;
+    for (uint32_t seed = 1; seed <= kMaps; ++seed) {
+        host::MapDocument map = MakeRandomMap(seed, ShapeOf(seed));
+        KernelMapScope attached(map);
+        std::mt19937 rng(seed * 104729u);
+        std::vector<LONG> asked{0, 987654};
+        for (const host::MapObject& object : map.objects()) asked.push_back(object.handle);
+        std::vector<std::pair<LONG, LONG>> expected;  // by handle: starter, supply transformer
+        const jdwalk::UpstreamRunMemo memo;
+        for (int pass = 0; pass < 3; ++pass) {
+            std::shuffle(asked.begin(), asked.end(), rng);
+            for (LONG h : asked) {
+                // One question before the other in turns: each fills the memory the other may use.
+                const bool starterFirst = (h + pass) % 2 == 0;
+                const LONG supply = starterFirst ? 0 : jdwalk::FindSupplyTransformer(h);
+                const LONG starter = jdwalk::FindStarter(h);
+                const LONG supplyAfter = starterFirst ? jdwalk::FindSupplyTransformer(h) : supply;
+                ASSERT_EQ(starter, PlainStarter(h)) << "seed " << seed << " handle " << h;
+                ASSERT_EQ(supplyAfter, PlainSupplyTransformer(h)) << "seed " << seed << " handle " << h;
+                if (pass == 0) {
+                    starters += starter != 0;
+                    transformers += supplyAfter != 0;
+                }
+            }
+        }
+    }
+    EXPECT_GT(starters, 100);
+    EXPECT_GT(transformers, 300);
+    // A chain closed into a loop below its transformer, asked from the middle
+    // first and then from the motor: every object of the loop answers 0.
+    host::MapDocument chain = MakeSupplyChain(40);
+    const LONG bottom = chain.FindByName(CString("S40"))->entityId;
+    const LONG top = chain.FindByName(CString("S1"))->entityId;
+    for (host::MapObject& object : chain.objects()) {
+        if (object.isLine && object.toEntity == top) object.fromEntity = bottom;
+    }
+    chain.Reindex();
+    KernelMapScope attached(chain);
+    const jdwalk::UpstreamRunMemo memo;
+    for (const char* name : {"S20", "M", "S1", "S40"}) {
+        const LONG h = chain.FindByName(CString(name))->handle;
+        EXPECT_EQ(jdwalk::FindSupplyTransformer(h), 0) << name;
+        EXPECT_EQ(PlainSupplyTransformer(h), 0) << name;
+    }
+}
+
+// The blocks of the motors a caller collected already equal those of the
+// walking form: same motors, same order, same data, in both modes.
+TEST(IndexedLookups, StatMotorsOfTheSuppliedListEqualThoseOfTheWalk) {
+    int blocksCompared = 0;
+    for (uint32_t seed = 1; seed <= kMaps; ++seed) {
+        host::MapDocument map = MakeRandomMap(seed, ShapeOf(seed));
+        KernelMapScope attached(map);
+        for (const host::MapObject& object : map.objects()) {
+            CKernelObjectArray supplied;
+            CollectSuppliedMotors(0, object.handle, &supplied);
+            for (int mode : {0, 1}) {
+                CKernelObjectArray walkedMotors, givenMotors;
+                CKernelBlockArray walkedBlocks, givenBlocks;
+                const int walked = CollectStatMotors(nullptr, object.handle, &walkedMotors, &walkedBlocks, mode);
+                const int given =
+                    CollectStatMotorsOf(nullptr, object.handle, &supplied, &givenMotors, &givenBlocks, mode);
+                ASSERT_EQ(given, walked) << "seed " << seed;
+                ASSERT_EQ(std::vector<LONG>(givenMotors.begin(), givenMotors.end()),
+                          std::vector<LONG>(walkedMotors.begin(), walkedMotors.end()));
+                ASSERT_EQ(givenBlocks.GetSize(), walkedBlocks.GetSize());
+                for (int i = 0; i < givenBlocks.GetSize(); ++i) {
+                    const auto& a = *static_cast<const StatMotorBlock*>(givenBlocks[i].block);
+                    const auto& b = *static_cast<const StatMotorBlock*>(walkedBlocks[i].block);
+                    ASSERT_EQ(givenBlocks[i].value, walkedBlocks[i].value);
+                    ASSERT_EQ(a.entityId, b.entityId);
+                    ASSERT_EQ(a.starter, b.starter) << "seed " << seed;
+                    ASSERT_EQ(a.starter, PlainStarter(givenBlocks[i].value)) << "seed " << seed;
+                    ASSERT_EQ(a.groupStart, b.groupStart);
+                    ASSERT_EQ(a.running, b.running);
+                    ASSERT_EQ(a.ratedPowerKW, b.ratedPowerKW);
+                    ASSERT_EQ(a.primaryRatedCurrentA, b.primaryRatedCurrentA);
+                    ASSERT_EQ(a.primaryStartCurrentA, b.primaryStartCurrentA);
+                    ++blocksCompared;
+                }
+                for (const KernelBlockEntry& e : givenBlocks) FreeKernelBlock(e.block);
+                for (const KernelBlockEntry& e : walkedBlocks) FreeKernelBlock(e.block);
+            }
+        }
+    }
+    EXPECT_GT(blocksCompared, 1000);
+    CKernelObjectArray motors;
+    CKernelBlockArray blocks;
+    EXPECT_EQ(CollectStatMotorsOf(nullptr, 1, nullptr, &motors, &blocks, 0), 0) << "no list: nothing";
 }
 
 TEST(IndexedLookups, PointsRecomputedInOneScopeEqualPointsRecomputedOneByOne) {
