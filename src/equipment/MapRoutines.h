@@ -21,6 +21,7 @@
 #include "platform/Types.h"
 
 class CMorvaObjects;
+class AttributeRun;
 
 // ---- The map's objects --------------------------------------------------------
 
@@ -240,6 +241,17 @@ JDBASE_API BOOL RecalcShortCircuitPoint(CMorvaObjects* pMap, LONG hPoint, LONG n
 // Stores the supply-path text in field 161 sub 11. FALSE when the point has
 // no field 161.
 JDBASE_API BOOL WritePointPath(CMorvaObjects* pMap, LONG nPointId, CString strPath);
+
+// RecalcShortCircuitPoint(pMap, hPoint, nPointId, "", strVoltage, …) followed by
+// WritePointPath(pMap, nPointId, strPath), as OK of the Set Transformer dialog
+// runs them for every point whose path changed, the records written within
+// `run` (a run over pMap): when the current goes to entity nPointId, the
+// current and the path share one opening of its field 161. The same records,
+// labels and refusals as the two calls; returns what RecalcShortCircuitPoint returns.
+JDBASE_API BOOL RecalcShortCircuitPointAndPath(AttributeRun& run, CMorvaObjects* pMap, LONG hPoint, LONG nPointId,
+                                               const CString& strVoltage, int nKind, const CString& strPrefix,
+                                               const CString& strCapacity, const CString& strField, double dSumR,
+                                               double dSumX, const CString& strPath);
 
 // Computes the voltage loss of the transformer and of its worst cable run and
 // stores it in field 160 ("%.2f"): sub 0 total V, 1 percent of the rated

@@ -26,11 +26,11 @@ namespace {
 // The transformer a point's supply path names: the first ","-part of field 2
 // of a kind "0" path, of field 3 of a kind "1" path; the empty text for a
 // path of no known kind.
-std::string_view TransformerOfPath(std::string_view path, std::vector<std::string_view>& fields) {
-    jdpath::Split(path, ';', fields);
-    const std::string_view kind = jdpath::Field(fields, 0);
-    if (kind == "0") return jdpath::FirstPart(jdpath::Field(fields, 2));
-    if (kind == "1") return jdpath::FirstPart(jdpath::Field(fields, 3));
+std::string_view TransformerOfPath(std::string_view path) {
+    // Read field by field: every point of the map is asked, and only two fields matter.
+    const std::string_view kind = jdpath::NthField(path, ';', 0);
+    if (kind == "0") return jdpath::FirstPart(jdpath::NthField(path, ';', 2));
+    if (kind == "1") return jdpath::FirstPart(jdpath::NthField(path, ';', 3));
     return {};
 }
 
@@ -64,6 +64,14 @@ PointUpdateMemo* CurrentPointMemo() {
     return memo;
 }
 
+// jdmap::FieldText read where it is stored: the empty text when the field or
+// the sub-index is absent.
+std::string_view StoredText(const host::MapObject& object, LONG field, LONG sub) {
+    const auto it = object.fields.find(field);
+    if (it == object.fields.end() || sub < 0 || static_cast<size_t>(sub) >= it->second.size()) return {};
+    return it->second[static_cast<size_t>(sub)].view();
+}
+
 // The first object carrying the name.
 const host::MapObject* FindNamed(host::MapDocument& document, const CString& name) {
     PointUpdateMemo* memo = CurrentPointMemo();
@@ -77,7 +85,7 @@ const host::MapObject* FindNamed(host::MapDocument& document, const CString& nam
 
 // Rounded as the path stores the sums, so that the stored current can be
 // checked from the path alone.
-double RoundTo4(double value) { return jdpath::RoundNumber(value, "%.4f"); }
+double RoundTo4(double value) { return jdpath::RoundTo4Decimals(value); }
 
 // Impedance of the cables of a run; nullopt when a cable lacks its length or
 // cross-section (the run cannot be trusted then).
@@ -192,9 +200,8 @@ std::optional<jdeng::Impedance> KindZeroLoop(const host::MapObject& point, doubl
         }
     }
     if (transformer == 0) {
-        std::vector<std::string_view> fields;
         const CString path = jdmap::FieldText(point, AttributeField::ShortCircuitPoint, 11);
-        const CString named(std::string(TransformerOfPath(path.view(), fields)));
+        const CString named(std::string(TransformerOfPath(path.view())));
         const host::MapObject* byName = named.IsEmpty() ? nullptr : FindNamed(*document, named);
         if (byName && jdmap::IsTransformerKind(byName->kind)) transformer = byName->handle;
     }
@@ -237,9 +244,15 @@ std::optional<jdeng::Impedance> KindZeroLoop(const host::MapObject& point, doubl
 // written (`prefix` then holds "NAME Id(2)="), follows the new current.
 CString RelabelPrefix(const host::MapObject& point) {
     if (point.labels.empty()) return CString();
-    CString prefix = point.name + " Id(2)=";
-    if (point.labels[0].text.Left(prefix.GetLength()) != prefix) return CString();
-    return prefix;
+    // Compared in place; the prefix is built only for a label that has it.
+    static constexpr std::string_view kCurrent = " Id(2)=";
+    const std::string_view name = point.name.view();
+    const std::string_view label = point.labels[0].text.view();
+    if (label.size() < name.size() + kCurrent.size() || label.substr(0, name.size()) != name ||
+        label.substr(name.size(), kCurrent.size()) != kCurrent) {
+        return CString();
+    }
+    return point.name + " Id(2)=";
 }
 
 void RelabelPoint(LONG handle, const CString& prefix, double currentA) {
@@ -283,15 +296,13 @@ int FindShortCircuitPoints(CMorvaObjects* pMap, int /*nMode*/, CString /*strRese
     // first time this loop meets the handle: only the points are remembered.
     const int withIds = std::min(pObjects->GetSize(), pIds ? pIds->GetSize() : 0);
     std::unordered_map<LONG, LONG> idOfPoint;
-    std::vector<std::string_view> fields;
     const std::string_view wanted = strTransformer.view();
     for (int i = 0; i < pObjects->GetSize(); ++i) {
         const LONG handle = pObjects->GetAt(i);
         if (!jdmap::KindIs(handle, pointKind)) continue;
         const host::MapObject* point = jdmap::ObjectOfHandle(handle);
         if (!point) continue;
-        const CString path = jdmap::FieldText(*point, AttributeField::ShortCircuitPoint, 11);
-        if (TransformerOfPath(path.view(), fields) != wanted) continue;
+        if (TransformerOfPath(StoredText(*point, AttributeField::ShortCircuitPoint, 11)) != wanted) continue;
         LONG id = 0;
         if (const auto known = idOfPoint.find(handle); known != idOfPoint.end()) {
             id = known->second;
@@ -307,9 +318,13 @@ int FindShortCircuitPoints(CMorvaObjects* pMap, int /*nMode*/, CString /*strRese
     return pPoints->GetSize();
 }
 
-BOOL RecalcShortCircuitPoint(CMorvaObjects* pMap, LONG hPoint, LONG nPointId, CString /*strPointName*/,
-                             CString strVoltage, int nKind, CString strPrefix, CString strCapacity, CString strField,
-                             double dSumR, double dSumX) {
+namespace {
+
+// RecalcShortCircuitPoint; the current goes through `sameEntity` when that
+// writes to the entity the current belongs to.
+BOOL RecalcPoint(CMorvaObjects* pMap, LONG hPoint, LONG nPointId, const CString& strVoltage, int nKind,
+                 const CString& strPrefix, const CString& strCapacity, const CString& strField, double dSumR,
+                 double dSumX, AttributeFieldWriter* sameEntity) {
     if (!pMap) return FALSE;
     const host::MapObject* point = jdmap::ObjectOfHandle(hPoint);
     if (!point) point = jdmap::ObjectOfEntity(nPointId);
@@ -331,9 +346,33 @@ BOOL RecalcShortCircuitPoint(CMorvaObjects* pMap, LONG hPoint, LONG nPointId, CS
     const LONG entity = point->entityId;
     const LONG handle = point->handle;
     const CString relabel = RelabelPrefix(*point);  // as the point was before the write
-    if (!ShortCircuitPointRecord::WriteCurrent(pMap, entity, currentA)) return FALSE;
+    const bool written = sameEntity && sameEntity->entityId() == entity
+                             ? sameEntity->Write(ShortCircuitPointRecord::CurrentValue(currentA))
+                             : ShortCircuitPointRecord::WriteCurrent(pMap, entity, currentA);
+    if (!written) return FALSE;
     RelabelPoint(handle, relabel, currentA);
     return TRUE;
+}
+
+}  // namespace
+
+BOOL RecalcShortCircuitPoint(CMorvaObjects* pMap, LONG hPoint, LONG nPointId, CString /*strPointName*/,
+                             CString strVoltage, int nKind, CString strPrefix, CString strCapacity, CString strField,
+                             double dSumR, double dSumX) {
+    return RecalcPoint(pMap, hPoint, nPointId, strVoltage, nKind, strPrefix, strCapacity, strField, dSumR, dSumX,
+                       nullptr);
+}
+
+BOOL RecalcShortCircuitPointAndPath(AttributeRun& run, CMorvaObjects* pMap, LONG hPoint, LONG nPointId,
+                                    const CString& strVoltage, int nKind, const CString& strPrefix,
+                                    const CString& strCapacity, const CString& strField, double dSumR, double dSumX,
+                                    const CString& strPath) {
+    if (!pMap) return FALSE;
+    AttributeFieldWriter point(run, nPointId, AttributeField::ShortCircuitPoint);
+    const BOOL recalculated =
+        RecalcPoint(pMap, hPoint, nPointId, strVoltage, nKind, strPrefix, strCapacity, strField, dSumR, dSumX, &point);
+    point.Write(AttributeValue{11, strPath});  // WritePointPath
+    return recalculated;
 }
 
 BOOL WritePointPath(CMorvaObjects* pMap, LONG nPointId, CString strPath) {

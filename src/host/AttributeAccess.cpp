@@ -30,10 +30,6 @@ void NoteRefusedWrite() {
     Refusals().last = LastError();
 }
 
-std::string Where(const char* what, LONG entityId, LONG field) {
-    return std::string(what) + " of field " + std::to_string(field) + " of entity " + std::to_string(entityId);
-}
-
 // The three drivers of one access, declared in acquisition order so that they
 // are released in reverse order when the sequence ends.
 struct FieldAccess {
@@ -43,57 +39,88 @@ struct FieldAccess {
     LONG column = -1;
 };
 
-enum class Opened { Column, Missing, Failed };
+enum class OpenResult { Column, Missing, Failed };
 
-Opened OpenField(CMorvaObjects* map, LONG entityId, LONG field, LONG access, FieldAccess& a, const std::string& where) {
+// Where an access happened, worded only when it failed: a command reads and
+// writes records of tens of thousands of points, nearly all of them without fault.
+struct Where {
+    const char* what;
+    LONG entityId;
+    LONG field;
+    std::string Text() const {
+        return std::string(what) + " of field " + std::to_string(field) + " of entity " + std::to_string(entityId);
+    }
+};
+
+// The first step of every sequence: the map control's entity store.
+bool AttachStore(CMorvaObjects* map, CMOEntityStore& store, const Where& where) {
     if (!map) {
-        LastError() = where + ": no map control";
-        return Opened::Failed;
+        LastError() = where.Text() + ": no map control";
+        return false;
     }
-    a.store.AttachDispatch(map->GetEntityStore());
-    if (!a.store.m_lpDispatch) {
-        LastError() = where + ": the map control gave no entity store";
-        return Opened::Failed;
+    store.AttachDispatch(map->GetEntityStore());
+    if (!store.m_lpDispatch) {
+        LastError() = where.Text() + ": the map control gave no entity store";
+        return false;
     }
-    a.entity.AttachDispatch(a.store.GetEntity(entityId));
+    return true;
+}
+
+// The rest: entity, attribute table, FindField.
+OpenResult OpenInStore(CMOEntityStore& store, LONG access, FieldAccess& a, const Where& where) {
+    a.entity.AttachDispatch(store.GetEntity(where.entityId));
     if (!a.entity.m_lpDispatch) {
-        LastError() = where + ": the entity store has no entity " + std::to_string(entityId);
-        return Opened::Failed;
+        LastError() = where.Text() + ": the entity store has no entity " + std::to_string(where.entityId);
+        return OpenResult::Failed;
     }
     a.table.AttachDispatch(a.entity.GetAttributeTable(access));
     if (!a.table.m_lpDispatch) {
-        LastError() = where + ": the entity gave no attribute table";
-        return Opened::Failed;
+        LastError() = where.Text() + ": the entity gave no attribute table";
+        return OpenResult::Failed;
     }
-    a.column = a.table.FindField(field);
+    a.column = a.table.FindField(where.field);
     if (FAILED(a.table.GetLastResult())) {
-        LastError() = where + ": the host refused FindField";
-        return Opened::Failed;
+        LastError() = where.Text() + ": the host refused FindField";
+        return OpenResult::Failed;
     }
-    return a.column == -1 ? Opened::Missing : Opened::Column;
+    return a.column == -1 ? OpenResult::Missing : OpenResult::Column;
 }
 
-// The two-call read of one sub-index.
-bool ReadOne(CMOAttributeTable& table, LONG column, LONG sub, CString& text, const std::string& where) {
+OpenResult OpenField(CMorvaObjects* map, LONG access, FieldAccess& a, const Where& where) {
+    if (!AttachStore(map, a.store, where)) return OpenResult::Failed;
+    return OpenInStore(a.store, access, a, where);
+}
+
+// The two-call read of one sub-index. Texts of ordinary length are read into
+// a buffer on the stack, longer ones into one of exactly the reported size.
+bool ReadOne(CMOAttributeTable& table, LONG column, LONG sub, CString& text, const Where& where) {
     VARIANT value;
     VariantInit(&value);
     value.vt = VT_UI1 | VT_BYREF;
     value.pbVal = nullptr;
     const LONG size = table.GetFieldValue(column, sub, 0, 0, &value);
     if (FAILED(table.GetLastResult()) || size <= 0 || size > kMaxFieldBytes) {
-        LastError() = where + ": sub-index " + std::to_string(sub) + " reported size " + std::to_string(size);
+        LastError() = where.Text() + ": sub-index " + std::to_string(sub) + " reported size " + std::to_string(size);
         return false;
     }
-    std::vector<BYTE> buffer(static_cast<size_t>(size), 0);
-    value.pbVal = buffer.data();
+    BYTE small[256];
+    std::vector<BYTE> large;
+    BYTE* buffer = small;
+    if (static_cast<size_t>(size) <= sizeof small) {
+        std::memset(small, 0, static_cast<size_t>(size));
+    } else {
+        large.assign(static_cast<size_t>(size), 0);
+        buffer = large.data();
+    }
+    value.pbVal = buffer;
     table.GetFieldValue(column, sub, 0, size, &value);
     if (FAILED(table.GetLastResult())) {
-        LastError() = where + ": the host refused the text of sub-index " + std::to_string(sub);
+        LastError() = where.Text() + ": the host refused the text of sub-index " + std::to_string(sub);
         return false;
     }
     // A host that forgets the terminator must not make us read past the buffer.
-    const char* bytes = reinterpret_cast<const char*>(buffer.data());
-    text = CString(bytes, static_cast<int>(strnlen(bytes, buffer.size())));
+    const char* bytes = reinterpret_cast<const char*>(buffer);
+    text = CString(bytes, static_cast<int>(strnlen(bytes, static_cast<size_t>(size))));
     return true;
 }
 
@@ -102,9 +129,9 @@ bool ReadOne(CMOAttributeTable& table, LONG column, LONG sub, CString& text, con
 std::optional<std::vector<CString>> ReadAttributeTexts(CMorvaObjects* map, LONG entityId, LONG field,
                                                        std::span<const LONG> subs) {
     LastError().clear();
-    const std::string where = Where("reading", entityId, field);
+    const Where where{"reading", entityId, field};
     FieldAccess access;
-    if (OpenField(map, entityId, field, kAttributeRead, access, where) != Opened::Column) return std::nullopt;
+    if (OpenField(map, kAttributeRead, access, where) != OpenResult::Column) return std::nullopt;
     std::vector<CString> texts(subs.size());
     for (size_t i = 0; i < subs.size(); ++i) {
         if (!ReadOne(access.table, access.column, subs[i], texts[i], where)) return std::nullopt;
@@ -118,21 +145,29 @@ std::optional<std::vector<CString>> ReadAttributeTexts(CMorvaObjects* map, LONG 
 }
 
 CString ReadAttributeText(CMorvaObjects* map, LONG entityId, LONG field, LONG sub) {
-    const auto texts = ReadAttributeTexts(map, entityId, field, {sub});
-    return texts ? texts->front() : CString();
+    // ReadAttributeTexts of one sub-index, without its list.
+    LastError().clear();
+    const Where where{"reading", entityId, field};
+    FieldAccess access;
+    if (OpenField(map, kAttributeRead, access, where) != OpenResult::Column) return CString();
+    CString text;
+    if (!ReadOne(access.table, access.column, sub, text, where)) return CString();
+    return text;
 }
 
 bool WriteAttributeValues(CMorvaObjects* map, LONG entityId, LONG field, AttributeValues values) {
     LastError().clear();
-    const std::string where = Where("writing", entityId, field);
+    const Where where{"writing", entityId, field};
     FieldAccess access;
-    switch (OpenField(map, entityId, field, kAttributeWrite, access, where)) {
-        case Opened::Column: break;
-        case Opened::Missing: return false;
-        case Opened::Failed: NoteRefusedWrite(); return false;
+    switch (OpenField(map, kAttributeWrite, access, where)) {
+        case OpenResult::Column: break;
+        case OpenResult::Missing: return false;
+        case OpenResult::Failed: NoteRefusedWrite(); return false;
     }
-    std::stable_sort(values.begin(), values.end(),
-                     [](const AttributeValue& a, const AttributeValue& b) { return a.sub < b.sub; });
+    const auto bySub = [](const AttributeValue& a, const AttributeValue& b) { return a.sub < b.sub; };
+    // Records list their values in sub-index order already; sorting those
+    // would only cost the sort's buffer.
+    if (!std::is_sorted(values.begin(), values.end(), bySub)) std::stable_sort(values.begin(), values.end(), bySub);
     std::string refused;
     for (const AttributeValue& v : values) {
         VARIANT value;
@@ -144,7 +179,94 @@ bool WriteAttributeValues(CMorvaObjects* map, LONG entityId, LONG field, Attribu
         if (FAILED(access.table.GetLastResult())) refused += (refused.empty() ? "" : ", ") + std::to_string(v.sub);
     }
     if (refused.empty()) return true;
-    LastError() = where + ": the host refused sub-index " + refused;
+    LastError() = where.Text() + ": the host refused sub-index " + refused;
+    NoteRefusedWrite();
+    return false;
+}
+
+// ---- runs ---------------------------------------------------------------------------
+
+struct AttributeRun::Store {
+    CMorvaObjects* map = nullptr;
+    CMOEntityStore store;
+
+    // The run's entity store; asked for again while the host gives none.
+    CMOEntityStore* Get(const Where& where) {
+        if (store.m_lpDispatch) return &store;
+        return AttachStore(map, store, where) ? &store : nullptr;
+    }
+};
+
+struct AttributeRun::Opened {
+    FieldAccess access;  // its store stays empty: the run's is used
+    OpenResult result = OpenResult::Failed;
+};
+
+AttributeRun::AttributeRun(CMorvaObjects* map) : m_store(std::make_unique<Store>()) { m_store->map = map; }
+
+AttributeRun::~AttributeRun() = default;
+
+CString AttributeRun::ReadText(LONG entityId, LONG field, LONG sub) {
+    LastError().clear();
+    const Where where{"reading", entityId, field};
+    CMOEntityStore* store = m_store->Get(where);
+    if (!store) return CString();
+    FieldAccess access;
+    if (OpenInStore(*store, kAttributeRead, access, where) != OpenResult::Column) return CString();
+
+    BYTE small[256] = {};
+    VARIANT value;
+    VariantInit(&value);
+    value.vt = VT_UI1 | VT_BYREF;
+    value.pbVal = small;
+    const LONG size = access.table.GetFieldValue(access.column, sub, 0, static_cast<LONG>(sizeof small), &value);
+    if (FAILED(access.table.GetLastResult()) || size <= 0 || size > kMaxFieldBytes) {
+        LastError() = where.Text() + ": sub-index " + std::to_string(sub) + " reported size " + std::to_string(size);
+        return CString();
+    }
+    if (static_cast<size_t>(size) <= sizeof small) {
+        // A host that forgets the terminator must not make us read past what it wrote.
+        const char* bytes = reinterpret_cast<const char*>(small);
+        return CString(bytes, static_cast<int>(strnlen(bytes, static_cast<size_t>(size))));
+    }
+    std::vector<BYTE> buffer(static_cast<size_t>(size), 0);
+    value.pbVal = buffer.data();
+    access.table.GetFieldValue(access.column, sub, 0, size, &value);
+    if (FAILED(access.table.GetLastResult())) {
+        LastError() = where.Text() + ": the host refused the text of sub-index " + std::to_string(sub);
+        return CString();
+    }
+    const char* bytes = reinterpret_cast<const char*>(buffer.data());
+    return CString(bytes, static_cast<int>(strnlen(bytes, buffer.size())));
+}
+
+AttributeFieldWriter::AttributeFieldWriter(AttributeRun& run, LONG entityId, LONG field)
+    : m_run(run), m_entityId(entityId), m_field(field) {}
+
+AttributeFieldWriter::~AttributeFieldWriter() = default;
+
+bool AttributeFieldWriter::Write(const AttributeValue& v) {
+    LastError().clear();
+    const Where where{"writing", m_entityId, m_field};
+    if (!m_opened || m_opened->result == OpenResult::Failed) {
+        m_opened.reset();  // the drivers of a refused opening go before it is tried again
+        m_opened = std::make_unique<AttributeRun::Opened>();
+        CMOEntityStore* store = m_run.store().Get(where);
+        m_opened->result = store ? OpenInStore(*store, kAttributeWrite, m_opened->access, where) : OpenResult::Failed;
+    }
+    switch (m_opened->result) {
+        case OpenResult::Column: break;
+        case OpenResult::Missing: return false;
+        case OpenResult::Failed: NoteRefusedWrite(); return false;
+    }
+    VARIANT value;
+    VariantInit(&value);
+    value.vt = VT_UI1 | VT_BYREF;
+    value.pbVal = reinterpret_cast<BYTE*>(const_cast<char*>(v.text.GetString()));
+    CMOAttributeTable& table = m_opened->access.table;
+    table.SetFieldValue(m_opened->access.column, v.sub, 0, v.text.GetLength() + 1, &value);
+    if (!FAILED(table.GetLastResult())) return true;
+    LastError() = where.Text() + ": the host refused sub-index " + std::to_string(v.sub);
     NoteRefusedWrite();
     return false;
 }

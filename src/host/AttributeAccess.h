@@ -4,6 +4,7 @@
 // (access 0 to read, 1 to write), FindField; a field the entity lacks (-1)
 // ends the sequence there, and the drivers are released in reverse order.
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -43,6 +44,53 @@ CString ReadAttributeText(CMorvaObjects* map, LONG entityId, LONG field, LONG su
 // host refused the sequence or any value (the others are still written, and
 // AttributeAccessLastError names every refused sub-index).
 bool WriteAttributeValues(CMorvaObjects* map, LONG entityId, LONG field, AttributeValues values);
+
+// Records of many entities read and written in one run, as a command that
+// updates thousands of points does: the map control's entity store is asked
+// for once for the run rather than once per access. Each access gives what the
+// plain functions above give for the same arguments: the same texts, results,
+// error texts and refusal counts.
+class AttributeRun {
+public:
+    explicit AttributeRun(CMorvaObjects* map);
+    ~AttributeRun();
+    AttributeRun(const AttributeRun&) = delete;
+    AttributeRun& operator=(const AttributeRun&) = delete;
+
+    // ReadAttributeText. A text that fits a buffer of ordinary size is read
+    // with one GetFieldValue call (the host copies it when the size given
+    // holds it and answers the size either way); a longer one takes a second.
+    CString ReadText(LONG entityId, LONG field, LONG sub);
+
+    // Internal to the accesses of a run.
+    struct Store;
+    struct Opened;
+    Store& store() { return *m_store; }
+
+private:
+    std::unique_ptr<Store> m_store;
+};
+
+// Writes to one entity's field within a run that share one opening of the
+// field: each Write is WriteAttributeValues(map, entityId, field, {value}).
+// The field is opened at the first Write (an opening the host refused is
+// tried again by the next).
+class AttributeFieldWriter {
+public:
+    AttributeFieldWriter(AttributeRun& run, LONG entityId, LONG field);
+    ~AttributeFieldWriter();
+    AttributeFieldWriter(const AttributeFieldWriter&) = delete;
+    AttributeFieldWriter& operator=(const AttributeFieldWriter&) = delete;
+
+    bool Write(const AttributeValue& value);
+    LONG entityId() const { return m_entityId; }
+
+private:
+    AttributeRun& m_run;
+    LONG m_entityId;
+    LONG m_field;
+    std::unique_ptr<AttributeRun::Opened> m_opened;
+};
 
 // Why the last access failed (UTF-8); empty after a success or a missing field,
 // which is no error.

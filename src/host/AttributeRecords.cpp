@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/FixedDecimal.h"
 #include "platform/Gbk.h"
 
 namespace AttributeText {
@@ -39,6 +40,9 @@ namespace {
 // must never be shown as a result.
 AttributeValue Number(LONG sub, const char* format, double value) {
     if (!std::isfinite(value)) value = 0.0;
+    char buffer[64];
+    if (const int length = jdfixed::FormatFixed(buffer, sizeof buffer, format, value); length > 0)
+        return {sub, CString(buffer, length)};
     const int n = std::snprintf(nullptr, 0, format, value);
     if (n <= 0) return {sub, CString()};
     std::string text(static_cast<size_t>(n) + 1, '\0');
@@ -178,8 +182,10 @@ bool ShortCircuitPointRecord::Read(CMorvaObjects* map, LONG entityId) {
     return true;
 }
 
+AttributeValue ShortCircuitPointRecord::CurrentValue(double current) { return Number(1, "%0.2f", current); }
+
 bool ShortCircuitPointRecord::WriteCurrent(CMorvaObjects* map, LONG entityId, double current) {
-    return WriteAttributeValues(map, entityId, AttributeField::ShortCircuitPoint, {Number(1, "%0.2f", current)});
+    return WriteAttributeValues(map, entityId, AttributeField::ShortCircuitPoint, {CurrentValue(current)});
 }
 
 bool ShortCircuitPointRecord::WriteSupplyPath(CMorvaObjects* map, LONG entityId, const CString& path) {

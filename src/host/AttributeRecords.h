@@ -106,6 +106,7 @@ struct ShortCircuitPointRecord {
 
     bool Read(CMorvaObjects* map, LONG entityId);
     static bool WriteCurrent(CMorvaObjects* map, LONG entityId, double currentA);   // 1, "%0.2f"
+    static AttributeValue CurrentValue(double currentA);                           // what WriteCurrent writes
     static bool WriteSupplyPath(CMorvaObjects* map, LONG entityId, const CString& path);  // 11
 };
 

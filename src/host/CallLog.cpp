@@ -69,11 +69,11 @@ std::string CallLog::ToString() const {
     return text;
 }
 
-int CallLog::NextInstance(const std::string& object) {
+int CallLog::NextInstance(std::string_view object) {
     for (auto& [name, count] : m_instances) {
         if (name == object) return ++count;
     }
-    m_instances.emplace_back(object, 1);
+    m_instances.emplace_back(std::string(object), 1);
     return 1;
 }
 

@@ -46,6 +46,9 @@ public:
 
     bool recording() const { return m_capacity != kNothing; }
 
+    // A call a log that keeps nothing lets go without an entry being made for it.
+    void CountUnkept() { ++m_dropped; }
+
     void Append(CallEntry entry) {
         if (!recording()) {
             ++m_dropped;
@@ -87,7 +90,7 @@ public:
     std::string ToString() const;
 
     // Numbers host objects of one kind as they are created (1, 2, ...).
-    int NextInstance(const std::string& object);
+    int NextInstance(std::string_view object);
 
     static constexpr size_t npos = static_cast<size_t>(-1);
 

@@ -1,12 +1,28 @@
 #include "host/HostDispids.h"
 
+#include <cstdint>
+#include <unordered_map>
+
 namespace host {
 
+namespace {
+
+uint64_t Key(HostObjectKind object, DISPID dispid) {
+    return (static_cast<uint64_t>(object) << 32) | static_cast<uint32_t>(dispid);
+}
+
+}  // namespace
+
 const HostOperation* FindOperation(HostObjectKind object, DISPID dispid) {
-    for (const HostOperation& op : kHostOperations) {
-        if (op.object == object && op.dispid == dispid) return &op;
-    }
-    return nullptr;
+    // Every call a host object answers starts here: the table's first entry
+    // for the pair, looked up by a key rather than by walking the table.
+    static const std::unordered_map<uint64_t, const HostOperation*> byKey = [] {
+        std::unordered_map<uint64_t, const HostOperation*> map;
+        for (const HostOperation& op : kHostOperations) map.emplace(Key(op.object, op.dispid), &op);
+        return map;
+    }();
+    const auto found = byKey.find(Key(object, dispid));
+    return found == byKey.end() ? nullptr : found->second;
 }
 
 bool FlagsMatch(OperationKind kind, WORD flags) {

@@ -186,16 +186,17 @@ std::string HostObject::Describe() const { return std::string(ObjectKindName(m_k
 HRESULT HostObject::Invoke(DISPID dispid, WORD flags, VARIANT* args, UINT argCount, VARIANT* result) {
     const std::shared_ptr<HostContext> context = m_context.lock();
     CallEntry entry;
-    entry.object = ObjectKindName(m_kind);
-    entry.instance = m_instance;
     const HostOperation* op = FindOperation(m_kind, dispid);
-    entry.operation = op ? op->name : "dispid " + std::to_string(dispid);
     entry.recorded = context && context->log->recording();
-    if (args) {
-        if (entry.recorded) {
+    // A log that keeps nothing gets no texts: names, arguments and the notes
+    // of calls that succeed are built only for a log that keeps them (a
+    // refusal's note is always built: it becomes the error text).
+    if (entry.recorded) {
+        entry.object = ObjectKindName(m_kind);
+        entry.instance = m_instance;
+        entry.operation = op ? op->name : "dispid " + std::to_string(dispid);
+        if (args) {
             for (UINT i = 0; i < argCount; ++i) entry.args.push_back(LogVariant(args[i]));
-        } else {
-            entry.args.resize(argCount);  // the operations still fill in the texts they own by position
         }
     }
 
@@ -228,7 +229,8 @@ HRESULT HostObject::Invoke(DISPID dispid, WORD flags, VARIANT* args, UINT argCou
     entry.hr = hr;
     if (FAILED(hr)) {
         VariantClear(&answer);
-        SetAutomationErrorInfo(Describe() + "." + entry.operation + ": " + entry.note);
+        SetAutomationErrorInfo(Describe() + "." + (op ? std::string(op->name) : "dispid " + std::to_string(dispid)) +
+                               ": " + entry.note);
     } else if (entry.recorded && entry.result.empty() && answer.vt != VT_EMPTY) {
         entry.result = LogVariant(answer);
     }
@@ -237,7 +239,13 @@ HRESULT HostObject::Invoke(DISPID dispid, WORD flags, VARIANT* args, UINT argCou
     } else {
         VariantClear(&answer);
     }
-    if (context) context->log->Append(std::move(entry));
+    if (context) {
+        if (entry.recorded) {
+            context->log->Append(std::move(entry));
+        } else {
+            context->log->CountUnkept();
+        }
+    }
     return hr;
 }
 
@@ -285,7 +293,7 @@ HRESULT HostIntArray::Run(const HostOperation& op, ArgReader& args, VARIANT& res
             const LONG index = args.Long(0, "index");
             if (!args.ok()) return Refuse(entry, DISP_E_TYPEMISMATCH, args.error());
             if (!checkIndex(index)) return DISP_E_BADINDEX;
-            entry.note = "removed " + std::to_string(m_values[static_cast<size_t>(index)]);
+            if (entry.recorded) entry.note = "removed " + std::to_string(m_values[static_cast<size_t>(index)]);
             m_values.erase(m_values.begin() + index);
             return S_OK;
         }
@@ -339,7 +347,7 @@ protected:
                     ++added;
                 }
                 if (entry.recorded) entry.args[0] += " " + JoinIds(array->values());
-                if (!unknown.empty()) entry.note = "not in the map, not selected: " + JoinIds(unknown);
+                if (entry.recorded && !unknown.empty()) entry.note = "not in the map, not selected: " + JoinIds(unknown);
                 SetLong(result, added);
                 return S_OK;
             }
@@ -369,8 +377,9 @@ protected:
                 return S_OK;
             }
             case Id(kManager, "EndCommand"):
-                entry.note = "ended command (" + std::to_string(state.current.id) + ", " +
-                             std::to_string(state.current.step) + ")";
+                if (entry.recorded)
+                    entry.note = "ended command (" + std::to_string(state.current.id) + ", " +
+                                 std::to_string(state.current.step) + ")";
                 state.current = CommandPair{};
                 state.commandHistory.push_back(state.current);
                 ++state.endCommandCount;
@@ -445,7 +454,7 @@ protected:
             case Id(kTable, "FindField"): {
                 const LONG field = args.Long(0, "field number");
                 if (!args.ok()) return Refuse(entry, DISP_E_TYPEMISMATCH, args.error());
-                if (!object) entry.note = "entity " + std::to_string(m_entityId) + " is not in the map";
+                if (!object && entry.recorded) entry.note = "entity " + std::to_string(m_entityId) + " is not in the map";
                 SetLong(result, object ? ColumnOf(*object, field) : -1);
                 return S_OK;
             }
@@ -474,7 +483,7 @@ private:
             hr = Refuse(entry, DISP_E_BADINDEX, "sub-index " + std::to_string(subIndex) + " is negative");
             return nullptr;
         }
-        entry.note = "field " + std::to_string(field);
+        if (entry.recorded) entry.note = "field " + std::to_string(field);
         return row;
     }
 
@@ -485,7 +494,7 @@ private:
         const LONG size = args.Long(3, "buffer size");
         BYTE* buffer = args.Bytes(4, "value");
         if (!args.ok()) return Refuse(entry, DISP_E_TYPEMISMATCH, args.error());
-        entry.args[4] = buffer ? "buffer" : "no buffer";
+        if (entry.recorded) entry.args[4] = buffer ? "buffer" : "no buffer";
         HRESULT hr = S_OK;
         const AttributeRow* row = Locate(object, column, subIndex, entry, hr);
         if (!row) return hr;
@@ -499,7 +508,7 @@ private:
             std::memcpy(buffer, text.GetString(), static_cast<size_t>(needed));
             if (entry.recorded)
                 entry.note += ", copied " + LogText(text.GetString(), static_cast<size_t>(text.GetLength()));
-        } else {
+        } else if (entry.recorded) {
             entry.note += ", size only";
         }
         SetLong(result, needed);
@@ -556,7 +565,7 @@ protected:
         if (access != 0 && access != 1)
             return Refuse(entry, E_INVALIDARG, "access " + std::to_string(access) + ": 0 reads, 1 writes");
         SetObject(result, new HostAttributeTable(SharedContext(), m_entityId, access));
-        entry.note = "entity " + std::to_string(m_entityId);
+        if (entry.recorded) entry.note = "entity " + std::to_string(m_entityId);
         return S_OK;
     }
 
@@ -575,8 +584,10 @@ protected:
         constexpr auto kStore = HostObjectKind::EntityStore;
         const LONG id = args.Long(0, "entity id");
         if (!args.ok()) return Refuse(entry, DISP_E_TYPEMISMATCH, args.error());
-        const MapObject* object = context->document->FindByEntity(id);
-        if (!object) entry.note = "entity " + std::to_string(id) + " is not in the map";
+        // GetEntity looks the entity up only for the log's note.
+        const bool lookUp = entry.recorded || op.dispid != Id(kStore, "GetEntity");
+        const MapObject* object = lookUp ? context->document->FindByEntity(id) : nullptr;
+        if (!object && entry.recorded) entry.note = "entity " + std::to_string(id) + " is not in the map";
         switch (op.dispid) {
             case Id(kStore, "GetEntity"):
                 // An entity the map lacks still gets an object: its table has no
@@ -648,7 +659,7 @@ protected:
                 double* clientX = args.DoubleRef(2, "client x");
                 double* clientY = args.DoubleRef(3, "client y");
                 if (!args.ok()) return Refuse(entry, DISP_E_TYPEMISMATCH, args.error());
-                entry.args[2] = entry.args[3] = "out";
+                if (entry.recorded) entry.args[2] = entry.args[3] = "out";
                 if (!clientX || !clientY) return Refuse(entry, E_POINTER, "nowhere to put the client coordinates");
                 const MapView& view = document.view();
                 *clientX = (x - view.originX) * view.scale;
@@ -660,7 +671,7 @@ protected:
                 LONG* id = args.LongRef(0, "command id");
                 LONG* step = args.LongRef(1, "step");
                 if (!args.ok()) return Refuse(entry, DISP_E_TYPEMISMATCH, args.error());
-                entry.args[0] = entry.args[1] = "out";
+                if (entry.recorded) entry.args[0] = entry.args[1] = "out";
                 if (!id || !step) return Refuse(entry, E_POINTER, "nowhere to put the command pair");
                 *id = state.current.id;
                 *step = state.current.step;
@@ -719,7 +730,7 @@ protected:
                 const LONG id = args.Long(0, "entity id");
                 if (!args.ok()) return Refuse(entry, DISP_E_TYPEMISMATCH, args.error());
                 const MapObject* object = document.FindByEntity(id);
-                if (!object) entry.note = "entity " + std::to_string(id) + " is not in the map";
+                if (!object && entry.recorded) entry.note = "entity " + std::to_string(id) + " is not in the map";
                 SetLong(result, object ? object->handle : 0);
                 return S_OK;
             }

@@ -618,24 +618,9 @@ bool CJDSetTransformerDlg::CheckName() {
 void CJDSetTransformerDlg::UpdateShortCircuitPoints(const CString& transformerName, const CString& modelPrefix,
                                                     double secondaryVoltageV, double resistanceOhm,
                                                     double reactanceOhm) {
-    CKernelObjectArray points;
-    CEntityIdArray pointIds;
-    FindShortCircuitPoints(m_pMapControl, 1, CString(), m_strNameAtOpen, CString(), &m_objectList, &m_idList, &points,
-                           &pointIds);
-    const CString voltage = CString::Formatted("%.0f", secondaryVoltageV);
     const SupplyTransformer transformer{transformerName, modelPrefix, m_dCapacity, resistanceOhm, reactanceOhm};
-    const CUnchangedLinesScope linesStay;  // the loop writes records and labels only
-    for (int i = 0; i < points.GetSize() && i < pointIds.GetSize(); ++i) {
-        const LONG point = points[i];
-        const LONG pointId = pointIds[i];
-        const auto update = RewriteSupplyPath(ReadPointPath(m_pMapControl, pointId), transformer);
-        if (!update) continue;
-        // The routine does not read the point's name (it finds the point by
-        // its handle), so none is fetched for it.
-        RecalcShortCircuitPoint(m_pMapControl, point, pointId, CString(), voltage, update->kind, update->prefix,
-                                update->capacityText, update->fieldText, update->sumROhm, update->sumXOhm);
-        WritePointPath(m_pMapControl, pointId, update->newPath);
-    }
+    UpdateShortCircuitPointsOf(m_pMapControl, m_strNameAtOpen, &m_objectList, &m_idList, transformer,
+                               secondaryVoltageV);
 }
 
 LONG CJDSetTransformerDlg::LookUpColour(KernelObjectRecord& record, bool setBit) {

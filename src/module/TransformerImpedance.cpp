@@ -1,17 +1,53 @@
 #include "module/TransformerImpedance.h"
 
+#include <bit>
+#include <cctype>
+#include <cstdint>
 #include <cmath>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "equipment/MapRoutines.h"
+#include "host/AttributeAccess.h"
+#include "host/AttributeRecords.h"
 #include "equipment/PathFields.h"
 #include "host/Kernel.h"
+#include "module/TransformerRecords.h"
 #include "platform/Gbk.h"
 
 namespace {
 
 CString Fixed(const char* format, double value) { return jdpath::FormatNumber(format, value); }
+
+constexpr LONG kSupplyPathSub = 11;  // of field 161
+
+// Fixed("%.4f", value) of the transformer's R_T (slot 0) or X_T (slot 1),
+// formatted again only when the value differs from the last one: a loop over
+// a transformer's points formats the same two values for every point.
+const CString& FixedOfTransformer(int slot, double value) {
+    struct Formatted {
+        uint64_t bits = 0;
+        bool valid = false;
+        CString text;
+    };
+    thread_local Formatted last[2];
+    Formatted& f = last[slot];
+    const uint64_t bits = std::bit_cast<uint64_t>(value);
+    if (!f.valid || f.bits != bits) {
+        f.text = Fixed("%.4f", value);
+        f.bits = bits;
+        f.valid = true;
+    }
+    return f.text;
+}
+
+// ParseDouble of a field, read where it lies.
+double ParseNumber(std::string_view text) {
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
+    double value = 0.0;
+    return ParseDecimalText(text, value) ? value : 0.0;
+}
 
 }  // namespace
 
@@ -33,70 +69,100 @@ std::optional<PointPathUpdate> RewriteSupplyPath(const CString& path, const Supp
 
     // The path is split once; every field below is what ExtractFields would
     // give for it (a missing field is empty, a range stops at the last field).
-    std::vector<std::string_view> fields;
-    std::vector<std::string_view> parts;
+    // The fields are read where they lie: OK rewrites the paths of every point
+    // a transformer feeds, tens of thousands at a mine's scale.
+    thread_local std::vector<std::string_view> fields;
+    thread_local std::vector<std::string_view> parts;
     jdpath::Split(path.view(), ';', fields);
 
     if (kind == "0") {
         jdpath::Split(jdpath::Field(fields, 2), ',', parts);
-        const CString oldPrefix(std::string(jdpath::Field(parts, 1)));
+        const std::string_view oldPrefix = jdpath::Field(parts, 1);
         const std::string_view oldCapacity = jdpath::Field(parts, 2);
-        if (!(std::fabs(ParseDouble(CString(std::string(oldCapacity))) - t.capacityKVA) > kZeroTolerance) &&
-            oldPrefix == t.modelPrefix) {
+        if (!(std::fabs(ParseNumber(oldCapacity) - t.capacityKVA) > kZeroTolerance) &&
+            oldPrefix == t.modelPrefix.view()) {
             return std::nullopt;
         }
-        const CString capacity = Fixed("%.0f", t.capacityKVA);
+        PointPathUpdate update;
+        update.kind = 0;
+        update.capacityText = Fixed("%.0f", t.capacityKVA);
         const std::string_view tail = jdpath::Field(fields, 3);
-        std::string newPath = jdpath::Join(fields, 0, 2, ';');
+        std::string newPath;
+        newPath.reserve(path.view().size() + t.name.view().size() + t.modelPrefix.view().size() + 16);
+        jdpath::AppendJoined(newPath, fields, 0, 2, ';');
         newPath += ';';
-        newPath += t.name.str();
+        newPath += t.name.view();
         newPath += ',';
-        newPath += t.modelPrefix.str();
+        newPath += t.modelPrefix.view();
         newPath += ',';
-        newPath += capacity.str();
+        newPath += update.capacityText.view();
         newPath += ';';
         newPath += tail;
         newPath += ';';
-        PointPathUpdate update;
-        update.kind = 0;
         update.newPath = CString(std::move(newPath));
         update.prefix = t.modelPrefix;
-        update.capacityText = capacity;
-        update.fieldText = CString(std::string(tail));
+        update.fieldText = CString(tail);
         return update;
     }
 
     if (kind == "1") {
         jdpath::Split(jdpath::Field(fields, 3), ',', parts);
-        const CString oldR(std::string(jdpath::Field(parts, 1)));
-        const CString oldX(std::string(jdpath::Field(parts, 2)));
-        const CString newR = Fixed("%.4f", t.resistanceOhm);
-        const CString newX = Fixed("%.4f", t.reactanceOhm);
-        if (newR == oldR && newX == oldX) return std::nullopt;
-        const CString sumR(std::string(jdpath::Field(fields, 4)));
-        const CString sumX(std::string(jdpath::Field(fields, 5)));
+        const std::string_view oldR = jdpath::Field(parts, 1);
+        const std::string_view oldX = jdpath::Field(parts, 2);
+        const CString& newR = FixedOfTransformer(0, t.resistanceOhm);
+        const CString& newX = FixedOfTransformer(1, t.reactanceOhm);
+        if (newR.view() == oldR && newX.view() == oldX) return std::nullopt;
         PointPathUpdate update;
         update.kind = 1;
         // The sums take the unrounded R_T and X_T: the path keeps the loop totals exact to what it stores.
-        update.sumROhm = ParseDouble(sumR) - ParseDouble(oldR) + t.resistanceOhm;
-        update.sumXOhm = ParseDouble(sumX) - ParseDouble(oldX) + t.reactanceOhm;
-        std::string newPath = jdpath::Join(fields, 0, 3, ';');
+        update.sumROhm = ParseNumber(jdpath::Field(fields, 4)) - ParseNumber(oldR) + t.resistanceOhm;
+        update.sumXOhm = ParseNumber(jdpath::Field(fields, 5)) - ParseNumber(oldX) + t.reactanceOhm;
+        const CString sumR = Fixed("%.4f", update.sumROhm);
+        const CString sumX = Fixed("%.4f", update.sumXOhm);
+        std::string newPath;
+        newPath.reserve(path.view().size() + t.name.view().size() + 48);
+        jdpath::AppendJoined(newPath, fields, 0, 3, ';');
         newPath += ';';
-        newPath += t.name.str();
+        newPath += t.name.view();
         newPath += ',';
-        newPath += newR.str();
+        newPath += newR.view();
         newPath += ',';
-        newPath += newX.str();
+        newPath += newX.view();
         newPath += ';';
-        newPath += Fixed("%.4f", update.sumROhm).str();
+        newPath += sumR.view();
         newPath += ';';
-        newPath += Fixed("%.4f", update.sumXOhm).str();
+        newPath += sumX.view();
         newPath += ';';
         update.newPath = CString(std::move(newPath));
         update.fieldText = "0";
         return update;
     }
     return std::nullopt;
+}
+
+int UpdateShortCircuitPointsOf(CMorvaObjects* map, const CString& nameAtOpen, CKernelObjectArray* objects,
+                               CEntityIdArray* ids, const SupplyTransformer& transformer, double secondaryVoltageV) {
+    CKernelObjectArray points;
+    CEntityIdArray pointIds;
+    FindShortCircuitPoints(map, 1, CString(), nameAtOpen, CString(), objects, ids, &points, &pointIds);
+    const CString voltage = Fixed("%.0f", secondaryVoltageV);
+    const CUnchangedLinesScope linesStay;  // the loop writes records and labels only
+    // Per point: its path read (ReadPointPath), and when it changed the point
+    // recomputed (RecalcShortCircuitPoint, which does not read the point's
+    // name: it finds the point by its handle) and the new path written
+    // (WritePointPath), all within one run of the map's records.
+    AttributeRun records(map);
+    for (int i = 0; i < points.GetSize() && i < pointIds.GetSize(); ++i) {
+        const LONG point = points[i];
+        const LONG pointId = pointIds[i];
+        const auto update = RewriteSupplyPath(
+            records.ReadText(pointId, AttributeField::ShortCircuitPoint, kSupplyPathSub), transformer);
+        if (!update) continue;
+        RecalcShortCircuitPointAndPath(records, map, point, pointId, voltage, update->kind, update->prefix,
+                                       update->capacityText, update->fieldText, update->sumROhm, update->sumXOhm,
+                                       update->newPath);
+    }
+    return points.GetSize();
 }
 
 CString FormatVoltageLossReport(const CString& totalV, const CString& percent, const CString& transformerV,

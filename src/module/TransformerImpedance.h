@@ -6,8 +6,11 @@
 #include <optional>
 
 #include "module/ModuleResources.h"
+#include "platform/Arrays.h"
 #include "platform/CString.h"
 #include "platform/Types.h"
+
+class CMorvaObjects;
 
 // R_T and X_T, Ω.
 struct TransformerImpedance {
@@ -59,6 +62,15 @@ struct SupplyTransformer {
 // nullopt when the path is left alone: empty, without ";", of another kind,
 // or carrying the same transformer data (a changed name alone rewrites nothing).
 JDMODULE_API std::optional<PointPathUpdate> RewriteSupplyPath(const CString& path, const SupplyTransformer& t);
+
+// OK's update of the short-circuit points the transformer feeds: the points
+// whose paths name it by the name it had when the dialog opened (found among
+// the dialog's object lists), each path read, rewritten with RewriteSupplyPath
+// and, when it changed, the point recomputed with the secondary voltage
+// ("%.0f") and the new path written. Returns the number of points found.
+JDMODULE_API int UpdateShortCircuitPointsOf(CMorvaObjects* map, const CString& nameAtOpen,
+                                            CKernelObjectArray* objects, CEntityIdArray* ids,
+                                            const SupplyTransformer& transformer, double secondaryVoltageV);
 
 // The message of the voltage-loss button (GBK), texts shown as stored:
 // total, percentage, and the losses in the transformer, trunk and branch cables.

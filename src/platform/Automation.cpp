@@ -528,7 +528,7 @@ HRESULT COleDispatchDriver::InvokeVariants(DISPID dispid, WORD flags, VARIANT* a
         RecordFailure({dispid, flags, E_POINTER, "(no object)", "the driver has no object attached"});
         return E_POINTER;
     }
-    TakeAutomationErrorInfo();  // stale text from an earlier call must not be blamed on this one
+    t_errorInfo.clear();  // stale text from an earlier call must not be blamed on this one
     const HRESULT hr = m_lpDispatch->Invoke(dispid, flags, args, argCount, result);
     m_lastResult = hr;
     if (FAILED(hr)) {
