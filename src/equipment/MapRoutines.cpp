@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "equipment/MapAccess.h"
+#include "host/KernelRecords.h"
 #include "host/MapDocument.h"
 
 int CollectMapObjects(CMorvaObjects* /*pMap*/, CKernelObjectArray* pObjects, CEntityIdArray* pIds) {
@@ -57,7 +58,19 @@ BOOL IsObjectNameFree(CMorvaObjects* /*pMap*/, LONG* phObject, CKernelObjectArra
     if (!name || !*name) return TRUE;
     const LONG self = phObject ? *phObject : 0;
     const CString wanted(name);
-    auto takenBy = [&](LONG handle) { return handle != self && handle != 0 && jdmap::NameOf(handle) == wanted; };
+    // The kernel's record carries the document's name unchanged whenever it
+    // fits the record (every name a map can hold does), so it is compared in
+    // place: a whole mine's objects are checked for each name typed.
+    auto takenBy = [&](LONG handle) {
+        if (handle == self || handle == 0) return false;
+        const host::MapObject* object = jdmap::ObjectOfHandle(handle);
+        if (!object) return false;  // the kernel knows no name for it either
+        const std::string_view stored = object->name.view();
+        if (stored.size() < sizeof(KernelObjectRecord::name) && stored.find('\0') == std::string_view::npos) {
+            return stored == wanted.view();
+        }
+        return jdmap::NameOf(handle) == wanted;
+    };
     if (pObjects && !pObjects->IsEmpty()) {
         for (LONG handle : *pObjects) {
             if (takenBy(handle)) return FALSE;
