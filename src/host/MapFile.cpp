@@ -2090,7 +2090,10 @@ private:
         if (!object.notes.empty()) {
             m_out.Lit(",\n      \"notes\": {\n");
             bool firstNote = true;
-            for (const auto& [key, text] : object.notes) {
+            for (const auto& note : object.notes) {
+                // Named, not bound: a lambda below captures the key.
+                const std::string& key = note.first;
+                const CString& text = note.second;
                 if (!IsValidUtf8(key)) m_problems.push_back({Child(at, "notes"), "a note key is not UTF-8 text"});
                 if (!firstNote) m_out.Lit(",\n");
                 firstNote = false;
