@@ -295,6 +295,24 @@ TEST_F(KernelTest, LabelTextIsCutToTheByteLimitWithoutSplittingACharacter) {
     EXPECT_EQ(Object(kTransformer).labels[1].text, text.Left(254));
 }
 
+TEST_F(KernelTest, ALabelTextThatIsNotGbkIsRefusedAndTheLabelKept) {
+    const auto before = Object(kTransformer).labels;
+    // A byte that starts no character, a lead byte with nothing after it, a
+    // pair GBK leaves empty: each refused with where and why, nothing changed.
+    for (const char* bad : {"\xFF" "abc", "abc\xB1", "\xA2\xA0"}) {
+        std::string text = bad;
+        EXPECT_FALSE(QueryObject(kTransformer, KernelQuery::SetLabelText, text.data(), 0)) << text;
+        EXPECT_NE(std::string(KernelLastError()).find("the label text is not valid GBK"), std::string::npos) << text;
+    }
+    EXPECT_EQ(Object(kTransformer).labels, before);
+    EXPECT_FALSE(doc.modified());
+    // A pair that would end past the limit is cut off whole, and what is left is GBK.
+    std::string text(254, 'a');
+    text += "\xB1\xE4";
+    ASSERT_TRUE(QueryObject(kTransformer, KernelQuery::SetLabelText, text.data(), 0));
+    EXPECT_EQ(Object(kTransformer).labels[0].text, CString(std::string(254, 'a')));
+}
+
 TEST_F(KernelTest, LinePropertyOnlyForLines) {
     LONG property = -1;
     ASSERT_TRUE(QueryObject(kFeedLine, KernelQuery::LineProperty, &property, 0));
