@@ -146,6 +146,8 @@ LONG KernelCurrentMap() {
     return maps.empty() ? 0 : maps.back().first;
 }
 
+host::MapDocument* KernelCurrentDocument() { return CurrentDocument(); }
+
 const char* KernelLastError() { return State().lastError.c_str(); }
 
 // ---- zkkernel ---------------------------------------------------------------

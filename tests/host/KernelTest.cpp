@@ -123,6 +123,7 @@ TEST_F(KernelTest, WithoutAttachedMapEveryRoutineRefusesAndWritesNothing) {
     EXPECT_EQ(rect.x1, 0.0);
     EXPECT_STRNE(KernelLastError(), "");
     EXPECT_EQ(KernelMap(mapHandle), nullptr);
+    EXPECT_EQ(KernelCurrentDocument(), nullptr);
     EXPECT_FALSE(doc.modified());
 }
 
@@ -148,6 +149,7 @@ TEST_F(KernelTest, ObjectHandlesReferToTheMostRecentlyAttachedMap) {
     EXPECT_NE(otherHandle, mapHandle);
     EXPECT_EQ(KernelMap(otherHandle), &other);
     EXPECT_EQ(KernelCurrentMap(), otherHandle);
+    EXPECT_EQ(KernelCurrentDocument(), &other);
     KernelObjectRecord record;
     ASSERT_TRUE(GetObjectInfo(kTransformer, &record));
     EXPECT_STREQ(record.name, "OTHER");
@@ -155,6 +157,7 @@ TEST_F(KernelTest, ObjectHandlesReferToTheMostRecentlyAttachedMap) {
 
     KernelDetachMap(otherHandle);
     EXPECT_EQ(KernelCurrentMap(), mapHandle);
+    EXPECT_EQ(KernelCurrentDocument(), &doc);
     ASSERT_TRUE(GetObjectInfo(kMotor, &record));
     EXPECT_STREQ(record.name, "M1");
 }
