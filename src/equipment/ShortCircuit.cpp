@@ -341,8 +341,15 @@ int FindShortCircuitPoints(CMorvaObjects* pMap, int /*nMode*/, CString /*strRese
     // first time this loop meets the handle: only the points are remembered.
     const int withIds = std::min(pObjects->GetSize(), pIds ? pIds->GetSize() : 0);
     const std::string_view wanted = strTransformer.view();
-    for (int i = 0; i < pObjects->GetSize(); ++i) {
-        const LONG handle = pObjects->GetAt(i);
+    const std::vector<LONG>& handles = pObjects->items();
+    // A handle met again takes the id of its first place: that place came
+    // first in the lists too (and when it lay beyond the ids, so does every
+    // later one, which the map answers alike). A handle's object is the first
+    // with it, so its place in the document stands for the handle.
+    const host::MapObject* const first = document->objects().data();
+    std::vector<int> firstFound;
+    for (int i = 0; i < static_cast<int>(handles.size()); ++i) {
+        const LONG handle = handles[static_cast<size_t>(i)];
         const host::MapObject* point = document->FindByHandle(handle);
         if (!point) continue;
         // jdmap::KindIs, decided in place for all but a kind that starts with
@@ -351,19 +358,14 @@ int FindShortCircuitPoints(CMorvaObjects* pMap, int /*nMode*/, CString /*strRese
         if (kind.size() < pointKindText.size() || kind.substr(0, pointKindText.size()) != pointKindText) continue;
         if (kind.size() != pointKindText.size() && !jdmap::KindIs(handle, pointKind)) continue;
         if (TransformerOfPath(StoredText(*point, AttributeField::ShortCircuitPoint, 11)) != wanted) continue;
+        if (firstFound.empty()) firstFound.assign(document->objects().size(), -1);
+        int& earlier = firstFound[static_cast<size_t>(point - first)];
+        const LONG id = earlier >= 0     ? pPointIds->GetAt(earlier)
+                        : i < withIds    ? pIds->GetAt(i)
+                                         : GetObjectEntity(pMap, handle, nullptr, nullptr);
+        if (earlier < 0) earlier = pPoints->GetSize();
         pPoints->Add(handle);
-        pPointIds->Add(i < withIds ? pIds->GetAt(i) : GetObjectEntity(pMap, handle, nullptr, nullptr));
-    }
-    // A handle met again takes the id of its first place: that place came
-    // first in the lists too (and when it lay beyond the ids, so does every
-    // later one, which the map answers alike).
-    std::vector<std::pair<LONG, int>> byHandle;
-    byHandle.reserve(static_cast<size_t>(pPoints->GetSize()));
-    for (int k = 0; k < pPoints->GetSize(); ++k) byHandle.emplace_back(pPoints->GetAt(k), k);
-    std::sort(byHandle.begin(), byHandle.end());
-    for (size_t k = 1; k < byHandle.size(); ++k) {
-        if (byHandle[k].first != byHandle[k - 1].first) continue;
-        pPointIds->SetAt(byHandle[k].second, pPointIds->GetAt(byHandle[k - 1].second));
+        pPointIds->Add(id);
     }
     return pPoints->GetSize();
 }
