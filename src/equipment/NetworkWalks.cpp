@@ -41,8 +41,15 @@ bool IsMotor(LONG object) {
 
 bool ObjectKindIs(const host::MapObject* object, LONG handle, const CString& gbkKind) {
     if (!object) return gbkKind.IsEmpty();
-    const std::string& kind = object->kind.str();
-    if (kind.size() < 31 && kind.find('\0') == std::string::npos) return kind == gbkKind.str();
+    // The kernel answers the kind cut to 31 bytes at a character boundary and
+    // up to its first NUL, so its answer begins the kind: a kind that does
+    // not begin with the one asked is another. A kind of that very length
+    // it answers whole when it is short and holds no NUL; any other case
+    // (rare) is left to the kernel's answer.
+    const std::string_view kind = object->kind.view();
+    const std::string_view wanted = gbkKind.view();
+    if (kind.size() < wanted.size() || kind.compare(0, wanted.size(), wanted) != 0) return false;
+    if (kind.size() == wanted.size() && kind.size() < 31 && kind.find('\0') == std::string_view::npos) return true;
     return jdmap::KindIs(handle, gbkKind);
 }
 

@@ -530,6 +530,16 @@ TEST(IndexedLookups, KindsAndLineEndsReadInPlaceEqualTheKernelsAnswers) {
             objects[1].kind = FromUtf8("x短路点短路点短路点短路点短路点短路点");
             objects[2].kind = CString(std::string("\xB6\xCC\xC2\xB7\xB5\xE3", 6) + std::string(1, '\0') + "tail");
         }
+        // The same for the transformers' kinds, which the supply walks and
+        // the feeder sum decide in place.
+        if (objects.size() > 7) {
+            const CString mobile = FromUtf8(host::KindName::MobileSubstation);
+            objects[3].kind = CString(mobile.str() + std::string(1, '\0') + "x");
+            objects[4].kind = CString(mobile.str() + std::string(31, 'k'));
+            objects[5].kind = mobile + "k";
+            objects[6].kind = CString(FromUtf8(host::KindName::MineTransformer).str() + std::string(1, '\0'));
+            objects[7].kind = CString(std::string(31, 'k'));
+        }
         map.Reindex();
         KernelMapScope attached(map);
         std::vector<LONG> asked{0, 987654};
@@ -541,6 +551,16 @@ TEST(IndexedLookups, KindsAndLineEndsReadInPlaceEqualTheKernelsAnswers) {
             ASSERT_EQ(jdmap::KindIs(handle, KernelKind(handle)), true) << "seed " << seed << " handle " << handle;
             ASSERT_EQ(jdmap::KindIs(handle, CString()), KernelKind(handle).IsEmpty());
             ASSERT_EQ(jdmap::IsTransformerObject(handle), KernelIsTransformer(handle));
+            ASSERT_EQ(IsTransformer(handle) != FALSE, KernelIsTransformer(handle)) << "seed " << seed;
+            for (const char* kind : kinds) {
+                ASSERT_EQ(jdwalk::ObjectKindIs(map.FindByHandle(handle), handle, FromUtf8(kind)),
+                          KernelKind(handle) == FromUtf8(kind))
+                    << "seed " << seed << " handle " << handle;
+            }
+            const CString own = KernelKind(handle);
+            ASSERT_TRUE(jdwalk::ObjectKindIs(map.FindByHandle(handle), handle, own)) << "seed " << seed;
+            ASSERT_EQ(jdwalk::ObjectKindIs(map.FindByHandle(handle), handle, CString(std::string(31, 'k'))),
+                      own == CString(std::string(31, 'k')));
             ASSERT_EQ(jdmap::LineStartObject(handle), KernelLineStart(handle)) << "seed " << seed;
             ASSERT_EQ(jdmap::LineEndObject(handle), KernelLineEnd(handle)) << "seed " << seed;
         }
