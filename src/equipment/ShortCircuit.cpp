@@ -37,32 +37,11 @@ std::string_view TransformerOfPath(std::string_view path) {
     const size_t wanted = path[0] == '0' ? 2 : 3;
     const char* const text = path.data();
     const size_t n = path.size();
-    // Whether the byte at `at` begins a character, `from` (< at) being known
-    // to begin one: the bytes just before it that can lead a character pair
-    // up from the last byte that cannot (which ends a character), so `at`
-    // begins one when they are even in number. A lead byte as the text's
-    // last byte stands alone, but nothing is asked after it.
-    const auto startsCharacter = [text](size_t from, size_t at) {
-        size_t leads = 0;
-        while (at - leads > from) {
-            const auto byte = static_cast<unsigned char>(text[at - leads - 1]);
-            if (byte < 0x81 || byte > 0xFE) break;
-            ++leads;
-        }
-        return leads % 2 == 0;
-    };
-    // Skips to the start of the wanted field: separators are found by a
-    // byte search and kept only where they begin a character.
+    // Skips to the start of the wanted field, separators kept only where they begin a character.
     size_t start = 2;
     for (size_t field = 1; field < wanted; ++field) {
-        size_t at = start;
-        for (;;) {
-            const void* found = at < n ? std::memchr(text + at, ';', n - at) : nullptr;
-            if (!found) return {};
-            at = static_cast<size_t>(static_cast<const char*>(found) - text);
-            if (startsCharacter(start, at)) break;
-            ++at;
-        }
+        const size_t at = jdpath::NextSeparator(path, start, ';');
+        if (at >= n) return {};
         start = at + 1;
     }
     if (start >= n) return {};
