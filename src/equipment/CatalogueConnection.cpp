@@ -2,6 +2,9 @@
 
 #include <sqlite3.h>
 
+#include <charconv>
+#include <cmath>
+
 namespace jdsql {
 
 std::string UnpackSqlState(int code) {
@@ -117,6 +120,90 @@ std::int64_t Statement::ColumnInt64(int column) const { return m_impl->ColumnInt
 double Statement::ColumnDouble(int column) const { return m_impl->ColumnDouble(column); }
 std::string Statement::ColumnText(int column) const { return m_impl->ColumnText(column); }
 std::string_view Statement::ColumnTextView(int column) const { return m_impl->ColumnTextView(column); }
+
+// ---------------------------------------------------------------- CopyStream
+
+namespace {
+// Pieces of about this size go to the server while the next is written, so
+// that it parses one while we format another.
+constexpr size_t kCopyPiece = 256 * 1024;
+}  // namespace
+
+CopyStream::CopyStream(Connection& connection, const std::string& table, const std::vector<std::string>& columns)
+    : m_impl(connection.impl()) {
+    std::string sql = "COPY " + table + " (";
+    for (size_t c = 0; c < columns.size(); ++c) sql += (c ? ", " : "") + columns[c];
+    sql += ") FROM STDIN";
+    m_impl.CopyBegin(sql);
+    m_open = true;
+    m_buffer.reserve(kCopyPiece + 4096);
+}
+
+CopyStream::~CopyStream() {
+    if (m_open) m_impl.CopyAbort();
+}
+
+void CopyStream::Separate() {
+    if (m_field++) m_buffer += '\t';
+}
+
+void CopyStream::Null() {
+    Separate();
+    m_buffer += "\\N";
+}
+
+void CopyStream::Integer(std::int64_t value) {
+    Separate();
+    char text[24];
+    const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+    m_buffer.append(text, static_cast<size_t>(end - text));
+}
+
+void CopyStream::Real(double value) {
+    Separate();
+    if (!std::isfinite(value)) {
+        m_buffer += std::isnan(value) ? "NaN" : value < 0 ? "-Infinity" : "Infinity";
+        return;
+    }
+    // The shortest text that reads back exactly; the server reads it correctly rounded.
+    char text[40];
+    const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+    m_buffer.append(text, static_cast<size_t>(end - text));
+}
+
+void CopyStream::Text(std::string_view utf8) {
+    Separate();
+    AppendText(m_buffer, utf8);
+}
+
+void CopyStream::AppendText(std::string& out, std::string_view utf8) {
+    size_t plain = 0;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const char c = utf8[i];
+        const char* escape = c == '\\' ? "\\\\" : c == '\t' ? "\\t" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : nullptr;
+        if (!escape) continue;
+        out.append(utf8.substr(plain, i - plain));
+        out += escape;
+        plain = i + 1;
+    }
+    out.append(utf8.substr(plain));
+}
+
+void CopyStream::EndRow() {
+    m_buffer += '\n';
+    m_field = 0;
+    if (m_buffer.size() >= kCopyPiece) {
+        m_impl.CopyData(m_buffer);
+        m_buffer.clear();
+    }
+}
+
+std::int64_t CopyStream::Finish() {
+    if (!m_buffer.empty()) m_impl.CopyData(m_buffer);
+    m_buffer.clear();
+    m_open = false;
+    return m_impl.CopyEnd();
+}
 
 // ---------------------------------------------------------------- Transaction
 

@@ -340,6 +340,145 @@ std::string_view ValueText(const jdsql::Statement& query, int c, RealBuffer& buf
     }
 }
 
+// The checked rows of a file and where they go.
+struct CheckedRows {
+    jdsql::Connection& connection;
+    const std::string& table;
+    const std::vector<ColumnInfo>& tableColumns;
+    const std::vector<ColumnInfo>& columns;  // the file's, in its order
+    size_t idIndex;                           // columns.size() when the file has no ID column
+    const jdlib::CsvTable& records;           // record 0 is the header
+    const std::vector<Bound>& values;         // records.size() - 1 rows of columns.size()
+
+    size_t width() const { return columns.size(); }
+    size_t rows() const { return records.size() - 1; }
+    const Bound* row(size_t r) const { return &values[(r - 1) * width()]; }
+    // A row without an ID leaves the column out: the catalogue gives the next one.
+    bool NewId(size_t r) const { return idIndex < width() && row(r)[idIndex].how == Bound::Null; }
+};
+
+// One statement a row: an engine whose statements cost no round trip.
+void WriteRowByRow(const CheckedRows& in) {
+    jdsql::Connection& connection = in.connection;
+    const size_t width = in.width();
+    std::vector<std::string> names;
+    std::string placeholders;
+    for (const ColumnInfo& column : in.columns) {
+        names.push_back(column.name);
+        placeholders += placeholders.empty() ? "?" : ", ?";
+    }
+    std::string sql = "INSERT INTO " + in.table + " (" + JoinNames(names) + ") VALUES (" + placeholders + ")";
+    std::unique_ptr<jdsql::Statement> insertNew;
+    if (in.idIndex < width) {
+        // A row with an ID replaces that row whole: what the file leaves
+        // out is NULL afterwards. One statement adds or replaces it.
+        std::string assignments;
+        for (const ColumnInfo& column : in.tableColumns) {
+            if (column.name == "ID") continue;
+            const bool inFile = std::any_of(in.columns.begin(), in.columns.end(),
+                                            [&](const ColumnInfo& c) { return c.name == column.name; });
+            assignments += (assignments.empty() ? "" : ", ") + column.name + " = " +
+                           (inFile ? "excluded." + column.name : std::string("NULL"));
+        }
+        sql += " ON CONFLICT (ID) DO UPDATE SET " + assignments;
+        std::vector<std::string> others;
+        for (const ColumnInfo& column : in.columns) {
+            if (column.name != "ID") others.push_back(column.name);
+        }
+        std::string marks;
+        for (size_t i = 0; i < others.size(); ++i) marks += i ? ", ?" : "?";
+        insertNew = std::make_unique<jdsql::Statement>(
+            connection, "INSERT INTO " + in.table + " (" + JoinNames(others) + ") VALUES (" + marks + ")");
+    }
+    jdsql::Statement upsert(connection, sql);
+    bool explicitIds = false;  // rows with IDs of their own written since the catalogue last heard of them
+    for (size_t r = 1; r <= in.rows(); ++r) {
+        const Bound* row = in.row(r);
+        // A server's sequence must first move past the IDs the rows before
+        // it brought, or it could hand out one of them again.
+        const bool newId = in.NewId(r);
+        if (newId && explicitIds) {
+            connection.AfterExplicitIds(in.table);
+            explicitIds = false;
+        }
+        explicitIds |= in.idIndex < width && !newId;
+        jdsql::Statement& target = newId ? *insertNew : upsert;
+        target.Reset();
+        int parameter = 1;
+        for (size_t c = 0; c < width; ++c) {
+            if (newId && c == in.idIndex) continue;
+            Bind(target, parameter++, row[c], in.records.field(r, c));
+        }
+        target.Run();
+    }
+    if (explicitIds) connection.AfterExplicitIds(in.table);
+}
+
+void Put(jdsql::CopyStream& copy, const Bound& value, std::string_view field) {
+    switch (value.how) {
+    case Bound::Null: copy.Null(); break;
+    case Bound::Int: copy.Integer(value.integer); break;
+    case Bound::Real: copy.Real(value.real); break;
+    case Bound::Text: copy.Text(field); break;
+    }
+}
+
+// A server: the rows go in runs of rows alike, each in one COPY, instead of
+// a round trip a row. A run of rows with IDs of their own first removes the
+// rows of those IDs that the table has; adding them anew is replacing them
+// whole, as the catalogue's tables have no defaults but the ID, no
+// references and no triggers. A run of rows without one leaves the ID out
+// and gets the sequence's next IDs in the file's order, after the sequence
+// was moved past the IDs the rows before it brought. Returns the number of
+// rows replaced.
+int WriteInRuns(const CheckedRows& in) {
+    jdsql::Connection& connection = in.connection;
+    const size_t width = in.width();
+    std::vector<std::string> all, withoutId;
+    for (size_t c = 0; c < width; ++c) {
+        all.push_back(in.columns[c].name);
+        if (c != in.idIndex) withoutId.push_back(in.columns[c].name);
+    }
+    int replaced = 0;
+    bool explicitIds = false;
+    for (size_t first = 1; first <= in.rows();) {
+        const bool newId = in.NewId(first);
+        size_t last = first;
+        while (last < in.rows() && in.NewId(last + 1) == newId) ++last;
+        if (newId && explicitIds) {
+            connection.AfterExplicitIds(in.table);
+            explicitIds = false;
+        }
+        if (in.idIndex < width && !newId) {
+            explicitIds = true;
+            std::string ids = "{";
+            char text[24];
+            for (size_t r = first; r <= last; ++r) {
+                const auto [end, error] = std::to_chars(text, text + sizeof text, in.row(r)[in.idIndex].integer);
+                ids.append(text, static_cast<size_t>(end - text));
+                ids += r == last ? '}' : ',';
+            }
+            jdsql::Statement remove(connection, "DELETE FROM " + in.table + " WHERE ID = ANY(CAST(? AS BIGINT[]))");
+            remove.BindText(1, ids);
+            remove.Run();
+            replaced += connection.Changes();
+        }
+        jdsql::CopyStream copy(connection, in.table, newId ? withoutId : all);
+        for (size_t r = first; r <= last; ++r) {
+            const Bound* row = in.row(r);
+            for (size_t c = 0; c < width; ++c) {
+                if (newId && c == in.idIndex) continue;
+                Put(copy, row[c], in.records.field(r, c));
+            }
+            copy.EndRow();
+        }
+        copy.Finish();
+        first = last + 1;
+    }
+    if (explicitIds) connection.AfterExplicitIds(in.table);
+    return replaced;
+}
+
 }  // namespace
 
 std::optional<Kind> ParseKind(std::string_view name) {
@@ -549,67 +688,21 @@ ImportResult ImportCsv(Kind kind, const std::string& csvText, const std::string&
             remove.Run();
             result.removed = connection.Changes();
         }
-        const auto countRows = [&] {
-            jdsql::Statement count(connection, "SELECT COUNT(*) FROM " + table);
-            return count.Step() ? count.ColumnInt64(0) : 0;
-        };
-        const std::int64_t before = countRows();
-
-        std::vector<std::string> names;
-        std::string placeholders;
-        for (const ColumnInfo& column : columns) {
-            names.push_back(column.name);
-            placeholders += placeholders.empty() ? "?" : ", ?";
+        const CheckedRows checked{connection, table, tableColumns, columns, idIndex, records, values};
+        if (connection.engine() == jdsql::Engine::Postgres) {
+            // Every row added one or replaced one (the file's IDs are distinct).
+            result.replaced = WriteInRuns(checked);
+            result.added = static_cast<int>(rows) - result.replaced;
+        } else {
+            const auto countRows = [&] {
+                jdsql::Statement count(connection, "SELECT COUNT(*) FROM " + table);
+                return count.Step() ? count.ColumnInt64(0) : 0;
+            };
+            const std::int64_t before = countRows();
+            WriteRowByRow(checked);
+            result.added = static_cast<int>(countRows() - before);
+            result.replaced = static_cast<int>(rows) - result.added;
         }
-        std::string sql = "INSERT INTO " + table + " (" + JoinNames(names) + ") VALUES (" + placeholders + ")";
-        std::unique_ptr<jdsql::Statement> insertNew;
-        if (idIndex < width) {
-            // A row with an ID replaces that row whole: what the file leaves
-            // out is NULL afterwards. One statement adds or replaces it.
-            std::string assignments;
-            for (const ColumnInfo& column : tableColumns) {
-                if (column.name == "ID") continue;
-                const bool inFile = seen.count(column.name) != 0;
-                assignments += (assignments.empty() ? "" : ", ") + column.name + " = " +
-                               (inFile ? "excluded." + column.name : std::string("NULL"));
-            }
-            sql += " ON CONFLICT (ID) DO UPDATE SET " + assignments;
-            std::vector<std::string> others;
-            for (const ColumnInfo& column : columns) {
-                if (column.name != "ID") others.push_back(column.name);
-            }
-            std::string marks;
-            for (size_t i = 0; i < others.size(); ++i) marks += i ? ", ?" : "?";
-            insertNew = std::make_unique<jdsql::Statement>(
-                connection, "INSERT INTO " + table + " (" + JoinNames(others) + ") VALUES (" + marks + ")");
-        }
-        jdsql::Statement upsert(connection, sql);
-        bool explicitIds = false;  // rows with IDs of their own written since the catalogue last heard of them
-        for (size_t r = 1; r <= rows; ++r) {
-            const Bound* row = &values[(r - 1) * width];
-            // A row without an ID leaves the column out: the catalogue gives
-            // the next one (a NULL would be refused by a server). A server's
-            // sequence must first move past the IDs the rows before it
-            // brought, or it could hand out one of them again.
-            const bool newId = idIndex < width && row[idIndex].how == Bound::Null;
-            if (newId && explicitIds) {
-                connection.AfterExplicitIds(table);
-                explicitIds = false;
-            }
-            explicitIds |= idIndex < width && !newId;
-            jdsql::Statement& target = newId ? *insertNew : upsert;
-            target.Reset();
-            int parameter = 1;
-            for (size_t c = 0; c < width; ++c) {
-                if (newId && c == idIndex) continue;
-                Bind(target, parameter++, row[c], records.field(r, c));
-            }
-            target.Run();
-        }
-        // Every row added one or replaced one (the file's IDs are distinct).
-        result.added = static_cast<int>(countRows() - before);
-        result.replaced = static_cast<int>(rows) - result.added;
-        if (explicitIds) connection.AfterExplicitIds(table);
         transaction.Commit();
     } catch (const jdsql::SqliteError& failure) {
         throw CatalogueError(std::string("the import into ") + TableName(kind) + " failed, nothing was changed: " +
