@@ -2,8 +2,10 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace jdsql {
 
@@ -136,71 +138,81 @@ CopyStream::CopyStream(Connection& connection, const std::string& table, const s
     sql += ") FROM STDIN";
     m_impl.CopyBegin(sql);
     m_open = true;
-    m_buffer.reserve(kCopyPiece + 4096);
+    m_buffer.resize(kCopyPiece + 4096);
 }
 
 CopyStream::~CopyStream() {
     if (m_open) m_impl.CopyAbort();
 }
 
-void CopyStream::Separate() {
-    if (m_field++) m_buffer += '\t';
+// Fields are written straight into the buffer, which grows only for a row
+// longer than a piece: a row's fields are a few bytes each, and a call of
+// std::string::append for each cost more than the bytes.
+char* CopyStream::Room(size_t size) {
+    if (m_used + size + 1 > m_buffer.size()) m_buffer.resize(std::max(2 * m_buffer.size(), m_used + size + 1));
+    char* out = &m_buffer[m_used];
+    if (m_field++) {
+        *out++ = '\t';
+        ++m_used;
+    }
+    return out;
 }
 
-void CopyStream::Null() {
-    Separate();
-    m_buffer += "\\N";
+void CopyStream::Append(std::string_view text) {
+    std::memcpy(Room(text.size()), text.data(), text.size());
+    m_used += text.size();
 }
+
+void CopyStream::Null() { Append("\\N"); }
 
 void CopyStream::Integer(std::int64_t value) {
-    Separate();
-    char text[24];
-    const auto [end, error] = std::to_chars(text, text + sizeof text, value);
-    m_buffer.append(text, static_cast<size_t>(end - text));
+    char* out = Room(24);
+    const auto [end, error] = std::to_chars(out, out + 24, value);
+    m_used += static_cast<size_t>(end - out);
 }
 
 void CopyStream::Real(double value) {
-    Separate();
     if (!std::isfinite(value)) {
-        m_buffer += std::isnan(value) ? "NaN" : value < 0 ? "-Infinity" : "Infinity";
+        Append(std::isnan(value) ? "NaN" : value < 0 ? "-Infinity" : "Infinity");
         return;
     }
     // The shortest text that reads back exactly; the server reads it correctly rounded.
-    char text[40];
-    const auto [end, error] = std::to_chars(text, text + sizeof text, value);
-    m_buffer.append(text, static_cast<size_t>(end - text));
+    char* out = Room(40);
+    const auto [end, error] = std::to_chars(out, out + 40, value);
+    m_used += static_cast<size_t>(end - out);
 }
+
+void CopyStream::Number(std::string_view text) { Append(text); }
 
 void CopyStream::Text(std::string_view utf8) {
-    Separate();
-    AppendText(m_buffer, utf8);
-}
-
-void CopyStream::AppendText(std::string& out, std::string_view utf8) {
-    size_t plain = 0;
-    for (size_t i = 0; i < utf8.size(); ++i) {
-        const char c = utf8[i];
-        const char* escape = c == '\\' ? "\\\\" : c == '\t' ? "\\t" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : nullptr;
-        if (!escape) continue;
-        out.append(utf8.substr(plain, i - plain));
-        out += escape;
-        plain = i + 1;
+    // Each byte is at most two when spelt out.
+    char* const start = Room(2 * utf8.size());
+    char* out = start;
+    for (const char c : utf8) {
+        const char escaped = c == '\\' ? '\\' : c == '\t' ? 't' : c == '\n' ? 'n' : c == '\r' ? 'r' : 0;
+        if (escaped) {
+            *out++ = '\\';
+            *out++ = escaped;
+        } else {
+            *out++ = c;
+        }
     }
-    out.append(utf8.substr(plain));
+    m_used += static_cast<size_t>(out - start);
 }
 
 void CopyStream::EndRow() {
-    m_buffer += '\n';
+    if (m_used == m_buffer.size()) m_buffer.resize(2 * m_buffer.size());
+    m_buffer[m_used++] = '\n';
     m_field = 0;
-    if (m_buffer.size() >= kCopyPiece) {
-        m_impl.CopyData(m_buffer);
-        m_buffer.clear();
+    if (m_used >= kCopyPiece) {
+        m_impl.CopyData(std::string_view(m_buffer.data(), m_used));
+        m_used = 0;
     }
 }
 
 std::int64_t CopyStream::Finish() {
-    if (!m_buffer.empty()) m_impl.CopyData(m_buffer);
-    m_buffer.clear();
+    if (m_used) m_impl.CopyData(std::string_view(m_buffer.data(), m_used));
+    m_used = 0;
     m_open = false;
     return m_impl.CopyEnd();
 }

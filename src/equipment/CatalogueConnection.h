@@ -203,19 +203,21 @@ public:
     void Integer(std::int64_t value);
     // Written with the fewest digits that read back as the same double.
     void Real(double value);
+    // A number already written out ([+-]digits[.digits]: nothing to escape).
+    void Number(std::string_view text);
     void Text(std::string_view utf8);
     void EndRow();
     // Throws Error when the server refuses any row (none of them is kept then).
     std::int64_t Finish();
 
-    // COPY's text-format spelling of a text field, appended to `out`.
-    static void AppendText(std::string& out, std::string_view utf8);
-
 private:
-    void Separate();
+    // Room for `size` more bytes (and a separator before them) at m_buffer[m_used].
+    char* Room(size_t size);
+    void Append(std::string_view text);
 
     ConnectionImpl& m_impl;
-    std::string m_buffer;
+    std::string m_buffer;  // m_used bytes of it are the rows not sent yet
+    size_t m_used = 0;
     size_t m_field = 0;  // fields of the current row so far
     bool m_open = false;
 };

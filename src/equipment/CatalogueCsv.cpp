@@ -181,7 +181,9 @@ struct ImportColumn {
 
 // A checked value of one field, ready to bind (a text is bound from the file's own field).
 struct Bound {
-    enum How : unsigned char { Null, Int, Real, Text } how = Null;
+    // PlainReal: a Real whose field is a plain decimal (QuickDecimal's form),
+    // which every correctly rounding reader, the server's too, reads as `real`.
+    enum How : unsigned char { Null, Int, Real, PlainReal, Text } how = Null;
     union {
         long long integer;
         double real;
@@ -291,14 +293,15 @@ Bound Check(std::string_view field, const ImportColumn& column, const Place& pla
     case ValueKind::Real: {
         // Plain decimal notation only: "0x10", "nan" and "inf" would pass strtod.
         double value = 0.0;
+        bound.how = Bound::PlainReal;
         if (!QuickDecimal(field, value)) {
             const std::string text(field);
             if (text.empty() || text.find('\0') != std::string::npos ||
                 std::isspace(static_cast<unsigned char>(text.front())) ||
                 std::isspace(static_cast<unsigned char>(text.back())) || !ParseExchangeDouble(text.c_str(), value))
                 throw CsvInputError(place.text() + ": " + Quote(text) + " is not a number");
+            bound.how = Bound::Real;
         }
-        bound.how = Bound::Real;
         bound.real = value;
         return bound;
     }
@@ -317,7 +320,8 @@ void Bind(jdsql::Statement& statement, int index, const Bound& value, std::strin
     switch (value.how) {
     case Bound::Null: statement.BindNull(index); break;
     case Bound::Int: statement.Bind(index, static_cast<std::int64_t>(value.integer)); break;
-    case Bound::Real: statement.Bind(index, value.real); break;
+    case Bound::Real:
+    case Bound::PlainReal: statement.Bind(index, value.real); break;
     case Bound::Text: statement.BindText(index, field); break;
     }
 }
@@ -419,8 +423,51 @@ void Put(jdsql::CopyStream& copy, const Bound& value, std::string_view field) {
     case Bound::Null: copy.Null(); break;
     case Bound::Int: copy.Integer(value.integer); break;
     case Bound::Real: copy.Real(value.real); break;
+    // Its own digits: no need to find the shortest ones again.
+    case Bound::PlainReal: copy.Number(field); break;
     case Bound::Text: copy.Text(field); break;
     }
+}
+
+// Deletes the rows of the IDs of rows first…last (which all have one) that
+// the table holds; returns how many. The table's IDs in the run's range are
+// read first: rows new to the table, the usual import, cost no delete.
+int RemoveHeldIds(const CheckedRows& in, size_t first, size_t last) {
+    std::vector<long long> ids;
+    ids.reserve(last - first + 1);
+    for (size_t r = first; r <= last; ++r) ids.push_back(in.row(r)[in.idIndex].integer);
+    // Files are mostly in ID order (exports are): nothing to sort then.
+    if (!std::is_sorted(ids.begin(), ids.end())) std::sort(ids.begin(), ids.end());
+    std::string held;
+    bool wholeRange = true;  // every row of the range is one the run replaces
+    {
+        jdsql::Statement range(in.connection, "SELECT ID FROM " + in.table + " WHERE ID BETWEEN ? AND ? ORDER BY ID");
+        range.Bind(1, static_cast<std::int64_t>(ids.front())).Bind(2, static_cast<std::int64_t>(ids.back()));
+        auto next = ids.begin();
+        char text[24];
+        while (range.Step()) {
+            const long long id = range.ColumnInt64(0);
+            next = std::lower_bound(next, ids.end(), id);
+            if (next == ids.end() || *next != id) {
+                wholeRange = false;
+                continue;
+            }
+            const auto [end, error] = std::to_chars(text, text + sizeof text, id);
+            held += held.empty() ? '{' : ',';
+            held.append(text, static_cast<size_t>(end - text));
+        }
+    }
+    if (held.empty()) return 0;
+    held += '}';
+    // A re-import replaces whole ranges: no list of IDs for the server to read then.
+    jdsql::Statement remove(in.connection, "DELETE FROM " + in.table +
+                                               (wholeRange ? " WHERE ID BETWEEN ? AND ?" : " WHERE ID = ANY(CAST(? AS BIGINT[]))"));
+    if (wholeRange)
+        remove.Bind(1, static_cast<std::int64_t>(ids.front())).Bind(2, static_cast<std::int64_t>(ids.back()));
+    else
+        remove.BindText(1, held);
+    remove.Run();
+    return in.connection.Changes();
 }
 
 // A server: the rows go in runs of rows alike, each in one COPY, instead of
@@ -451,17 +498,7 @@ int WriteInRuns(const CheckedRows& in) {
         }
         if (in.idIndex < width && !newId) {
             explicitIds = true;
-            std::string ids = "{";
-            char text[24];
-            for (size_t r = first; r <= last; ++r) {
-                const auto [end, error] = std::to_chars(text, text + sizeof text, in.row(r)[in.idIndex].integer);
-                ids.append(text, static_cast<size_t>(end - text));
-                ids += r == last ? '}' : ',';
-            }
-            jdsql::Statement remove(connection, "DELETE FROM " + in.table + " WHERE ID = ANY(CAST(? AS BIGINT[]))");
-            remove.BindText(1, ids);
-            remove.Run();
-            replaced += connection.Changes();
+            replaced += RemoveHeldIds(in, first, last);
         }
         jdsql::CopyStream copy(connection, in.table, newId ? withoutId : all);
         for (size_t r = first; r <= last; ++r) {
@@ -666,7 +703,8 @@ ImportResult ImportCsv(Kind kind, const std::string& csvText, const std::string&
     } catch (const CsvInputError& error) {
         fieldError = error;  // the rows before it are checked; an ID twice among them comes first
     }
-    std::sort(ids.begin(), ids.end());
+    // Files are mostly in ID order (exports are): nothing to sort then.
+    if (!std::is_sorted(ids.begin(), ids.end())) std::sort(ids.begin(), ids.end());
     size_t twice = 0;  // the first row whose ID an earlier row has; 0 for none
     for (size_t i = 1; i < ids.size(); ++i) {
         if (ids[i].first == ids[i - 1].first && (twice == 0 || ids[i].second < twice)) twice = ids[i].second;

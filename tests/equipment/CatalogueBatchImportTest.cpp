@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 #include <random>
 #include <set>
@@ -416,6 +417,32 @@ TEST_F(CatalogueBatchImportTest, AStreamSendsEveryValueAsItIsAndCanBeAbandoned) 
               "20000 200010000 25001250");
     EXPECT_EQ(connection.QueryText("SELECT COUNT(*) FROM streamed WHERE t = 'row ' || n || E'\\tof many\\\\rows\\n'"),
               "20000");
+
+    // Numbers sent as their own text are read as strtod reads them.
+    const std::vector<std::string> numbers = {"+.5", "-0", "5.", "007.100", "9007199254740993",
+                                              "0.1000000000000000055511151231257827"};
+    {
+        jdsql::Transaction transaction(connection);
+        jdsql::CopyStream copy(connection, "streamed", {"n", "r", "t"});
+        for (size_t k = 0; k < numbers.size(); ++k) {
+            copy.Integer(-static_cast<std::int64_t>(k) - 1);
+            copy.Number(numbers[k]);
+            copy.Text(numbers[k]);
+            copy.EndRow();
+        }
+        copy.Finish();
+        transaction.Commit();
+    }
+    jdsql::Statement numbered(connection, "SELECT r, t FROM streamed WHERE n < 0 ORDER BY n DESC");
+    size_t k = 0;
+    for (; numbered.Step(); ++k) {
+        ASSERT_LT(k, numbers.size());
+        const double expected = std::strtod(numbers[k].c_str(), nullptr);
+        EXPECT_EQ(numbered.ColumnDouble(0), expected) << numbers[k];
+        EXPECT_EQ(std::signbit(numbered.ColumnDouble(0)), std::signbit(expected)) << numbers[k];
+        EXPECT_EQ(numbered.ColumnText(1), numbers[k]);
+    }
+    EXPECT_EQ(k, numbers.size());
     const std::string kept = connection.QueryText("SELECT COUNT(*) FROM streamed");
 
     // Dropped unfinished: the transaction rolls back, the connection goes on.
