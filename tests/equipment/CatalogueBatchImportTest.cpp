@@ -13,6 +13,7 @@
 #include <set>
 
 #include "CatalogueFixture.h"
+#include "equipment/CatalogueAdmin.h"
 #include "equipment/CatalogueConnection.h"
 #include "equipment/CatalogueCsv.h"
 #include "equipment/JDBase.h"
@@ -206,12 +207,14 @@ protected:
     void TearDown() override {
         CatalogueTest::TearDown();
         if (!m_reference.empty()) DropServerCatalogue(m_reference);
+        if (!m_copy.empty()) DropServerCatalogue(m_copy);
     }
     std::string Export(Kind kind, const std::string& target) {
         SetCataloguePath(target.c_str());
         return jdcat::FormatCsv(jdcat::ReadTable(kind));
     }
     std::string m_reference;
+    std::string m_copy;
 };
 
 // "" when the two exports are the same, else the first line where they part.
@@ -294,6 +297,24 @@ TEST_F(CatalogueBatchImportTest, RunsLeaveWhatOneStatementARowAndACatalogueFileL
         EXPECT_EQ(FirstDifference(Export(kind, file), expected), "") << "catalogue file";
     }
     EXPECT_EQ(imports, 30);
+
+    // The file, now full of awkward texts and numbers, copied whole onto a
+    // server catalogue (each table in one stream there) reads back the same,
+    // and the server then hands out the same next IDs.
+    m_copy = FreshServerCatalogue();
+    const jdcat::CopyResult copied = jdcat::CopyCatalogue(file, m_copy);
+    int models = 0;
+    for (Kind kind : jdcat::AllKinds()) {
+        const std::string expected = Export(kind, file);
+        models += static_cast<int>(jdcat::ReadTable(kind).rows.size());  // of the file, which Export chose
+        EXPECT_EQ(FirstDifference(Export(kind, m_copy), expected), "") << jdcat::KindName(kind);
+        for (const std::string& target : {m_copy, file}) {
+            SetCataloguePath(target.c_str());
+            jdcat::ImportCsv(kind, "Model\nAFTER COPY\n", "after.csv", false);
+        }
+        EXPECT_EQ(FirstDifference(Export(kind, m_copy), Export(kind, file)), "") << jdcat::KindName(kind);
+    }
+    EXPECT_EQ(copied.models, models);
 }
 
 // A row the server refuses while a run streams in (here a trigger refuses
