@@ -2,6 +2,11 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
 namespace jdsql {
 
 std::string UnpackSqlState(int code) {
@@ -117,6 +122,100 @@ std::int64_t Statement::ColumnInt64(int column) const { return m_impl->ColumnInt
 double Statement::ColumnDouble(int column) const { return m_impl->ColumnDouble(column); }
 std::string Statement::ColumnText(int column) const { return m_impl->ColumnText(column); }
 std::string_view Statement::ColumnTextView(int column) const { return m_impl->ColumnTextView(column); }
+
+// ---------------------------------------------------------------- CopyStream
+
+namespace {
+// Pieces of about this size go to the server while the next is written, so
+// that it parses one while we format another.
+constexpr size_t kCopyPiece = 256 * 1024;
+}  // namespace
+
+CopyStream::CopyStream(Connection& connection, const std::string& table, const std::vector<std::string>& columns)
+    : m_impl(connection.impl()) {
+    std::string sql = "COPY " + table + " (";
+    for (size_t c = 0; c < columns.size(); ++c) sql += (c ? ", " : "") + columns[c];
+    sql += ") FROM STDIN";
+    m_impl.CopyBegin(sql);
+    m_open = true;
+    m_buffer.resize(kCopyPiece + 4096);
+}
+
+CopyStream::~CopyStream() {
+    if (m_open) m_impl.CopyAbort();
+}
+
+// Fields are written straight into the buffer, which grows only for a row
+// longer than a piece: a row's fields are a few bytes each, and a call of
+// std::string::append for each cost more than the bytes.
+char* CopyStream::Room(size_t size) {
+    if (m_used + size + 1 > m_buffer.size()) m_buffer.resize(std::max(2 * m_buffer.size(), m_used + size + 1));
+    char* out = &m_buffer[m_used];
+    if (m_field++) {
+        *out++ = '\t';
+        ++m_used;
+    }
+    return out;
+}
+
+void CopyStream::Append(std::string_view text) {
+    std::memcpy(Room(text.size()), text.data(), text.size());
+    m_used += text.size();
+}
+
+void CopyStream::Null() { Append("\\N"); }
+
+void CopyStream::Integer(std::int64_t value) {
+    char* out = Room(24);
+    const auto [end, error] = std::to_chars(out, out + 24, value);
+    m_used += static_cast<size_t>(end - out);
+}
+
+void CopyStream::Real(double value) {
+    if (!std::isfinite(value)) {
+        Append(std::isnan(value) ? "NaN" : value < 0 ? "-Infinity" : "Infinity");
+        return;
+    }
+    // The shortest text that reads back exactly; the server reads it correctly rounded.
+    char* out = Room(40);
+    const auto [end, error] = std::to_chars(out, out + 40, value);
+    m_used += static_cast<size_t>(end - out);
+}
+
+void CopyStream::Number(std::string_view text) { Append(text); }
+
+void CopyStream::Text(std::string_view utf8) {
+    // Each byte is at most two when spelt out.
+    char* const start = Room(2 * utf8.size());
+    char* out = start;
+    for (const char c : utf8) {
+        const char escaped = c == '\\' ? '\\' : c == '\t' ? 't' : c == '\n' ? 'n' : c == '\r' ? 'r' : 0;
+        if (escaped) {
+            *out++ = '\\';
+            *out++ = escaped;
+        } else {
+            *out++ = c;
+        }
+    }
+    m_used += static_cast<size_t>(out - start);
+}
+
+void CopyStream::EndRow() {
+    if (m_used == m_buffer.size()) m_buffer.resize(2 * m_buffer.size());
+    m_buffer[m_used++] = '\n';
+    m_field = 0;
+    if (m_used >= kCopyPiece) {
+        m_impl.CopyData(std::string_view(m_buffer.data(), m_used));
+        m_used = 0;
+    }
+}
+
+std::int64_t CopyStream::Finish() {
+    if (m_used) m_impl.CopyData(std::string_view(m_buffer.data(), m_used));
+    m_used = 0;
+    m_open = false;
+    return m_impl.CopyEnd();
+}
 
 // ---------------------------------------------------------------- Transaction
 

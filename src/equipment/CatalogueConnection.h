@@ -185,6 +185,43 @@ private:
     bool m_open = false;
 };
 
+// Rows streamed into one table of a server in a single COPY … FROM STDIN
+// (text format): one exchange for the lot where an INSERT a row costs a round
+// trip a row. Fields are given in the order of `columns`, each row closed by
+// EndRow; Finish sends what is left and returns the rows the server took.
+// A stream dropped unfinished is abandoned, and the server then refuses the
+// rest of the transaction it ran in (which must roll back). SQLite has no
+// such stream (its INSERTs cost no round trip): opening one there throws Error.
+class CopyStream {
+public:
+    CopyStream(Connection& connection, const std::string& table, const std::vector<std::string>& columns);
+    ~CopyStream();
+    CopyStream(const CopyStream&) = delete;
+    CopyStream& operator=(const CopyStream&) = delete;
+
+    void Null();
+    void Integer(std::int64_t value);
+    // Written with the fewest digits that read back as the same double.
+    void Real(double value);
+    // A number already written out ([+-]digits[.digits]: nothing to escape).
+    void Number(std::string_view text);
+    void Text(std::string_view utf8);
+    void EndRow();
+    // Throws Error when the server refuses any row (none of them is kept then).
+    std::int64_t Finish();
+
+private:
+    // Room for `size` more bytes (and a separator before them) at m_buffer[m_used].
+    char* Room(size_t size);
+    void Append(std::string_view text);
+
+    ConnectionImpl& m_impl;
+    std::string m_buffer;  // m_used bytes of it are the rows not sent yet
+    size_t m_used = 0;
+    size_t m_field = 0;  // fields of the current row so far
+    bool m_open = false;
+};
+
 // ---- the engines' side ---------------------------------------------------------------------
 
 class StatementImpl {
@@ -232,6 +269,15 @@ public:
     virtual bool HasTable(const std::string& table) = 0;
     virtual std::vector<TableColumn> TableColumns(const std::string& table) = 0;
     virtual void AfterExplicitIds(const std::string& table) = 0;
+    // COPY … FROM STDIN: `sql` starts it, CopyData sends a piece of its text,
+    // CopyEnd finishes it and returns the rows taken, CopyAbort abandons it.
+    // Inline, so that the PostgreSQL engine's library needs nothing of this one.
+    virtual void CopyBegin(std::string_view /*sql*/) {
+        throw Error(21 /* SQLITE_MISUSE */, "this catalogue engine cannot stream rows (COPY)");
+    }
+    virtual void CopyData(std::string_view /*data*/) {}
+    virtual std::int64_t CopyEnd() { return 0; }
+    virtual void CopyAbort() noexcept {}
 };
 
 std::unique_ptr<ConnectionImpl> OpenSqlite(const std::string& path, OpenMode mode);
@@ -249,7 +295,7 @@ inline constexpr char kPostgresBackendFile[] = "libjdcatalogue-pg.so";
 // above that the two libraries share: change it whenever ConnectionImpl,
 // StatementImpl or Error change shape, so that an engine left over from
 // another build is refused rather than called.
-inline constexpr char kPostgresBackendEntry[] = "JdOpenPostgresCatalogue1";
+inline constexpr char kPostgresBackendEntry[] = "JdOpenPostgresCatalogue2";
 using OpenPostgresBackendFn = ConnectionImpl* (*)(const char* uri, const char* shownUri, int mode);
 
 // Opens `uri` through the engine beside this library; throws Error, with what

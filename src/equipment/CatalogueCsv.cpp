@@ -181,7 +181,9 @@ struct ImportColumn {
 
 // A checked value of one field, ready to bind (a text is bound from the file's own field).
 struct Bound {
-    enum How : unsigned char { Null, Int, Real, Text } how = Null;
+    // PlainReal: a Real whose field is a plain decimal (QuickDecimal's form),
+    // which every correctly rounding reader, the server's too, reads as `real`.
+    enum How : unsigned char { Null, Int, Real, PlainReal, Text } how = Null;
     union {
         long long integer;
         double real;
@@ -291,14 +293,15 @@ Bound Check(std::string_view field, const ImportColumn& column, const Place& pla
     case ValueKind::Real: {
         // Plain decimal notation only: "0x10", "nan" and "inf" would pass strtod.
         double value = 0.0;
+        bound.how = Bound::PlainReal;
         if (!QuickDecimal(field, value)) {
             const std::string text(field);
             if (text.empty() || text.find('\0') != std::string::npos ||
                 std::isspace(static_cast<unsigned char>(text.front())) ||
                 std::isspace(static_cast<unsigned char>(text.back())) || !ParseExchangeDouble(text.c_str(), value))
                 throw CsvInputError(place.text() + ": " + Quote(text) + " is not a number");
+            bound.how = Bound::Real;
         }
-        bound.how = Bound::Real;
         bound.real = value;
         return bound;
     }
@@ -317,7 +320,8 @@ void Bind(jdsql::Statement& statement, int index, const Bound& value, std::strin
     switch (value.how) {
     case Bound::Null: statement.BindNull(index); break;
     case Bound::Int: statement.Bind(index, static_cast<std::int64_t>(value.integer)); break;
-    case Bound::Real: statement.Bind(index, value.real); break;
+    case Bound::Real:
+    case Bound::PlainReal: statement.Bind(index, value.real); break;
     case Bound::Text: statement.BindText(index, field); break;
     }
 }
@@ -338,6 +342,178 @@ std::string_view ValueText(const jdsql::Statement& query, int c, RealBuffer& buf
         return text.data() ? text : std::string_view("", 0);
     }
     }
+}
+
+// The checked rows of a file and where they go.
+struct CheckedRows {
+    jdsql::Connection& connection;
+    const std::string& table;
+    const std::vector<ColumnInfo>& tableColumns;
+    const std::vector<ColumnInfo>& columns;  // the file's, in its order
+    size_t idIndex;                           // columns.size() when the file has no ID column
+    const jdlib::CsvTable& records;           // record 0 is the header
+    const std::vector<Bound>& values;         // records.size() - 1 rows of columns.size()
+
+    size_t width() const { return columns.size(); }
+    size_t rows() const { return records.size() - 1; }
+    const Bound* row(size_t r) const { return &values[(r - 1) * width()]; }
+    // A row without an ID leaves the column out: the catalogue gives the next one.
+    bool NewId(size_t r) const { return idIndex < width() && row(r)[idIndex].how == Bound::Null; }
+};
+
+// One statement a row: an engine whose statements cost no round trip.
+void WriteRowByRow(const CheckedRows& in) {
+    jdsql::Connection& connection = in.connection;
+    const size_t width = in.width();
+    std::vector<std::string> names;
+    std::string placeholders;
+    for (const ColumnInfo& column : in.columns) {
+        names.push_back(column.name);
+        placeholders += placeholders.empty() ? "?" : ", ?";
+    }
+    std::string sql = "INSERT INTO " + in.table + " (" + JoinNames(names) + ") VALUES (" + placeholders + ")";
+    std::unique_ptr<jdsql::Statement> insertNew;
+    if (in.idIndex < width) {
+        // A row with an ID replaces that row whole: what the file leaves
+        // out is NULL afterwards. One statement adds or replaces it.
+        std::string assignments;
+        for (const ColumnInfo& column : in.tableColumns) {
+            if (column.name == "ID") continue;
+            const bool inFile = std::any_of(in.columns.begin(), in.columns.end(),
+                                            [&](const ColumnInfo& c) { return c.name == column.name; });
+            assignments += (assignments.empty() ? "" : ", ") + column.name + " = " +
+                           (inFile ? "excluded." + column.name : std::string("NULL"));
+        }
+        sql += " ON CONFLICT (ID) DO UPDATE SET " + assignments;
+        std::vector<std::string> others;
+        for (const ColumnInfo& column : in.columns) {
+            if (column.name != "ID") others.push_back(column.name);
+        }
+        std::string marks;
+        for (size_t i = 0; i < others.size(); ++i) marks += i ? ", ?" : "?";
+        insertNew = std::make_unique<jdsql::Statement>(
+            connection, "INSERT INTO " + in.table + " (" + JoinNames(others) + ") VALUES (" + marks + ")");
+    }
+    jdsql::Statement upsert(connection, sql);
+    bool explicitIds = false;  // rows with IDs of their own written since the catalogue last heard of them
+    for (size_t r = 1; r <= in.rows(); ++r) {
+        const Bound* row = in.row(r);
+        // A server's sequence must first move past the IDs the rows before
+        // it brought, or it could hand out one of them again.
+        const bool newId = in.NewId(r);
+        if (newId && explicitIds) {
+            connection.AfterExplicitIds(in.table);
+            explicitIds = false;
+        }
+        explicitIds |= in.idIndex < width && !newId;
+        jdsql::Statement& target = newId ? *insertNew : upsert;
+        target.Reset();
+        int parameter = 1;
+        for (size_t c = 0; c < width; ++c) {
+            if (newId && c == in.idIndex) continue;
+            Bind(target, parameter++, row[c], in.records.field(r, c));
+        }
+        target.Run();
+    }
+    if (explicitIds) connection.AfterExplicitIds(in.table);
+}
+
+void Put(jdsql::CopyStream& copy, const Bound& value, std::string_view field) {
+    switch (value.how) {
+    case Bound::Null: copy.Null(); break;
+    case Bound::Int: copy.Integer(value.integer); break;
+    case Bound::Real: copy.Real(value.real); break;
+    // Its own digits: no need to find the shortest ones again.
+    case Bound::PlainReal: copy.Number(field); break;
+    case Bound::Text: copy.Text(field); break;
+    }
+}
+
+// Deletes the rows of the IDs of rows first…last (which all have one) that
+// the table holds; returns how many. The table's IDs in the run's range are
+// read first: rows new to the table, the usual import, cost no delete.
+int RemoveHeldIds(const CheckedRows& in, size_t first, size_t last) {
+    std::vector<long long> ids;
+    ids.reserve(last - first + 1);
+    for (size_t r = first; r <= last; ++r) ids.push_back(in.row(r)[in.idIndex].integer);
+    // Files are mostly in ID order (exports are): nothing to sort then.
+    if (!std::is_sorted(ids.begin(), ids.end())) std::sort(ids.begin(), ids.end());
+    std::string held;
+    bool wholeRange = true;  // every row of the range is one the run replaces
+    {
+        jdsql::Statement range(in.connection, "SELECT ID FROM " + in.table + " WHERE ID BETWEEN ? AND ? ORDER BY ID");
+        range.Bind(1, static_cast<std::int64_t>(ids.front())).Bind(2, static_cast<std::int64_t>(ids.back()));
+        auto next = ids.begin();
+        char text[24];
+        while (range.Step()) {
+            const long long id = range.ColumnInt64(0);
+            next = std::lower_bound(next, ids.end(), id);
+            if (next == ids.end() || *next != id) {
+                wholeRange = false;
+                continue;
+            }
+            const auto [end, error] = std::to_chars(text, text + sizeof text, id);
+            held += held.empty() ? '{' : ',';
+            held.append(text, static_cast<size_t>(end - text));
+        }
+    }
+    if (held.empty()) return 0;
+    held += '}';
+    // A re-import replaces whole ranges: no list of IDs for the server to read then.
+    jdsql::Statement remove(in.connection, "DELETE FROM " + in.table +
+                                               (wholeRange ? " WHERE ID BETWEEN ? AND ?" : " WHERE ID = ANY(CAST(? AS BIGINT[]))"));
+    if (wholeRange)
+        remove.Bind(1, static_cast<std::int64_t>(ids.front())).Bind(2, static_cast<std::int64_t>(ids.back()));
+    else
+        remove.BindText(1, held);
+    remove.Run();
+    return in.connection.Changes();
+}
+
+// A server: the rows go in runs of rows alike, each in one COPY, instead of
+// a round trip a row. A run of rows with IDs of their own first removes the
+// rows of those IDs that the table has; adding them anew is replacing them
+// whole, as the catalogue's tables have no defaults but the ID, no
+// references and no triggers. A run of rows without one leaves the ID out
+// and gets the sequence's next IDs in the file's order, after the sequence
+// was moved past the IDs the rows before it brought. Returns the number of
+// rows replaced.
+int WriteInRuns(const CheckedRows& in) {
+    jdsql::Connection& connection = in.connection;
+    const size_t width = in.width();
+    std::vector<std::string> all, withoutId;
+    for (size_t c = 0; c < width; ++c) {
+        all.push_back(in.columns[c].name);
+        if (c != in.idIndex) withoutId.push_back(in.columns[c].name);
+    }
+    int replaced = 0;
+    bool explicitIds = false;
+    for (size_t first = 1; first <= in.rows();) {
+        const bool newId = in.NewId(first);
+        size_t last = first;
+        while (last < in.rows() && in.NewId(last + 1) == newId) ++last;
+        if (newId && explicitIds) {
+            connection.AfterExplicitIds(in.table);
+            explicitIds = false;
+        }
+        if (in.idIndex < width && !newId) {
+            explicitIds = true;
+            replaced += RemoveHeldIds(in, first, last);
+        }
+        jdsql::CopyStream copy(connection, in.table, newId ? withoutId : all);
+        for (size_t r = first; r <= last; ++r) {
+            const Bound* row = in.row(r);
+            for (size_t c = 0; c < width; ++c) {
+                if (newId && c == in.idIndex) continue;
+                Put(copy, row[c], in.records.field(r, c));
+            }
+            copy.EndRow();
+        }
+        copy.Finish();
+        first = last + 1;
+    }
+    if (explicitIds) connection.AfterExplicitIds(in.table);
+    return replaced;
 }
 
 }  // namespace
@@ -527,7 +703,8 @@ ImportResult ImportCsv(Kind kind, const std::string& csvText, const std::string&
     } catch (const CsvInputError& error) {
         fieldError = error;  // the rows before it are checked; an ID twice among them comes first
     }
-    std::sort(ids.begin(), ids.end());
+    // Files are mostly in ID order (exports are): nothing to sort then.
+    if (!std::is_sorted(ids.begin(), ids.end())) std::sort(ids.begin(), ids.end());
     size_t twice = 0;  // the first row whose ID an earlier row has; 0 for none
     for (size_t i = 1; i < ids.size(); ++i) {
         if (ids[i].first == ids[i - 1].first && (twice == 0 || ids[i].second < twice)) twice = ids[i].second;
@@ -549,67 +726,21 @@ ImportResult ImportCsv(Kind kind, const std::string& csvText, const std::string&
             remove.Run();
             result.removed = connection.Changes();
         }
-        const auto countRows = [&] {
-            jdsql::Statement count(connection, "SELECT COUNT(*) FROM " + table);
-            return count.Step() ? count.ColumnInt64(0) : 0;
-        };
-        const std::int64_t before = countRows();
-
-        std::vector<std::string> names;
-        std::string placeholders;
-        for (const ColumnInfo& column : columns) {
-            names.push_back(column.name);
-            placeholders += placeholders.empty() ? "?" : ", ?";
+        const CheckedRows checked{connection, table, tableColumns, columns, idIndex, records, values};
+        if (connection.engine() == jdsql::Engine::Postgres) {
+            // Every row added one or replaced one (the file's IDs are distinct).
+            result.replaced = WriteInRuns(checked);
+            result.added = static_cast<int>(rows) - result.replaced;
+        } else {
+            const auto countRows = [&] {
+                jdsql::Statement count(connection, "SELECT COUNT(*) FROM " + table);
+                return count.Step() ? count.ColumnInt64(0) : 0;
+            };
+            const std::int64_t before = countRows();
+            WriteRowByRow(checked);
+            result.added = static_cast<int>(countRows() - before);
+            result.replaced = static_cast<int>(rows) - result.added;
         }
-        std::string sql = "INSERT INTO " + table + " (" + JoinNames(names) + ") VALUES (" + placeholders + ")";
-        std::unique_ptr<jdsql::Statement> insertNew;
-        if (idIndex < width) {
-            // A row with an ID replaces that row whole: what the file leaves
-            // out is NULL afterwards. One statement adds or replaces it.
-            std::string assignments;
-            for (const ColumnInfo& column : tableColumns) {
-                if (column.name == "ID") continue;
-                const bool inFile = seen.count(column.name) != 0;
-                assignments += (assignments.empty() ? "" : ", ") + column.name + " = " +
-                               (inFile ? "excluded." + column.name : std::string("NULL"));
-            }
-            sql += " ON CONFLICT (ID) DO UPDATE SET " + assignments;
-            std::vector<std::string> others;
-            for (const ColumnInfo& column : columns) {
-                if (column.name != "ID") others.push_back(column.name);
-            }
-            std::string marks;
-            for (size_t i = 0; i < others.size(); ++i) marks += i ? ", ?" : "?";
-            insertNew = std::make_unique<jdsql::Statement>(
-                connection, "INSERT INTO " + table + " (" + JoinNames(others) + ") VALUES (" + marks + ")");
-        }
-        jdsql::Statement upsert(connection, sql);
-        bool explicitIds = false;  // rows with IDs of their own written since the catalogue last heard of them
-        for (size_t r = 1; r <= rows; ++r) {
-            const Bound* row = &values[(r - 1) * width];
-            // A row without an ID leaves the column out: the catalogue gives
-            // the next one (a NULL would be refused by a server). A server's
-            // sequence must first move past the IDs the rows before it
-            // brought, or it could hand out one of them again.
-            const bool newId = idIndex < width && row[idIndex].how == Bound::Null;
-            if (newId && explicitIds) {
-                connection.AfterExplicitIds(table);
-                explicitIds = false;
-            }
-            explicitIds |= idIndex < width && !newId;
-            jdsql::Statement& target = newId ? *insertNew : upsert;
-            target.Reset();
-            int parameter = 1;
-            for (size_t c = 0; c < width; ++c) {
-                if (newId && c == idIndex) continue;
-                Bind(target, parameter++, row[c], records.field(r, c));
-            }
-            target.Run();
-        }
-        // Every row added one or replaced one (the file's IDs are distinct).
-        result.added = static_cast<int>(countRows() - before);
-        result.replaced = static_cast<int>(rows) - result.added;
-        if (explicitIds) connection.AfterExplicitIds(table);
         transaction.Commit();
     } catch (const jdsql::SqliteError& failure) {
         throw CatalogueError(std::string("the import into ") + TableName(kind) + " failed, nothing was changed: " +

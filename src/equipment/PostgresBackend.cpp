@@ -7,7 +7,8 @@
 // Statements are sent with the extended protocol (PQexecParams), which takes
 // exactly one statement, with every parameter as text and its type left for
 // the server to infer from where it stands, as SQLite's column affinity does.
-// Results are read whole, as the record sets want them.
+// Results are read whole, as the record sets want them. Many rows go in
+// through COPY (CopyStream), in one exchange.
 #include <libpq-fe.h>
 #include <sqlite3.h>
 
@@ -362,8 +363,45 @@ public:
         if (largest > (called ? last : 0)) Exec("SELECT setval($1, $2, true)", {name, std::to_string(largest)});
     }
 
+    void CopyBegin(std::string_view sql) override {
+        Result result(PQexec(m_conn, std::string(sql).c_str()));
+        if (!result || PQresultStatus(result.get()) != PGRES_COPY_IN) {
+            Check(result.get(), sql);
+            throw Error(SQLITE_MISUSE, "the server did not start taking rows for " + std::string(sql));
+        }
+        m_copying = true;
+    }
+    void CopyData(std::string_view data) override {
+        if (PQputCopyData(m_conn, data.data(), static_cast<int>(data.size())) != 1) Fail(nullptr, "COPY");
+    }
+    std::int64_t CopyEnd() override {
+        m_copying = false;
+        if (PQputCopyEnd(m_conn, nullptr) != 1) {
+            Drain();
+            Fail(nullptr, "COPY");
+        }
+        Result result(PQgetResult(m_conn));
+        Drain();
+        Check(result.get(), "COPY");
+        const char* taken = PQcmdTuples(result.get());
+        m_changes = taken && *taken ? std::atoi(taken) : 0;
+        return std::strtoll(taken ? taken : "0", nullptr, 10);
+    }
+    void CopyAbort() noexcept override {
+        if (!m_copying) return;
+        m_copying = false;
+        // The server answers an abandoned COPY with an error, which leaves the
+        // transaction refusing everything until it is rolled back.
+        if (m_conn && PQputCopyEnd(m_conn, "the rows were abandoned") == 1) Drain();
+    }
+
 private:
     friend class PostgresStatement;
+
+    // Reads the results still due, so that the connection takes the next statement.
+    void Drain() noexcept {
+        while (PGresult* rest = PQgetResult(m_conn)) PQclear(rest);
+    }
 
     void Check(PGresult* result, std::string_view sql) {
         const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
@@ -389,6 +427,7 @@ private:
 
     PGconn* m_conn = nullptr;
     int m_changes = 0;
+    bool m_copying = false;
 };
 
 void PostgresStatement::Run() const {
@@ -412,7 +451,7 @@ void PostgresStatement::Run() const {
 }  // namespace jdsql
 
 // The engine's entry point (kPostgresBackendEntry); the caller owns the connection.
-extern "C" __attribute__((visibility("default"))) jdsql::ConnectionImpl* JdOpenPostgresCatalogue1(const char* uri,
+extern "C" __attribute__((visibility("default"))) jdsql::ConnectionImpl* JdOpenPostgresCatalogue2(const char* uri,
                                                                                                const char* shownUri,
                                                                                                int mode) {
     return new jdsql::PostgresConnection(uri, shownUri, static_cast<jdsql::OpenMode>(mode));
