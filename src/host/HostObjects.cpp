@@ -8,7 +8,6 @@
 #include <iterator>
 #include <map>
 #include <mutex>
-#include <optional>
 #include <unordered_set>
 
 #include "host/Kernel.h"
@@ -253,17 +252,27 @@ std::string HostObject::Describe() const { return std::string(ObjectKindName(m_k
 
 HRESULT HostObject::Invoke(DISPID dispid, WORD flags, VARIANT* args, UINT argCount, VARIANT* result) {
     HostContext* const context = m_context.expired() ? nullptr : m_session;
-    const bool recorded = context && context->log->recording();
-    std::optional<CallEntry> own;
-    const bool quiet = context && !recorded && !context->quietBusy;
-    if (quiet) {
+    if (context && !context->log->recording() && !context->quietBusy) {
+        CallEntry& entry = context->quiet;
         context->quietBusy = true;
-    } else {
-        own.emplace();
+        entry.recorded = false;
+        const HRESULT hr = Answer(context, entry, dispid, flags, args, argCount, result);
+        // Left as a new entry for the next call: only what a call may have set.
+        entry.note.clear();
+        entry.result.clear();
+        entry.args.clear();
+        entry.hr = S_OK;
+        context->quietBusy = false;
+        return hr;
     }
-    CallEntry& entry = quiet ? context->quiet : *own;
+    CallEntry entry;
+    entry.recorded = context && context->log->recording();
+    return Answer(context, entry, dispid, flags, args, argCount, result);
+}
+
+HRESULT HostObject::Answer(HostContext* context, CallEntry& entry, DISPID dispid, WORD flags, VARIANT* args,
+                           UINT argCount, VARIANT* result) {
     const HostOperation* op = FindOperation(m_kind, dispid);
-    entry.recorded = recorded;
     // A log that keeps nothing gets no texts: names, arguments and the notes
     // of calls that succeed are built only for a log that keeps them (a
     // refusal's note is always built: it becomes the error text).
@@ -320,14 +329,6 @@ HRESULT HostObject::Invoke(DISPID dispid, WORD flags, VARIANT* args, UINT argCou
         } else {
             context->log->CountUnkept();
         }
-    }
-    if (quiet) {
-        // Left as a new entry for the next call: only what a call may have set.
-        entry.note.clear();
-        entry.result.clear();
-        entry.args.clear();
-        entry.hr = S_OK;
-        context->quietBusy = false;
     }
     return hr;
 }

@@ -59,6 +59,9 @@ protected:
 
 private:
     friend struct HostContext;
+    // Invoke with the entry the call is logged in (or noted in, for a log that keeps nothing).
+    HRESULT Answer(HostContext* context, CallEntry& entry, DISPID dispid, WORD flags, VARIANT* args, UINT argCount,
+                   VARIANT* result);
 
     HostObjectKind m_kind;
     int m_instance = 0;
