@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -259,6 +261,34 @@ TEST_F(CliTest, RunSavesOnlyOnSuccessAndNeverOverwritesTheInput) {
     EXPECT_EQ(r.code, 2);
     EXPECT_TRUE(Contains(r.err, brokenMap + ": ")) << r.err;
     EXPECT_EQ(Read(m_map), original);
+}
+
+// The benchmark reads this line to time the command without the load and the
+// save; a failed run must not report times as if it had done the work.
+TEST_F(CliTest, CpuTimesAreReportedOnlyWhenAskedAndOnlyForASuccessfulRun) {
+    const std::string good = Write("times.jds", "records #2 151\n");
+    const std::string out = (m_dir / "timed.json").string();
+    CliResult r = Cli({"run", m_map, good, "--save", out, "--cpu-times"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    double load = -1, session = -1, save = -1;
+    ASSERT_EQ(std::sscanf(r.err.c_str(), "jdhost: cpu seconds: load %lf session %lf save %lf\n", &load, &session,
+                          &save),
+              3)
+        << r.err;
+    EXPECT_GE(load, 0.0);
+    EXPECT_GE(session, 0.0);
+    EXPECT_GE(save, 0.0);
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_TRUE(Contains(r.out, "saved " + out)) << r.out;
+
+    r = Cli({"run", m_map, good});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+
+    const std::string failing = Write("times-failing.jds", "expect-record #1 151 0 wrong\n");
+    r = Cli({"run", m_map, failing, "--cpu-times"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_FALSE(Contains(r.err, "cpu seconds")) << r.err;
 }
 
 TEST_F(CliTest, FoldersPipesDevicesAndOversizedFilesAreRefusedAsInput) {
