@@ -94,8 +94,7 @@ OpenResult OpenField(CMorvaObjects* map, LONG access, FieldAccess& a, const Wher
 // The two-call read of one sub-index. Texts of ordinary length are read into
 // a buffer on the stack, longer ones into one of exactly the reported size.
 bool ReadOne(CMOAttributeTable& table, LONG column, LONG sub, CString& text, const Where& where) {
-    VARIANT value;
-    VariantInit(&value);
+    VARIANT value{};
     value.vt = VT_UI1 | VT_BYREF;
     value.pbVal = nullptr;
     const LONG size = table.GetFieldValue(column, sub, 0, 0, &value);
@@ -170,8 +169,7 @@ bool WriteAttributeValues(CMorvaObjects* map, LONG entityId, LONG field, Attribu
     if (!std::is_sorted(values.begin(), values.end(), bySub)) std::stable_sort(values.begin(), values.end(), bySub);
     std::string refused;
     for (const AttributeValue& v : values) {
-        VARIANT value;
-        VariantInit(&value);
+        VARIANT value{};
         value.vt = VT_UI1 | VT_BYREF;
         // The host only reads through the pointer; the variant type has no const form.
         value.pbVal = reinterpret_cast<BYTE*>(const_cast<char*>(v.text.GetString()));
@@ -215,8 +213,7 @@ CString AttributeRun::ReadText(LONG entityId, LONG field, LONG sub) {
     if (OpenInStore(*store, kAttributeRead, access, where) != OpenResult::Column) return CString();
 
     BYTE small[256] = {};
-    VARIANT value;
-    VariantInit(&value);
+    VARIANT value{};
     value.vt = VT_UI1 | VT_BYREF;
     value.pbVal = small;
     const LONG size = access.table.GetFieldValue(access.column, sub, 0, static_cast<LONG>(sizeof small), &value);
@@ -259,8 +256,7 @@ bool AttributeFieldWriter::Write(const AttributeValue& v) {
         case OpenResult::Missing: return false;
         case OpenResult::Failed: NoteRefusedWrite(); return false;
     }
-    VARIANT value;
-    VariantInit(&value);
+    VARIANT value{};
     value.vt = VT_UI1 | VT_BYREF;
     value.pbVal = reinterpret_cast<BYTE*>(const_cast<char*>(v.text.GetString()));
     CMOAttributeTable& table = m_opened->access.table;

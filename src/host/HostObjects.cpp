@@ -54,6 +54,29 @@ struct HostContext {
     CallEntry quiet;
     bool quietBusy = false;
 
+    // The entity the latest attribute table looked up, and where the map's
+    // objects were then: a point's read and write tables ask for the same one.
+    MapObject* entity = nullptr;
+    const MapObject* entityObjectsData = nullptr;
+    size_t entityObjectsSize = 0;
+
+    // The object of an entity id, as document->FindByEntity finds it. The
+    // remembered one is taken while the objects have not moved and it still
+    // has the id (ids are unique in a map, so it is the one the index finds).
+    MapObject* FindEntity(LONG entityId) {
+        std::vector<MapObject>& objects = document->objects();
+        if (entity && objects.data() == entityObjectsData && objects.size() == entityObjectsSize &&
+            entity->entityId == entityId)
+            return entity;
+        MapObject* found = document->FindByEntity(entityId);
+        if (found) {
+            entity = found;
+            entityObjectsData = objects.data();
+            entityObjectsSize = objects.size();
+        }
+        return found;
+    }
+
     // The log's numbering, without a search of its counters by name.
     int NextInstance(HostObjectKind kind) {
         int*& counter = instanceCounters[static_cast<size_t>(kind)];
@@ -535,7 +558,6 @@ public:
         if (!table) return new HostAttributeTable(asking.SharedContext(), entityId, access);
         table->m_entityId = entityId;
         table->m_access = access;
-        table->m_object = nullptr;
         return table;
     }
 
@@ -543,7 +565,7 @@ protected:
     HRESULT Run(const HostOperation& op, ArgReader& args, VARIANT& result, CallEntry& entry,
                 HostContext* context) override {
         constexpr auto kTable = HostObjectKind::AttributeTable;
-        MapObject* object = Entity(*context->document);
+        MapObject* object = context->FindEntity(m_entityId);
         switch (op.dispid) {
             case Id(kTable, "FindField"): {
                 const LONG field = args.Long(0, "field number");
@@ -559,20 +581,6 @@ protected:
     }
 
 private:
-    // The table's entity in the map, or null. A table answers a few calls in
-    // a row; it looks its entity up again only when the map's objects moved
-    // or the one it found no longer has its id.
-    MapObject* Entity(MapDocument& document) {
-        std::vector<MapObject>& objects = document.objects();
-        if (m_object && objects.data() == m_objectsData && objects.size() == m_objectsSize &&
-            m_object->entityId == m_entityId)
-            return m_object;
-        m_object = document.FindByEntity(m_entityId);
-        m_objectsData = objects.data();
-        m_objectsSize = objects.size();
-        return m_object;
-    }
-
     // Common checks of a value access; the row, or null with the refusal in `hr`.
     // `field` receives the row's field number.
     AttributeRow* Locate(MapObject* object, LONG column, LONG subIndex, CallEntry& entry, HRESULT& hr,
@@ -659,9 +667,6 @@ private:
 
     LONG m_entityId;
     LONG m_access;
-    MapObject* m_object = nullptr;  // what Entity found, and where the objects were then
-    const MapObject* m_objectsData = nullptr;
-    size_t m_objectsSize = 0;
 };
 
 class HostEntity final : public HostObject {

@@ -1,9 +1,10 @@
 // What makes a host call cheap must not show: the dispid table looked up by
 // position gives what a walk of the table gives; entities and attribute tables
 // the caller released and the session takes up again behave, are numbered and
-// are counted as new objects; and an attribute table that remembers its entity
-// between calls answers as a table opened afresh for each call, while the map
-// changes under it (objects added, removed, renumbered).
+// are counted as new objects; and attribute tables of a session that remembers
+// the entity it looked up last answer as tables opened in a new session for
+// each call, while the map changes under them (objects added, removed,
+// renumbered, fields added).
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -237,30 +238,39 @@ std::string Answer(CMOAttributeTable& table, int call, LONG column, LONG sub) {
     return answer;
 }
 
-TEST(HostObjectReuse, ATableAnswersAsOneOpenedAfreshWhileTheMapChangesUnderIt) {
+TEST(HostObjectReuse, TablesAnswerAsOnesOpenedInANewSessionWhileTheMapChangesUnderThem) {
     for (uint32_t seed = 1; seed <= 40; ++seed) {
         host::MapDocument keptDoc = SmallMap();
         host::MapDocument freshDoc = SmallMap();
         host::HostSession keptSession(keptDoc);
-        host::HostSession freshSession(freshDoc);
         CMOEntityStore keptStore(keptSession.mapControl().GetEntityStore());
-        CMOEntityStore freshStore(freshSession.mapControl().GetEntityStore());
         std::mt19937 rng(seed);
         std::uniform_int_distribution<int> percent(0, 99);
         LONG keptNext = 1000, freshNext = 1000;
         for (int round = 0; round < 12; ++round) {
-            const LONG entityId = 10 + 10 * (percent(rng) % 3);
-            CMOEntity keptEntity(keptStore.GetEntity(entityId));
-            CMOAttributeTable kept(keptEntity.GetAttributeTable(1));
+            // Two tables open at once, of the same or of different entities,
+            // called in turn: what one looked up must not answer for the other.
+            const LONG ids[2] = {10 + 10 * (percent(rng) % 3), 10 + 10 * (percent(rng) % 3)};
+            CMOEntity keptEntityA(keptStore.GetEntity(ids[0]));
+            CMOEntity keptEntityB(keptStore.GetEntity(ids[1]));
+            CMOAttributeTable kept[2] = {CMOAttributeTable(keptEntityA.GetAttributeTable(1)),
+                                         CMOAttributeTable(keptEntityB.GetAttributeTable(1))};
             for (int step = 0; step < 25; ++step) {
+                const int which = percent(rng) % 2;
                 const int call = percent(rng) % 3;
                 const LONG column = percent(rng) % 4 - 1;
                 const LONG sub = percent(rng) % 3;
-                // The plain form: a table of its own for this one call.
-                CMOEntity freshEntity(freshStore.GetEntity(entityId));
-                CMOAttributeTable fresh(freshEntity.GetAttributeTable(1));
-                const std::string expected = Answer(fresh, call, column, sub);
-                ASSERT_EQ(Answer(kept, call, column, sub), expected)
+                // The plain form: a session, an entity and a table of their own
+                // for this one call, so that nothing is remembered from before.
+                std::string expected;
+                {
+                    host::HostSession freshSession(freshDoc);
+                    CMOEntityStore freshStore(freshSession.mapControl().GetEntityStore());
+                    CMOEntity freshEntity(freshStore.GetEntity(ids[which]));
+                    CMOAttributeTable fresh(freshEntity.GetAttributeTable(1));
+                    expected = Answer(fresh, call, column, sub);
+                }
+                ASSERT_EQ(Answer(kept[which], call, column, sub), expected)
                     << "seed " << seed << " round " << round << " step " << step;
                 if (percent(rng) < 30) {
                     const uint32_t editSeed = static_cast<uint32_t>(percent(rng));
