@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "host/AttributeAccess.h"
 #include "host/CallLog.h"
 #include "host/HostDispids.h"
 #include "host/HostObjects.h"
@@ -184,6 +185,32 @@ TEST(HostObjectReuse, ATableHeldPastItsSessionRefusesAndObjectsReleasedAfterward
     entity.ReleaseDispatch();
     store.ReleaseDispatch();
     EXPECT_EQ(IDispatch::LiveObjects(), liveBefore);
+}
+
+TEST(HostObjectReuse, AWritersObjectsAreReleasedWhenTheWriterGoesNotWhenItsRunEnds) {
+    host::MapDocument doc = SmallMap();
+    host::CallLog log;
+    host::HostSession session(doc, &log);
+    AttributeRun run(&session.mapControl());
+    EXPECT_EQ(run.ReadText(10, 161, 1), "a-point-1");
+    const int liveWithRun = IDispatch::LiveObjects();  // the run's entity store
+    for (LONG entity : {10, 20, 30, 10, 99}) {
+        {
+            AttributeFieldWriter writer(run, entity, 161);
+            const bool hasField = entity == 10 || entity == 20;
+            EXPECT_EQ(writer.Write(AttributeValue{1, CString::Formatted("w%d", static_cast<int>(entity))}), hasField);
+            EXPECT_EQ(writer.Write(AttributeValue{0, "first"}), hasField);
+            EXPECT_EQ(IDispatch::LiveObjects(), liveWithRun + 2) << "entity " << entity;  // its entity and table
+        }
+        EXPECT_EQ(IDispatch::LiveObjects(), liveWithRun) << "entity " << entity;
+    }
+    EXPECT_EQ(doc.FindByEntity(10)->fields.at(161), (host::AttributeRow{"first", "w10"}));
+    EXPECT_EQ(doc.FindByEntity(20)->fields.at(161), (host::AttributeRow{"first", "w20"}));
+    EXPECT_EQ(doc.FindByEntity(30)->fields.count(161), 0u);
+    // One opening a writer: GetEntity, GetAttributeTable and FindField once each.
+    EXPECT_EQ(log.Count("GetEntity"), 6u);
+    EXPECT_EQ(log.Count("FindField"), 6u);
+    EXPECT_EQ(log.Count("SetFieldValue"), 6u);
 }
 
 // ---- a table that remembers its entity, against one opened for each call ----------------
