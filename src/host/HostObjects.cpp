@@ -293,6 +293,29 @@ HRESULT HostObject::Invoke(DISPID dispid, WORD flags, VARIANT* args, UINT argCou
     return Answer(context, entry, dispid, flags, args, argCount, result);
 }
 
+// The checks of Answer that refuse a call, with the reason; kept apart so that
+// a call that passes them builds none of their texts.
+HRESULT HostObject::RefuseCall(const HostOperation* op, CallEntry& entry, DISPID dispid, WORD flags, VARIANT* args,
+                               UINT argCount) const {
+    if (!op) return Refuse(entry, DISP_E_MEMBERNOTFOUND, "no operation with dispid " + std::to_string(dispid));
+    if (!FlagsMatch(op->kind, flags))
+        return Refuse(entry, DISP_E_MEMBERNOTFOUND,
+                      std::string(op->name) + " is a " + OperationKindName(op->kind) + ", called with flags " +
+                          std::to_string(flags));
+    if (static_cast<int>(argCount) != op->argCount)
+        return Refuse(entry, DISP_E_BADPARAMCOUNT,
+                      std::string(op->name) + " takes " + std::to_string(op->argCount) + " arguments, got " +
+                          std::to_string(argCount));
+    if (argCount > 0 && !args) return Refuse(entry, E_POINTER, "arguments missing");
+    return Refuse(entry, E_FAIL, "the map this object belongs to is closed");
+}
+
+void HostObject::NoteRefusal(const HostOperation* op, const CallEntry& entry, DISPID dispid, VARIANT& answer) const {
+    VariantClear(&answer);
+    SetAutomationErrorInfo(Describe() + "." + (op ? std::string(op->name) : "dispid " + std::to_string(dispid)) +
+                           ": " + entry.note);
+}
+
 HRESULT HostObject::Answer(HostContext* context, CallEntry& entry, DISPID dispid, WORD flags, VARIANT* args,
                            UINT argCount, VARIANT* result) {
     const HostOperation* op = FindOperation(m_kind, dispid);
@@ -310,20 +333,9 @@ HRESULT HostObject::Answer(HostContext* context, CallEntry& entry, DISPID dispid
 
     VARIANT answer{};  // VT_EMPTY
     HRESULT hr = S_OK;
-    if (!op) {
-        hr = Refuse(entry, DISP_E_MEMBERNOTFOUND, "no operation with dispid " + std::to_string(dispid));
-    } else if (!FlagsMatch(op->kind, flags)) {
-        hr = Refuse(entry, DISP_E_MEMBERNOTFOUND,
-                    std::string(op->name) + " is a " + OperationKindName(op->kind) + ", called with flags " +
-                        std::to_string(flags));
-    } else if (static_cast<int>(argCount) != op->argCount) {
-        hr = Refuse(entry, DISP_E_BADPARAMCOUNT,
-                    std::string(op->name) + " takes " + std::to_string(op->argCount) + " arguments, got " +
-                        std::to_string(argCount));
-    } else if (argCount > 0 && !args) {
-        hr = Refuse(entry, E_POINTER, "arguments missing");
-    } else if (NeedsMap() && !context) {
-        hr = Refuse(entry, E_FAIL, "the map this object belongs to is closed");
+    if (!op || !FlagsMatch(op->kind, flags) || static_cast<int>(argCount) != op->argCount || (argCount > 0 && !args) ||
+        (NeedsMap() && !context)) {
+        hr = RefuseCall(op, entry, dispid, flags, args, argCount);
     } else {
         ArgReader reader(args, argCount);
         try {
@@ -335,9 +347,7 @@ HRESULT HostObject::Answer(HostContext* context, CallEntry& entry, DISPID dispid
 
     entry.hr = hr;
     if (FAILED(hr)) {
-        VariantClear(&answer);
-        SetAutomationErrorInfo(Describe() + "." + (op ? std::string(op->name) : "dispid " + std::to_string(dispid)) +
-                               ": " + entry.note);
+        NoteRefusal(op, entry, dispid, answer);
     } else if (entry.recorded && entry.result.empty() && answer.vt != VT_EMPTY) {
         entry.result = LogVariant(answer);
     }

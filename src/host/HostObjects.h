@@ -62,6 +62,10 @@ private:
     // Invoke with the entry the call is logged in (or noted in, for a log that keeps nothing).
     HRESULT Answer(HostContext* context, CallEntry& entry, DISPID dispid, WORD flags, VARIANT* args, UINT argCount,
                    VARIANT* result);
+    [[gnu::noinline, gnu::cold]] HRESULT RefuseCall(const HostOperation* op, CallEntry& entry, DISPID dispid,
+                                                    WORD flags, VARIANT* args, UINT argCount) const;
+    [[gnu::noinline, gnu::cold]] void NoteRefusal(const HostOperation* op, const CallEntry& entry, DISPID dispid,
+                                                  VARIANT& answer) const;
 
     HostObjectKind m_kind;
     int m_instance = 0;
