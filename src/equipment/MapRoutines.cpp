@@ -2,8 +2,11 @@
 #include "equipment/MapRoutines.h"
 
 #include <algorithm>
+#include <string_view>
+#include <vector>
 
 #include "equipment/MapAccess.h"
+#include "equipment/NetworkWalks.h"
 #include "host/KernelRecords.h"
 #include "host/MapDocument.h"
 
@@ -20,7 +23,9 @@ int CollectMapObjects(CMorvaObjects* /*pMap*/, CKernelObjectArray* pObjects, CEn
     return pObjects->GetSize();
 }
 
-BOOL IsTransformer(LONG hObject) { return jdmap::IsTransformerObject(hObject) ? TRUE : FALSE; }
+BOOL IsTransformer(LONG hObject) {
+    return jdwalk::ObjectIsTransformer(jdmap::ObjectOfHandle(hObject), hObject) ? TRUE : FALSE;
+}
 
 BOOL IsSettingBlocked(LONG hObject, int /*nWhat*/) {
     const host::MapObject* object = jdmap::ObjectOfHandle(hObject);
@@ -57,30 +62,40 @@ LONG CObjectEntityIndex::Find(CMorvaObjects* pMap, LONG hObject) const {
 BOOL IsObjectNameFree(CMorvaObjects* /*pMap*/, LONG* phObject, CKernelObjectArray* pObjects, const char* name) {
     if (!name || !*name) return TRUE;
     const LONG self = phObject ? *phObject : 0;
+    const host::MapDocument* document = jdmap::CurrentDocument();
+    if (!document) return TRUE;  // the kernel knows no object, so no name either
     const CString wanted(name);
-    // The kernel's record carries the document's name unchanged whenever it
-    // fits the record (every name a map can hold does), so it is compared in
-    // place: a whole mine's objects are checked for each name typed.
-    auto takenBy = [&](LONG handle) {
-        if (handle == self || handle == 0) return false;
-        const host::MapObject* object = jdmap::ObjectOfHandle(handle);
-        if (!object) return false;  // the kernel knows no name for it either
+    const std::string_view text = wanted.view();
+    // Whether the kernel gives the handle's object that name. Its record
+    // carries the document's name unchanged whenever it fits the record
+    // (every name a map can hold does), so that is compared in place.
+    auto named = [&](LONG handle) {
+        const host::MapObject* object = document->FindByHandle(handle);
+        if (!object) return false;
         const std::string_view stored = object->name.view();
         if (stored.size() < sizeof(KernelObjectRecord::name) && stored.find('\0') == std::string_view::npos) {
-            return stored == wanted.view();
+            return stored == text;
         }
         return jdmap::NameOf(handle) == wanted;
     };
-    if (pObjects && !pObjects->IsEmpty()) {
-        for (LONG handle : *pObjects) {
-            if (takenBy(handle)) return FALSE;
-        }
-        return TRUE;
-    }
-    const host::MapDocument* document = jdmap::CurrentDocument();
-    if (!document) return TRUE;
+    // The handles that carry the name, from one pass over the objects' own
+    // names: the kernel's name of an object begins with the object's name
+    // (it may be cut), so only those that begin with it are asked. The
+    // document's objects are searched, not its name index, since a name
+    // changed in place is found only by looking. Typing a name in the
+    // dialog checks it against a whole mine; the name is usually free.
+    std::vector<LONG> carriers;
     for (const host::MapObject& object : document->objects()) {
-        if (takenBy(object.handle)) return FALSE;
+        const std::string_view stored = object.name.view();
+        if (stored.size() < text.size() || stored.compare(0, text.size(), text) != 0) continue;
+        if (object.handle != 0 && object.handle != self && named(object.handle)) carriers.push_back(object.handle);
+    }
+    if (carriers.empty()) return TRUE;
+    if (!pObjects || pObjects->IsEmpty()) return FALSE;  // the whole map: a carrier is one of its objects
+    // Only a carrier in the list counts.
+    std::sort(carriers.begin(), carriers.end());
+    for (LONG handle : *pObjects) {
+        if (std::binary_search(carriers.begin(), carriers.end(), handle)) return FALSE;
     }
     return TRUE;
 }

@@ -39,6 +39,26 @@ bool IsMotor(LONG object) {
     return found->motor.has_value() || found->kind == motor;
 }
 
+bool ObjectKindIs(const host::MapObject* object, LONG handle, const CString& gbkKind) {
+    if (!object) return gbkKind.IsEmpty();
+    // The kernel answers the kind cut to 31 bytes at a character boundary and
+    // up to its first NUL, so its answer begins the kind: a kind that does
+    // not begin with the one asked is another. A kind of that very length
+    // it answers whole when it is short and holds no NUL; any other case
+    // (rare) is left to the kernel's answer.
+    const std::string_view kind = object->kind.view();
+    const std::string_view wanted = gbkKind.view();
+    if (kind.size() < wanted.size() || kind.compare(0, wanted.size(), wanted) != 0) return false;
+    if (kind.size() == wanted.size() && kind.size() < 31 && kind.find('\0') == std::string_view::npos) return true;
+    return jdmap::KindIs(handle, gbkKind);
+}
+
+bool ObjectIsTransformer(const host::MapObject* object, LONG handle) {
+    static const CString& mobile = KindText(host::KindName::MobileSubstation);
+    static const CString& mine = KindText(host::KindName::MineTransformer);
+    return ObjectKindIs(object, handle, mobile) || ObjectKindIs(object, handle, mine);
+}
+
 namespace {
 
 // A set or map keyed by handle without an allocation per entry: open
@@ -112,20 +132,6 @@ private:
     HandleTable<Nothing> m_table;
 };
 
-// KindIs of an object already looked up (`object` is ObjectOfHandle(handle)).
-bool ObjectKindIs(const host::MapObject* object, LONG handle, const CString& gbkKind) {
-    if (!object) return gbkKind.IsEmpty();
-    const std::string& kind = object->kind.str();
-    if (kind.size() < 31 && kind.find('\0') == std::string::npos) return kind == gbkKind.str();
-    return jdmap::KindIs(handle, gbkKind);
-}
-
-bool ObjectIsTransformer(const host::MapObject* object, LONG handle) {
-    static const CString& mobile = KindText(host::KindName::MobileSubstation);
-    static const CString& mine = KindText(host::KindName::MineTransformer);
-    return ObjectKindIs(object, handle, mobile) || ObjectKindIs(object, handle, mine);
-}
-
 bool ObjectIsMotor(const host::MapObject* object) {
     static const CString& motor = KindText(host::KindName::Motor);
     if (!object || object->isLine) return false;
@@ -155,9 +161,9 @@ void Walk(LONG from, std::vector<LONG>& motors, RecordedWalk* record) {
     auto enter = [&](LONG object) {
         const size_t begin = pending.size();
         if (document && object != 0) {
-            for (LONG c : document->Connections(object)) {
+            document->ForEachConnection(object, [&](LONG c) {
                 if (c < 0) pending.push_back(-c);
-            }
+            });
         }
         stack.push_back(Level{object, begin, begin, pending.size(), motors.size()});
     };

@@ -7,7 +7,12 @@
 #include <utility>
 #include <vector>
 
+#include "platform/CString.h"
 #include "platform/Types.h"
+
+namespace host {
+struct MapObject;
+}  // namespace host
 
 namespace jdwalk {
 
@@ -25,6 +30,13 @@ bool EndsLowVoltageRun(LONG object);
 // distribution box, the bus whose short-circuit capacity the system
 // reactance stands for, or where no line arrives.
 bool EndsHighVoltageRun(LONG object);
+
+// Whether the object (ObjectOfHandle(handle), already looked up) is of the
+// GBK kind, as jdmap::KindIs answers: compared in place unless the kernel
+// would answer the kind cut.
+bool ObjectKindIs(const host::MapObject* object, LONG handle, const CString& gbkKind);
+// jdmap::IsTransformerObject of an object already looked up.
+bool ObjectIsTransformer(const host::MapObject* object, LONG handle);
 
 // ---- Walks ------------------------------------------------------------------------
 

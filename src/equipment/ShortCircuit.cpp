@@ -2,6 +2,7 @@
 // recomputing their two-phase short-circuit current (docs/engineering.md).
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <string>
@@ -25,13 +26,54 @@ namespace {
 
 // The transformer a point's supply path names: the first ","-part of field 2
 // of a kind "0" path, of field 3 of a kind "1" path; the empty text for a
-// path of no known kind.
+// path of no known kind. Fields and parts are found as jdpath::NthField and
+// jdpath::FirstPart find them (a GBK lead byte takes the byte after it, so a
+// separator there does not count), in one pass up to the part: every point
+// of the map is asked.
 std::string_view TransformerOfPath(std::string_view path) {
-    // Read field by field: every point of the map is asked, and only two fields matter.
-    const std::string_view kind = jdpath::NthField(path, ';', 0);
-    if (kind == "0") return jdpath::FirstPart(jdpath::NthField(path, ';', 2));
-    if (kind == "1") return jdpath::FirstPart(jdpath::NthField(path, ';', 3));
-    return {};
+    // Field 0 is the kind: a "0" or "1" alone before the first ";" (or the whole text).
+    if (path.empty() || (path[0] != '0' && path[0] != '1') || (path.size() > 1 && path[1] != ';')) return {};
+    const size_t wanted = path[0] == '0' ? 2 : 3;
+    const char* const text = path.data();
+    const size_t n = path.size();
+    // Whether the byte at `at` begins a character, `from` (< at) being known
+    // to begin one: the bytes just before it that can lead a character pair
+    // up from the last byte that cannot (which ends a character), so `at`
+    // begins one when they are even in number. A lead byte as the text's
+    // last byte stands alone, but nothing is asked after it.
+    const auto startsCharacter = [text](size_t from, size_t at) {
+        size_t leads = 0;
+        while (at - leads > from) {
+            const auto byte = static_cast<unsigned char>(text[at - leads - 1]);
+            if (byte < 0x81 || byte > 0xFE) break;
+            ++leads;
+        }
+        return leads % 2 == 0;
+    };
+    // Skips to the start of the wanted field: separators are found by a
+    // byte search and kept only where they begin a character.
+    size_t start = 2;
+    for (size_t field = 1; field < wanted; ++field) {
+        size_t at = start;
+        for (;;) {
+            const void* found = at < n ? std::memchr(text + at, ';', n - at) : nullptr;
+            if (!found) return {};
+            at = static_cast<size_t>(static_cast<const char*>(found) - text);
+            if (startsCharacter(start, at)) break;
+            ++at;
+        }
+        start = at + 1;
+    }
+    if (start >= n) return {};
+    // The field's first part ends at its first "," or ";" that begins a character.
+    size_t i = start;
+    while (i < n) {
+        const char c = text[i];
+        if (c == ',' || c == ';') break;
+        const auto byte = static_cast<unsigned char>(c);
+        i += byte >= 0x81 && byte <= 0xFE && i + 1 < n ? 2 : 1;
+    }
+    return path.substr(start, i - start);
 }
 
 // What one update of a transformer's points asks again and again, kept while
@@ -290,28 +332,38 @@ int FindShortCircuitPoints(CMorvaObjects* pMap, int /*nMode*/, CString /*strRese
         pIds = &allIds;
     }
     static const CString& pointKind = jdmap::Gbk(host::KindName::ShortCircuitPoint);
+    const std::string_view pointKindText = pointKind.view();
+    const host::MapDocument* document = jdmap::CurrentDocument();
+    if (!document) return 0;  // no object has a kind then
     // A point's id is the id at the first place of its handle in the lists
     // (GetObjectEntity's answer). Whether a handle is a point of the
     // transformer depends on the handle alone, so that first place is the
     // first time this loop meets the handle: only the points are remembered.
     const int withIds = std::min(pObjects->GetSize(), pIds ? pIds->GetSize() : 0);
-    std::unordered_map<LONG, LONG> idOfPoint;
     const std::string_view wanted = strTransformer.view();
-    for (int i = 0; i < pObjects->GetSize(); ++i) {
-        const LONG handle = pObjects->GetAt(i);
-        if (!jdmap::KindIs(handle, pointKind)) continue;
-        const host::MapObject* point = jdmap::ObjectOfHandle(handle);
+    const std::vector<LONG>& handles = pObjects->items();
+    // A handle met again takes the id of its first place: that place came
+    // first in the lists too (and when it lay beyond the ids, so does every
+    // later one, which the map answers alike). A handle's object is the first
+    // with it, so its place in the document stands for the handle.
+    const host::MapObject* const first = document->objects().data();
+    std::vector<int> firstFound;
+    for (int i = 0; i < static_cast<int>(handles.size()); ++i) {
+        const LONG handle = handles[static_cast<size_t>(i)];
+        const host::MapObject* point = document->FindByHandle(handle);
         if (!point) continue;
+        // jdmap::KindIs, decided in place for all but a kind that starts with
+        // the point's kind and goes on (the kernel may answer such a kind cut).
+        const std::string_view kind = point->kind.view();
+        if (kind.size() < pointKindText.size() || kind.substr(0, pointKindText.size()) != pointKindText) continue;
+        if (kind.size() != pointKindText.size() && !jdmap::KindIs(handle, pointKind)) continue;
         if (TransformerOfPath(StoredText(*point, AttributeField::ShortCircuitPoint, 11)) != wanted) continue;
-        LONG id = 0;
-        if (const auto known = idOfPoint.find(handle); known != idOfPoint.end()) {
-            id = known->second;
-        } else if (i < withIds) {
-            id = pIds->GetAt(i);
-            idOfPoint.emplace(handle, id);
-        } else {
-            id = GetObjectEntity(pMap, handle, nullptr, nullptr);
-        }
+        if (firstFound.empty()) firstFound.assign(document->objects().size(), -1);
+        int& earlier = firstFound[static_cast<size_t>(point - first)];
+        const LONG id = earlier >= 0     ? pPointIds->GetAt(earlier)
+                        : i < withIds    ? pIds->GetAt(i)
+                                         : GetObjectEntity(pMap, handle, nullptr, nullptr);
+        if (earlier < 0) earlier = pPoints->GetSize();
         pPoints->Add(handle);
         pPointIds->Add(id);
     }

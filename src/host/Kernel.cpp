@@ -138,7 +138,10 @@ void KernelDetachMap(LONG mapHandle) {
 }
 
 host::MapDocument* KernelMap(LONG mapHandle) {
-    for (const auto& [handle, document] : State().maps) {
+    const auto& maps = State().maps;
+    // Nearly every caller asks for the current map, the last one attached.
+    if (!maps.empty() && maps.back().first == mapHandle) return maps.back().second;
+    for (const auto& [handle, document] : maps) {
         if (handle == mapHandle) return document;
     }
     return nullptr;
@@ -214,13 +217,18 @@ BOOL QueryObject(LONG handle, LONG code, void* buffer, LONG countOrIndex) {
             *static_cast<LONG*>(buffer) = object->lineProperty;
             return TRUE;
         case KernelQuery::ConnectionCount:
-            *static_cast<LONG*>(buffer) = static_cast<LONG>(document.Connections(handle).size());
+            *static_cast<LONG*>(buffer) = static_cast<LONG>(document.ForEachConnectionOf(*object, [](LONG) {}));
             return TRUE;
         case KernelQuery::ConnectionList: {
             if (countOrIndex < 0) return Refuse(where + ": negative connection count " + std::to_string(countOrIndex));
-            const std::vector<LONG> connections = document.Connections(handle);
-            const size_t n = std::min(connections.size(), static_cast<size_t>(countOrIndex));
-            std::copy_n(connections.begin(), n, static_cast<LONG*>(buffer));
+            // Straight into the caller's buffer: a transformer of a large unit
+            // has thousands of lines, asked twice (count, then list).
+            auto* out = static_cast<LONG*>(buffer);
+            const auto room = static_cast<size_t>(countOrIndex);
+            size_t written = 0;
+            document.ForEachConnectionOf(*object, [&](LONG connection) {
+                if (written < room) out[written++] = connection;
+            });
             return TRUE;
         }
         case KernelQuery::LabelCount:

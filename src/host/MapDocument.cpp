@@ -271,26 +271,6 @@ size_t MapDocument::PositionOfName(const CString& name) const {
 
 // ---- Lookups ----------------------------------------------------------------
 
-MapObject* MapDocument::FindByEntity(LONG entityId) {
-    const size_t position = PositionOfEntity(entityId);
-    return position == npos ? nullptr : &m_objects[position];
-}
-
-const MapObject* MapDocument::FindByEntity(LONG entityId) const {
-    const size_t position = PositionOfEntity(entityId);
-    return position == npos ? nullptr : &m_objects[position];
-}
-
-MapObject* MapDocument::FindByHandle(LONG handle) {
-    const size_t position = PositionOfHandle(handle);
-    return position == npos ? nullptr : &m_objects[position];
-}
-
-const MapObject* MapDocument::FindByHandle(LONG handle) const {
-    const size_t position = PositionOfHandle(handle);
-    return position == npos ? nullptr : &m_objects[position];
-}
-
 MapObject* MapDocument::FindByName(const CString& name) {
     const size_t position = PositionOfName(name);
     return position == npos ? nullptr : &m_objects[position];
@@ -329,19 +309,7 @@ MapObject& MapDocument::AddObject(MapObject object) {
 
 std::vector<LONG> MapDocument::Connections(LONG handle) const {
     std::vector<LONG> connections;
-    const size_t position = PositionOfHandle(handle);
-    if (position == npos) return connections;
-    const LONG entityId = m_objects[position].entityId;
-    if (entityId == 0) return connections;
-    // Entries are added in document order (a rebuild walks it front to
-    // back; AddObject appends), so no sort is needed.
-    m_lineEnds.ForEach(Key(entityId), [&](std::uint32_t linePosition) {
-        if (linePosition >= m_objects.size()) return;
-        const MapObject& line = m_objects[linePosition];
-        if (!line.isLine) return;
-        if (line.fromEntity == entityId) connections.push_back(-line.handle);
-        if (line.toEntity == entityId) connections.push_back(line.handle);
-    });
+    ForEachConnection(handle, [&](LONG connection) { connections.push_back(connection); });
     return connections;
 }
 

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "platform/Arrays.h"
@@ -150,10 +151,21 @@ public:
     std::vector<MapObject>& objects() { return m_objects; }
     const std::vector<MapObject>& objects() const { return m_objects; }
 
-    MapObject* FindByEntity(LONG entityId);
-    const MapObject* FindByEntity(LONG entityId) const;
-    MapObject* FindByHandle(LONG handle);
-    const MapObject* FindByHandle(LONG handle) const;
+    // The walks ask these millions of times on a whole-mine map: the common
+    // answer (a fresh index, a key in its array) is given inline, anything
+    // else by the full look-up.
+    MapObject* FindByEntity(LONG entityId) { return const_cast<MapObject*>(std::as_const(*this).FindByEntity(entityId)); }
+    const MapObject* FindByEntity(LONG entityId) const {
+        const MapObject* found = nullptr;
+        if (FindQuickly(m_entityIndex, entityId, &MapObject::entityId, found)) return found;
+        return ObjectAt(PositionOfEntity(entityId));
+    }
+    MapObject* FindByHandle(LONG handle) { return const_cast<MapObject*>(std::as_const(*this).FindByHandle(handle)); }
+    const MapObject* FindByHandle(LONG handle) const {
+        const MapObject* found = nullptr;
+        if (FindQuickly(m_handleIndex, handle, &MapObject::handle, found)) return found;
+        return ObjectAt(PositionOfHandle(handle));
+    }
     // First object with that (GBK) name, or null.
     MapObject* FindByName(const CString& name);
     const MapObject* FindByName(const CString& name) const;
@@ -176,6 +188,13 @@ public:
     // The kernel's connection list of an object: -h for each line h that starts
     // at it, +h for each line h that ends at it, in document order.
     std::vector<LONG> Connections(LONG handle) const;
+    // The same values handed to visit(LONG) one by one, without the list: a
+    // walk asks this of every object it passes. Returns how many there were.
+    template <typename Visit>
+    size_t ForEachConnection(LONG handle, Visit visit) const;
+    // The same for an object already looked up (an object of this document).
+    template <typename Visit>
+    size_t ForEachConnectionOf(const MapObject& object, Visit visit) const;
 
     std::vector<Layer>& layers() { return m_layers; }
     const std::vector<Layer>& layers() const { return m_layers; }
@@ -218,12 +237,24 @@ private:
         friend bool operator==(const IndexStamp&, const IndexStamp&) = default;
     };
     IndexStamp CurrentStamp() const;
+    // CurrentStamp() == m_indexStamp with the index built, without building the stamp.
+    bool IndexIsFresh() const {
+        if (!m_indexBuilt || m_objects.data() != m_indexStamp.data || m_objects.size() != m_indexStamp.size) return false;
+        if (m_objects.empty()) return true;
+        const MapObject& last = m_objects.back();
+        return last.entityId == m_indexStamp.lastEntity && last.handle == m_indexStamp.lastHandle &&
+               last.fromEntity == m_indexStamp.lastFrom && last.toEntity == m_indexStamp.lastTo &&
+               last.isLine == m_indexStamp.lastIsLine;
+    }
     void EnsureIndex() const;
     void IndexObject(size_t position) const;
     void IndexObject(size_t position, std::uint32_t nameKey) const;
     size_t PositionOfEntity(LONG entityId) const;  // npos when absent
     size_t PositionOfHandle(LONG handle) const;
     size_t PositionOfName(const CString& name) const;
+    const MapObject* ObjectAt(size_t position) const {
+        return position == static_cast<size_t>(-1) ? nullptr : &m_objects[position];
+    }
 
     std::vector<MapObject> m_objects;
     std::vector<Layer> m_layers;
@@ -299,6 +330,10 @@ private:
             if (m_range.Holds(key)) return m_dense[key - m_range.base];
             return m_overflow.First(key);
         }
+        // The key's slot in the array, or null when the key lies outside it.
+        const std::uint32_t* DenseSlot(std::uint32_t key) const {
+            return m_range.Holds(key) ? &m_dense[key - m_range.base] : nullptr;
+        }
         // Keeps the position only when the key has none yet.
         void AddIfAbsent(std::uint32_t key, std::uint32_t position);
 
@@ -353,6 +388,58 @@ private:
     mutable LONG m_maxHandle = 0;
     mutable IndexStamp m_indexStamp;
     mutable bool m_indexBuilt = false;
+
+    // The answer PositionOf* gives, when it can be given from a fresh index's
+    // array: true with `found` set (null for a key no object has); false
+    // when the full look-up must answer (stale index, a key outside the
+    // array, an object changed in place since).
+    bool FindQuickly(const FirstPositionIndex& index, LONG key, LONG MapObject::*member,
+                     const MapObject*& found) const {
+        if (key == 0) {
+            found = nullptr;
+            return true;
+        }
+        if (!IndexIsFresh()) return false;
+        const std::uint32_t* slot = index.DenseSlot(static_cast<std::uint32_t>(key));
+        if (!slot) return false;
+        if (*slot == PositionTable::kNone) {
+            found = nullptr;
+            return true;
+        }
+        if (*slot >= m_objects.size() || m_objects[*slot].*member != key) return false;
+        found = &m_objects[*slot];
+        return true;
+    }
 };
+
+template <typename Visit>
+size_t MapDocument::ForEachConnection(LONG handle, Visit visit) const {
+    const MapObject* object = FindByHandle(handle);
+    return object ? ForEachConnectionOf(*object, visit) : 0;
+}
+
+template <typename Visit>
+size_t MapDocument::ForEachConnectionOf(const MapObject& object, Visit visit) const {
+    const LONG entityId = object.entityId;
+    if (entityId == 0) return 0;
+    if (!IndexIsFresh()) EnsureIndex();
+    size_t count = 0;
+    // Entries are added in document order (a rebuild walks it front to
+    // back; AddObject appends), so no sort is needed.
+    m_lineEnds.ForEach(static_cast<std::uint32_t>(entityId), [&](std::uint32_t linePosition) {
+        if (linePosition >= m_objects.size()) return;
+        const MapObject& line = m_objects[linePosition];
+        if (!line.isLine) return;
+        if (line.fromEntity == entityId) {
+            visit(-line.handle);
+            ++count;
+        }
+        if (line.toEntity == entityId) {
+            visit(line.handle);
+            ++count;
+        }
+    });
+    return count;
+}
 
 }  // namespace host

@@ -221,6 +221,8 @@ double SumFeederValues(LONG hTransformer) {
     std::vector<LONG> connections(static_cast<size_t>(count), 0);
     if (!QueryObject(hTransformer, KernelQuery::ConnectionList, connections.data(), count)) return 0.0;
     double sum = 0.0;
+    // One array for every line: a large unit's transformer feeds thousands.
+    CStringArray values;
     for (LONG connection : connections) {
         if (connection >= 0) continue;  // only lines leaving the transformer
         const LONG line = -connection;
@@ -228,7 +230,6 @@ double SumFeederValues(LONG hTransformer) {
         QueryObject(line, KernelQuery::LineEndObject, &device, 1);
         if (device == 0 || IsTransformer(device)) continue;
         int subs[1] = {JD_LINE_LENGTH_M};
-        CStringArray values;
         if (ReadLineValues(line, 1, subs, &values) >= 1) sum += ParseDouble(values[0]);
     }
     return sum;

@@ -20,6 +20,7 @@
 #include "host/HostDispids.h"
 #include "host/HostObjects.h"
 #include "host/Kernel.h"
+#include "host/KernelRecords.h"
 #include "host/MorvaObjects.h"
 #include "platform/Gbk.h"
 
@@ -328,6 +329,193 @@ TEST(IndexedLookups, ShortCircuitPointsCarryTheIdsGetObjectEntityGives) {
     EXPECT_GT(found, 200);
 }
 
+// A supply path of bytes that trouble a field split: GBK lead bytes just
+// before a ";" or "," (which then belong to the character), runs of lead
+// bytes of either parity, a lead byte at the end, and the kind fields a
+// path may begin with, well formed or not.
+std::string AwkwardPath(std::mt19937& rng, const std::vector<std::string>& names) {
+    static const char* const starts[] = {"0;", "1;", "0", "1", "01;", "2;", "", ";", "1;;", "0;;"};
+    static const std::string pieces[] = {";", ",", "\x81", "\xFE", "\xB6\xCC", "\x81;", "\xFE,", "\x81\x81;",
+                                         "\x81\x81\x81;", "690", "a/b", "\x80", "\xFF", "0.0117", "\x81\x40"};
+    std::uniform_int_distribution<int> percent(0, 99);
+    std::string path = starts[rng() % (sizeof starts / sizeof starts[0])];
+    const int parts = 1 + static_cast<int>(rng() % 12);
+    for (int i = 0; i < parts; ++i) {
+        if (!names.empty() && percent(rng) < 25) {
+            path += names[rng() % names.size()];
+        } else {
+            path += pieces[rng() % (sizeof pieces / sizeof pieces[0])];
+        }
+    }
+    return path;
+}
+
+TEST(IndexedLookups, PointsOfAwkwardPathsAndKindsAreThoseThePlainSearchFinds) {
+    const CString pointKind = FromUtf8(host::KindName::ShortCircuitPoint);
+    int found = 0, awkwardFound = 0;
+    for (uint32_t seed = 1; seed <= kMaps; ++seed) {
+        host::MapDocument map = MakeRandomMap(seed, ShapeOf(seed));
+        std::mt19937 rng(seed * 31u + 7u);
+        std::vector<std::string> names;
+        for (const host::MapObject& object : map.objects()) {
+            if (!object.name.IsEmpty()) names.push_back(object.name.str());
+        }
+        auto& objects = map.objects();
+        for (size_t i = 0; i < objects.size(); ++i) {
+            host::MapObject& object = objects[i];
+            // Kinds that begin as a point's does: cut by the kernel to a
+            // point's (after a NUL), too long to be answered whole, or merely longer.
+            switch (rng() % 8) {
+                case 0: object.kind = CString(pointKind.str() + std::string(1, '\0') + "x"); break;
+                case 1: object.kind = CString(pointKind.str() + std::string(30, 'k')); break;
+                case 2: object.kind = pointKind + "x"; break;
+                case 3: object.kind = pointKind; break;
+                default: break;
+            }
+            if (rng() % 2 == 0) {
+                auto& record = object.fields[AttributeField::ShortCircuitPoint];
+                if (record.size() < 12) record.resize(12);
+                record[11] = CString(AwkwardPath(rng, names));
+            }
+        }
+        map.Reindex();
+        host::HostSession session(map);
+        CKernelObjectArray lists[2];
+        CEntityIdArray ids[2];
+        RandomLists(rng, map, lists[0], ids[0]);  // lists[1] stays empty: the map's own are taken
+        CKernelObjectArray wholeMap;
+        for (const host::MapObject& object : map.objects()) wholeMap.Add(object.handle);
+        // Every transformer the plain split finds in a path, and names no path gives.
+        std::set<std::string> asked{"", "nobody", "\x81"};
+        for (const host::MapObject& object : map.objects()) {
+            const auto record = object.fields.find(AttributeField::ShortCircuitPoint);
+            if (record != object.fields.end() && record->second.size() > 11) {
+                asked.insert(PlainTransformerOfPath(record->second[11]).str());
+            }
+        }
+        for (int which = 0; which < 2; ++which) {
+            const CKernelObjectArray& plainList = which == 0 ? lists[0] : wholeMap;
+            for (const std::string& name : asked) {
+                CKernelObjectArray points;
+                CEntityIdArray pointIds;
+                FindShortCircuitPoints(&session.mapControl(), 1, CString(), CString(name), CString(), &lists[which],
+                                       &ids[which], &points, &pointIds);
+                std::vector<LONG> expected;
+                for (LONG handle : plainList) {
+                    if (name.empty()) break;
+                    if (KernelKind(handle) != pointKind) continue;
+                    const host::MapObject* point = map.FindByHandle(handle);
+                    if (point && PlainTransformerOfPath(jdmap::FieldText(*point, 161, 11)).str() == name) {
+                        expected.push_back(handle);
+                    }
+                }
+                ASSERT_EQ(points.items(), expected) << "seed " << seed << " list " << which;
+                for (int i = 0; i < points.GetSize(); ++i) {
+                    const LONG id = which == 0 ? PlainObjectEntity(points[i], lists[0], ids[0], map)
+                                               : map.FindByHandle(points[i])->entityId;
+                    ASSERT_EQ(pointIds[i], id) << "seed " << seed;
+                    ++found;
+                    const std::string path = jdmap::FieldText(*map.FindByHandle(points[i]), 161, 11).str();
+                    if (path.find_first_of("\x81\xFE") != std::string::npos) ++awkwardFound;
+                }
+            }
+        }
+    }
+    EXPECT_GT(found, 500);
+    EXPECT_GT(awkwardFound, 100) << "paths with lead bytes must be found, not only skipped";
+}
+
+// The name check as first written: every handle's name through the kernel's record.
+bool PlainNameFree(LONG self, const CKernelObjectArray* list, const char* name, const host::MapDocument& map) {
+    if (!name || !*name) return true;
+    const auto taken = [&](LONG handle) {
+        if (handle == self || handle == 0) return false;
+        KernelObjectRecord record;
+        PrepareObjectRecord(record);
+        if (!GetObjectInfo(handle, &record)) return false;
+        record.name[31] = '\0';
+        return CString(record.name) == CString(name);
+    };
+    if (list && !list->IsEmpty()) {
+        for (LONG handle : *list) {
+            if (taken(handle)) return false;
+        }
+        return true;
+    }
+    for (const host::MapObject& object : map.objects()) {
+        if (taken(object.handle)) return false;
+    }
+    return true;
+}
+
+TEST(IndexedLookups, NameChecksFromOnePassAnswerAsTheKernelsRecords) {
+    int taken = 0, free = 0;
+    for (uint32_t seed = 1; seed <= kMaps; ++seed) {
+        host::MapDocument map = MakeRandomMap(seed, ShapeOf(seed));
+        std::mt19937 rng(seed * 131u);
+        auto& objects = map.objects();
+        // Names the kernel answers otherwise than the document holds them: too
+        // long for its record (cut, inside a character too), a NUL after a
+        // name, and a rename in place that the name index is not told of.
+        if (objects.size() > 6) {
+            objects[0].name = objects[3].name + std::string(40, 'x').c_str();
+            objects[1].name = CString(objects[4].name.str() + std::string(1, '\0') + "tail");
+            objects[2].name = CString(std::string(30, 'a') + "\xB6\xCC");
+            objects[5].name = FromUtf8("改名后");
+        }
+        KernelMapScope attached(map);
+        CKernelObjectArray list, some;
+        CEntityIdArray ids;
+        RandomLists(rng, map, list, ids);
+        for (const host::MapObject& object : map.objects()) {
+            if (rng() % 4 == 0) some.Add(object.handle);
+        }
+        std::set<std::string> asked{"", "nobody", std::string(30, 'a'), std::string(31, 'a'), "改名后",
+                                    std::string(30, 'a') + "\xB6"};
+        for (const host::MapObject& object : map.objects()) {
+            asked.insert(object.name.str().c_str());  // up to a NUL, as a typed name is
+            asked.insert(object.name.str().substr(0, 2));
+        }
+        std::vector<LONG> selves{0, 987654};
+        for (int k = 0; k < 4 && !objects.empty(); ++k) selves.push_back(objects[rng() % objects.size()].handle);
+        CKernelObjectArray empty;
+        for (const std::string& name : asked) {
+            for (LONG self : selves) {
+                for (CKernelObjectArray* within : {&list, &some, &empty, static_cast<CKernelObjectArray*>(nullptr)}) {
+                    LONG asSelf = self;
+                    const bool expected = PlainNameFree(self, within, name.c_str(), map);
+                    ASSERT_EQ(IsObjectNameFree(nullptr, &asSelf, within, name.c_str()) != FALSE, expected)
+                        << "seed " << seed << " name " << name << " self " << self;
+                    (expected ? free : taken) += 1;
+                }
+            }
+        }
+        LONG none = 0;
+        ASSERT_TRUE(IsObjectNameFree(nullptr, nullptr, nullptr, nullptr));
+        ASSERT_EQ(IsObjectNameFree(nullptr, nullptr, nullptr, "nobody") != FALSE, PlainNameFree(0, nullptr, "nobody", map));
+        ASSERT_EQ(IsObjectNameFree(nullptr, &none, &list, "nobody") != FALSE, true);
+    }
+    EXPECT_GT(taken, 1000);
+    EXPECT_GT(free, 1000);
+}
+
+TEST(IndexedLookups, TheKernelsConnectionListFillsNoMoreThanItIsAskedFor) {
+    for (uint32_t seed = 1; seed <= kMaps; ++seed) {
+        host::MapDocument map = MakeRandomMap(seed, ShapeOf(seed));
+        KernelMapScope attached(map);
+        for (const host::MapObject& object : map.objects()) {
+            const std::vector<LONG> all = KernelConnections(object.handle);
+            if (all.empty()) continue;
+            // One fewer than there are: the last slot keeps what it held.
+            std::vector<LONG> buffer(all.size(), 4242);
+            ASSERT_TRUE(QueryObject(object.handle, KernelQuery::ConnectionList, buffer.data(),
+                                    static_cast<LONG>(all.size() - 1)));
+            ASSERT_TRUE(std::equal(all.begin(), all.end() - 1, buffer.begin())) << "seed " << seed;
+            ASSERT_EQ(buffer.back(), 4242) << "seed " << seed;
+        }
+    }
+}
+
 TEST(IndexedLookups, KindsAndLineEndsReadInPlaceEqualTheKernelsAnswers) {
     const char* kinds[] = {host::KindName::MobileSubstation, host::KindName::MineTransformer, host::KindName::Starter,
                            host::KindName::ProtectionUnit,   host::KindName::HvDistributionBox, host::KindName::Motor,
@@ -342,6 +530,16 @@ TEST(IndexedLookups, KindsAndLineEndsReadInPlaceEqualTheKernelsAnswers) {
             objects[1].kind = FromUtf8("x短路点短路点短路点短路点短路点短路点");
             objects[2].kind = CString(std::string("\xB6\xCC\xC2\xB7\xB5\xE3", 6) + std::string(1, '\0') + "tail");
         }
+        // The same for the transformers' kinds, which the supply walks and
+        // the feeder sum decide in place.
+        if (objects.size() > 7) {
+            const CString mobile = FromUtf8(host::KindName::MobileSubstation);
+            objects[3].kind = CString(mobile.str() + std::string(1, '\0') + "x");
+            objects[4].kind = CString(mobile.str() + std::string(31, 'k'));
+            objects[5].kind = mobile + "k";
+            objects[6].kind = CString(FromUtf8(host::KindName::MineTransformer).str() + std::string(1, '\0'));
+            objects[7].kind = CString(std::string(31, 'k'));
+        }
         map.Reindex();
         KernelMapScope attached(map);
         std::vector<LONG> asked{0, 987654};
@@ -353,6 +551,16 @@ TEST(IndexedLookups, KindsAndLineEndsReadInPlaceEqualTheKernelsAnswers) {
             ASSERT_EQ(jdmap::KindIs(handle, KernelKind(handle)), true) << "seed " << seed << " handle " << handle;
             ASSERT_EQ(jdmap::KindIs(handle, CString()), KernelKind(handle).IsEmpty());
             ASSERT_EQ(jdmap::IsTransformerObject(handle), KernelIsTransformer(handle));
+            ASSERT_EQ(IsTransformer(handle) != FALSE, KernelIsTransformer(handle)) << "seed " << seed;
+            for (const char* kind : kinds) {
+                ASSERT_EQ(jdwalk::ObjectKindIs(map.FindByHandle(handle), handle, FromUtf8(kind)),
+                          KernelKind(handle) == FromUtf8(kind))
+                    << "seed " << seed << " handle " << handle;
+            }
+            const CString own = KernelKind(handle);
+            ASSERT_TRUE(jdwalk::ObjectKindIs(map.FindByHandle(handle), handle, own)) << "seed " << seed;
+            ASSERT_EQ(jdwalk::ObjectKindIs(map.FindByHandle(handle), handle, CString(std::string(31, 'k'))),
+                      own == CString(std::string(31, 'k')));
             ASSERT_EQ(jdmap::LineStartObject(handle), KernelLineStart(handle)) << "seed " << seed;
             ASSERT_EQ(jdmap::LineEndObject(handle), KernelLineEnd(handle)) << "seed " << seed;
         }
