@@ -11,7 +11,7 @@
 
 namespace jdmap {
 
-host::MapDocument* CurrentDocument() { return KernelMap(KernelCurrentMap()); }
+host::MapDocument* CurrentDocument() { return KernelCurrentDocument(); }
 
 host::MapObject* MutableObjectOfHandle(LONG handle) {
     host::MapDocument* document = CurrentDocument();

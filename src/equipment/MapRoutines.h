@@ -251,7 +251,7 @@ JDBASE_API BOOL WritePointPath(CMorvaObjects* pMap, LONG nPointId, CString strPa
 JDBASE_API BOOL RecalcShortCircuitPointAndPath(AttributeRun& run, CMorvaObjects* pMap, LONG hPoint, LONG nPointId,
                                                const CString& strVoltage, int nKind, const CString& strPrefix,
                                                const CString& strCapacity, const CString& strField, double dSumR,
-                                               double dSumX, const CString& strPath);
+                                               double dSumX, CString strPath);
 
 // Computes the voltage loss of the transformer and of its worst cable run and
 // stores it in field 160 ("%.2f"): sub 0 total V, 1 percent of the rated

@@ -5,6 +5,7 @@
 // module reads paths as well.
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,23 +35,74 @@ inline void Split(std::string_view text, char separator, std::vector<std::string
     if (start < text.size()) fields.push_back(text.substr(start));
 }
 
+// The position of the first separator at or after `i` (which starts a
+// character), by Split's rule; text.size() when there is none. The byte is
+// found by memchr and is a separator unless a lead byte right before it takes
+// it: the bytes of the lead range (0x81-0xFE) that stand right before it pair
+// up from where their run starts (at `i` or after a byte outside the range,
+// both starts of a character), so an odd run ends in a lead byte.
+inline size_t NextSeparator(std::string_view text, size_t i, char separator) {
+    const char* const base = text.data();
+    const size_t size = text.size();
+    while (i < size) {
+        const void* found = std::memchr(base + i, separator, size - i);
+        if (!found) return size;
+        const size_t at = static_cast<size_t>(static_cast<const char*>(found) - base);
+        size_t run = 0;
+        while (at - run > i) {
+            const unsigned char byte = static_cast<unsigned char>(base[at - run - 1]);
+            if (byte < 0x81 || byte > 0xFE) break;
+            ++run;
+        }
+        if (run % 2 == 0) return at;
+        i = at + 1;
+    }
+    return size;
+}
+
 // Field `index` of Split(text, separator), found without splitting the rest:
 // empty when there are fewer fields.
 inline std::string_view NthField(std::string_view text, char separator, size_t index) {
     size_t start = 0;
-    size_t i = 0;
-    size_t field = 0;
-    while (i < text.size()) {
-        if (text[i] == separator) {
-            if (field == index) return text.substr(start, i - start);
-            ++field;
-            start = ++i;
-            continue;
-        }
-        const unsigned char byte = static_cast<unsigned char>(text[i]);
-        i += byte >= 0x81 && byte <= 0xFE && i + 1 < text.size() ? 2 : 1;
+    for (size_t field = 0; start < text.size(); ++field) {
+        const size_t end = NextSeparator(text, start, separator);
+        if (field == index) return text.substr(start, end - start);
+        if (end == text.size()) break;
+        start = end + 1;
     }
-    return field == index && start < text.size() ? text.substr(start) : std::string_view();
+    return {};
+}
+
+// The first N fields of Split(text, separator), found by one scan that stops
+// after them; a field past `count` is empty, as Field gives it.
+template <size_t N>
+struct LeadingFields {
+    std::string_view field[N];
+    size_t count = 0;
+
+    std::string_view operator[](size_t index) const { return index < count ? field[index] : std::string_view(); }
+    // Join(fields, 0, end, separator) of the whole split, for end <= N: the
+    // fields and the separators between them are the text itself, so the
+    // join is the text up to the end of the last field joined.
+    std::string_view JoinedFromStart(std::string_view text, size_t end) const {
+        const size_t last = end < count ? end : count;
+        if (last == 0) return {};
+        const std::string_view& f = field[last - 1];
+        return text.substr(0, static_cast<size_t>(f.data() - text.data()) + f.size());
+    }
+};
+
+template <size_t N>
+inline LeadingFields<N> SplitLeading(std::string_view text, char separator) {
+    LeadingFields<N> out;
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t end = NextSeparator(text, start, separator);
+        out.field[out.count++] = text.substr(start, end - start);
+        if (out.count == N || end == text.size()) break;
+        start = end + 1;
+    }
+    return out;
 }
 
 // Field `index`, empty when there are fewer fields.
@@ -99,6 +151,30 @@ inline CString FormatNumber(const char* format, double value) {
     return CString(buffer, length);
 }
 
+// FormatNumber's text appended to `out`, with no CString between; `fixed` is
+// ParseFixedFormat(format), parsed once by the caller.
+inline void AppendNumber(std::string& out, const jdfixed::FixedFormat& fixed, const char* format, double value) {
+    char buffer[64];
+    const int length = jdfixed::FormatFixed(buffer, sizeof buffer, fixed, format, value);
+    if (length < 0) {
+        out += CString::Formatted(format, value).str();
+        return;
+    }
+    out.append(buffer, static_cast<size_t>(length));
+}
+
+inline void AppendNumber(std::string& out, const char* format, double value) {
+    AppendNumber(out, jdfixed::ParseFixedFormat(format), format, value);
+}
+
+// "%.4f", the form of the impedances and sums a path holds.
+inline constexpr const char* kFourDecimals = "%.4f";
+inline constexpr jdfixed::FixedFormat kFourDecimalsFormat = jdfixed::ParseFixedFormat("%.4f");
+
+inline void AppendFourDecimals(std::string& out, double value) {
+    AppendNumber(out, kFourDecimalsFormat, kFourDecimals, value);
+}
+
 // RoundByFormat without its text's allocation: the number read back from its formatted text.
 inline double RoundNumber(double value, const char* format) {
     char buffer[64];
@@ -107,30 +183,17 @@ inline double RoundNumber(double value, const char* format) {
     return ParseDouble(buffer);
 }
 
-// RoundNumber(value, "%.4f") without a text: the exact product value·10⁴ is
-// p + e (p the rounded product, e its error, exact by fma), rounded to an
-// integer N half to even as printf rounds the exact value; N / 10⁴ is then the
-// double nearest that decimal, as reading the text back gives it. A value
-// that rounds to zero keeps its sign ("-0.0000" reads back as -0). What this
-// cannot do exactly (products beyond 2⁵¹) and what has no digits (NaN, the
+// RoundNumber(value, "%.4f") without a text: the integer N printf rounds
+// value·10⁴ to (jdfixed::RoundScaled), and N / 10⁴ the double nearest that
+// decimal, as reading the text back gives it. A value that rounds to zero
+// keeps its sign ("-0.0000" reads back as -0). What RoundScaled cannot do
+// exactly (products beyond 2⁵¹) and what has no digits (NaN, the
 // infinities) go the text's way.
 inline double RoundTo4Decimals(double value) {
-    constexpr double kScale = 10000.0;
-    if (!(std::fabs(value) < 2.0e11)) return RoundNumber(value, "%.4f");
-    const double p = value * kScale;
-    const double e = std::fma(value, kScale, -p);
-    const double r = std::nearbyint(p);
-    const double below = p - r;  // exact: |p| < 2^51, so r and p share p's quantum
-    double n = r;
-    const double up = below - 0.5;    // exact; X - r - 0.5 = up + e
-    const double down = below + 0.5;  // exact; X - r + 0.5 = down + e
-    if (up > -e || (up == -e && std::fmod(r, 2.0) != 0.0)) {
-        n = r + 1.0;
-    } else if (down < -e || (down == -e && std::fmod(r, 2.0) != 0.0)) {
-        n = r - 1.0;
-    }
+    double n = 0.0;
+    if (!jdfixed::RoundScaled(value, 4, n)) return RoundNumber(value, "%.4f");
     if (n == 0.0) return std::copysign(0.0, value);
-    return n / kScale;
+    return n / 10000.0;
 }
 
 }  // namespace jdpath

@@ -8,6 +8,7 @@
 #include <string>
 #include <tuple>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "equipment/ADODatabase.h"
@@ -283,24 +284,28 @@ std::optional<jdeng::Impedance> KindZeroLoop(const host::MapObject& point, doubl
 }
 
 // The point's label "NAME Id(2)=…A", when it had one before the current was
-// written (`prefix` then holds "NAME Id(2)="), follows the new current.
-CString RelabelPrefix(const host::MapObject& point) {
-    if (point.labels.empty()) return CString();
-    // Compared in place; the prefix is built only for a label that has it.
+// written, follows the new current: `text` gets "NAME Id(2)=" for such a
+// label and stays empty otherwise.
+void RelabelPrefix(const host::MapObject& point, std::string& text) {
+    text.clear();
+    if (point.labels.empty()) return;
     static constexpr std::string_view kCurrent = " Id(2)=";
     const std::string_view name = point.name.view();
     const std::string_view label = point.labels[0].text.view();
     if (label.size() < name.size() + kCurrent.size() || label.substr(0, name.size()) != name ||
         label.substr(name.size(), kCurrent.size()) != kCurrent) {
-        return CString();
+        return;
     }
-    return point.name + " Id(2)=";
+    text += name;
+    text += kCurrent;
 }
 
-void RelabelPoint(LONG handle, const CString& prefix, double currentA) {
-    if (prefix.IsEmpty()) return;
-    const CString text = prefix + jdpath::FormatNumber("%.0fA", currentA);
-    QueryObject(handle, KernelQuery::SetLabelText, const_cast<char*>(text.GetString()), 0);
+// `text` holds RelabelPrefix's prefix; the current is appended to it.
+void RelabelPoint(LONG handle, std::string& text, double currentA) {
+    if (text.empty()) return;
+    static constexpr jdfixed::FixedFormat kAmperes = jdfixed::ParseFixedFormat("%.0fA");
+    jdpath::AppendNumber(text, kAmperes, "%.0fA", currentA);
+    QueryObject(handle, KernelQuery::SetLabelText, text.data(), 0);
 }
 
 }  // namespace
@@ -397,7 +402,9 @@ BOOL RecalcPoint(CMorvaObjects* pMap, LONG hPoint, LONG nPointId, const CString&
     if (!(currentA > 0.0) || !std::isfinite(currentA)) return FALSE;
     const LONG entity = point->entityId;
     const LONG handle = point->handle;
-    const CString relabel = RelabelPrefix(*point);  // as the point was before the write
+    // As the point was before the write; one buffer for every point a loop relabels.
+    thread_local std::string relabel;
+    RelabelPrefix(*point, relabel);
     const bool written = sameEntity && sameEntity->entityId() == entity
                              ? sameEntity->Write(ShortCircuitPointRecord::CurrentValue(currentA))
                              : ShortCircuitPointRecord::WriteCurrent(pMap, entity, currentA);
@@ -418,12 +425,12 @@ BOOL RecalcShortCircuitPoint(CMorvaObjects* pMap, LONG hPoint, LONG nPointId, CS
 BOOL RecalcShortCircuitPointAndPath(AttributeRun& run, CMorvaObjects* pMap, LONG hPoint, LONG nPointId,
                                     const CString& strVoltage, int nKind, const CString& strPrefix,
                                     const CString& strCapacity, const CString& strField, double dSumR, double dSumX,
-                                    const CString& strPath) {
+                                    CString strPath) {
     if (!pMap) return FALSE;
     AttributeFieldWriter point(run, nPointId, AttributeField::ShortCircuitPoint);
     const BOOL recalculated =
         RecalcPoint(pMap, hPoint, nPointId, strVoltage, nKind, strPrefix, strCapacity, strField, dSumR, dSumX, &point);
-    point.Write(AttributeValue{11, strPath});  // WritePointPath
+    point.Write(AttributeValue{11, std::move(strPath)});  // WritePointPath
     return recalculated;
 }
 

@@ -38,10 +38,11 @@ namespace {
 // value that is not finite (a calculation divided by a zero nobody caught) is
 // stored as 0: "nan" or "inf" in a record would read back as 0 anyway, and
 // must never be shown as a result.
-AttributeValue Number(LONG sub, const char* format, double value) {
+// `fixed` is ParseFixedFormat(format), for a caller that parsed it once.
+AttributeValue Number(LONG sub, const jdfixed::FixedFormat& fixed, const char* format, double value) {
     if (!std::isfinite(value)) value = 0.0;
     char buffer[64];
-    if (const int length = jdfixed::FormatFixed(buffer, sizeof buffer, format, value); length > 0)
+    if (const int length = jdfixed::FormatFixed(buffer, sizeof buffer, fixed, format, value); length > 0)
         return {sub, CString(buffer, length)};
     const int n = std::snprintf(nullptr, 0, format, value);
     if (n <= 0) return {sub, CString()};
@@ -49,6 +50,10 @@ AttributeValue Number(LONG sub, const char* format, double value) {
     std::snprintf(text.data(), text.size(), format, value);
     text.resize(static_cast<size_t>(n));
     return {sub, CString(std::move(text))};
+}
+
+AttributeValue Number(LONG sub, const char* format, double value) {
+    return Number(sub, jdfixed::ParseFixedFormat(format), format, value);
 }
 
 AttributeValue Integer(LONG sub, LONG value) { return {sub, CString::Formatted("%d", value)}; }
@@ -182,7 +187,11 @@ bool ShortCircuitPointRecord::Read(CMorvaObjects* map, LONG entityId) {
     return true;
 }
 
-AttributeValue ShortCircuitPointRecord::CurrentValue(double current) { return Number(1, "%0.2f", current); }
+AttributeValue ShortCircuitPointRecord::CurrentValue(double current) {
+    // Written for every point a transformer's update recomputes: the format is parsed once.
+    static constexpr jdfixed::FixedFormat kCurrent = jdfixed::ParseFixedFormat("%0.2f");
+    return Number(1, kCurrent, "%0.2f", current);
+}
 
 bool ShortCircuitPointRecord::WriteCurrent(CMorvaObjects* map, LONG entityId, double current) {
     return WriteAttributeValues(map, entityId, AttributeField::ShortCircuitPoint, {CurrentValue(current)});

@@ -61,10 +61,7 @@ void CopyName(char* field, size_t size, const CString& text) {
     std::memcpy(field, cut.data(), cut.size());
 }
 
-bool IsValidGbk(std::string_view text) {
-    std::string ignored;
-    return TryGbkToUtf8(text, ignored);
-}
+bool IsValidGbk(std::string_view text) { return IsValidGbkText(text); }
 
 std::string Where(LONG handle, LONG code) {
     return "QueryObject(handle " + std::to_string(handle) + ", code " + std::to_string(code) + ")";
@@ -152,6 +149,8 @@ LONG KernelCurrentMap() {
     return maps.empty() ? 0 : maps.back().first;
 }
 
+host::MapDocument* KernelCurrentDocument() { return CurrentDocument(); }
+
 const char* KernelLastError() { return State().lastError.c_str(); }
 
 // ---- zkkernel ---------------------------------------------------------------
@@ -197,8 +196,10 @@ BOOL QueryObject(LONG handle, LONG code, void* buffer, LONG countOrIndex) {
         case KernelQuery::SetLabelText: {
             host::Label* label = LabelAt(*object, countOrIndex, where);
             if (!label) return FALSE;
-            const std::string text = CutGbk(static_cast<const char*>(buffer), kMaxLabelTextBytes);
-            if (!IsValidGbk(text)) return Refuse(where + ": the label text is not valid GBK");
+            // Cut and checked where the caller holds it: every recomputed point relabels.
+            const std::string_view given(static_cast<const char*>(buffer));
+            const std::string_view text = given.substr(0, CutGbkLength(given, kMaxLabelTextBytes));
+            if (!IsValidGbkText(text)) return Refuse(where + ": the label text is not valid GBK");
             label->text = CString(text);
             document.setModified(true);
             return TRUE;

@@ -28,6 +28,9 @@ void KernelDetachMap(LONG mapHandle);
 host::MapDocument* KernelMap(LONG mapHandle);
 // The map object handles currently refer to (0 when none is attached).
 LONG KernelCurrentMap();
+// KernelMap(KernelCurrentMap()) in one call: the library asks for it with
+// every object it looks up by handle.
+host::MapDocument* KernelCurrentDocument();
 
 // Why the last refused call was refused (UTF-8, empty after a success).
 const char* KernelLastError();

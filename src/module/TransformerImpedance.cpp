@@ -6,7 +6,7 @@
 #include <cmath>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <utility>
 
 #include "equipment/MapRoutines.h"
 #include "host/AttributeAccess.h"
@@ -25,17 +25,18 @@ constexpr LONG kSupplyPathSub = 11;  // of field 161
 // Fixed("%.4f", value) of the transformer's R_T (slot 0) or X_T (slot 1),
 // formatted again only when the value differs from the last one: a loop over
 // a transformer's points formats the same two values for every point.
-const CString& FixedOfTransformer(int slot, double value) {
+std::string_view FixedOfTransformer(int slot, double value) {
     struct Formatted {
         uint64_t bits = 0;
         bool valid = false;
-        CString text;
+        std::string text;
     };
     thread_local Formatted last[2];
     Formatted& f = last[slot];
     const uint64_t bits = std::bit_cast<uint64_t>(value);
     if (!f.valid || f.bits != bits) {
-        f.text = Fixed("%.4f", value);
+        f.text.clear();
+        jdpath::AppendFourDecimals(f.text, value);
         f.bits = bits;
         f.valid = true;
     }
@@ -44,6 +45,9 @@ const CString& FixedOfTransformer(int slot, double value) {
 
 // ParseDouble of a field, read where it lies.
 double ParseNumber(std::string_view text) {
+    // A path's numbers are short decimals; a text that is not one (blanks
+    // before it, an exponent, text after it) takes ParseDouble's way.
+    if (double value = 0.0; jdfixed::ParseShortDecimal(text, value)) return value;
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
     double value = 0.0;
     return ParseDecimalText(text, value) ? value : 0.0;
@@ -63,33 +67,33 @@ std::optional<TransformerImpedance> CalcTransformerImpedance(double shortCircuit
 }
 
 std::optional<PointPathUpdate> RewriteSupplyPath(const CString& path, const SupplyTransformer& t) {
-    const int firstSeparator = path.Find(';');
-    if (path.IsEmpty() || firstSeparator < 0) return std::nullopt;
-    const std::string_view kind = path.view().substr(0, static_cast<size_t>(firstSeparator));
-
-    // The path is split once; every field below is what ExtractFields would
-    // give for it (a missing field is empty, a range stops at the last field).
-    // The fields are read where they lie: OK rewrites the paths of every point
-    // a transformer feeds, tens of thousands at a mine's scale.
-    thread_local std::vector<std::string_view> fields;
-    thread_local std::vector<std::string_view> parts;
-    jdpath::Split(path.view(), ';', fields);
+    const std::string_view text = path.view();
+    // Every field below is what ExtractFields would give for it (a missing
+    // field is empty, a range stops at the last field), found by one scan
+    // that stops after the last field used and read where it lies: OK
+    // rewrites the paths of every point a transformer feeds, tens of
+    // thousands at a mine's scale. The first ';' byte need not be the first
+    // separator (a lone lead byte takes the byte after it), but a kind of "0"
+    // or "1" before it is one ASCII digit, after which it is.
+    const size_t firstSeparator = text.find(';');
+    if (firstSeparator == std::string_view::npos) return std::nullopt;
+    const std::string_view kind = text.substr(0, firstSeparator);
 
     if (kind == "0") {
-        jdpath::Split(jdpath::Field(fields, 2), ',', parts);
-        const std::string_view oldPrefix = jdpath::Field(parts, 1);
-        const std::string_view oldCapacity = jdpath::Field(parts, 2);
-        if (!(std::fabs(ParseNumber(oldCapacity) - t.capacityKVA) > kZeroTolerance) &&
+        const auto fields = jdpath::SplitLeading<4>(text, ';');
+        const auto parts = jdpath::SplitLeading<3>(fields[2], ',');
+        const std::string_view oldPrefix = parts[1];
+        if (!(std::fabs(ParseNumber(parts[2]) - t.capacityKVA) > kZeroTolerance) &&
             oldPrefix == t.modelPrefix.view()) {
             return std::nullopt;
         }
         PointPathUpdate update;
         update.kind = 0;
         update.capacityText = Fixed("%.0f", t.capacityKVA);
-        const std::string_view tail = jdpath::Field(fields, 3);
+        const std::string_view tail = fields[3];
         std::string newPath;
-        newPath.reserve(path.view().size() + t.name.view().size() + t.modelPrefix.view().size() + 16);
-        jdpath::AppendJoined(newPath, fields, 0, 2, ';');
+        newPath.reserve(text.size() + t.name.view().size() + t.modelPrefix.view().size() + 16);
+        newPath += fields.JoinedFromStart(text, 2);
         newPath += ';';
         newPath += t.name.view();
         newPath += ',';
@@ -106,32 +110,31 @@ std::optional<PointPathUpdate> RewriteSupplyPath(const CString& path, const Supp
     }
 
     if (kind == "1") {
-        jdpath::Split(jdpath::Field(fields, 3), ',', parts);
-        const std::string_view oldR = jdpath::Field(parts, 1);
-        const std::string_view oldX = jdpath::Field(parts, 2);
-        const CString& newR = FixedOfTransformer(0, t.resistanceOhm);
-        const CString& newX = FixedOfTransformer(1, t.reactanceOhm);
-        if (newR.view() == oldR && newX.view() == oldX) return std::nullopt;
+        const auto fields = jdpath::SplitLeading<6>(text, ';');
+        const auto parts = jdpath::SplitLeading<3>(fields[3], ',');
+        const std::string_view oldR = parts[1];
+        const std::string_view oldX = parts[2];
+        const std::string_view newR = FixedOfTransformer(0, t.resistanceOhm);
+        const std::string_view newX = FixedOfTransformer(1, t.reactanceOhm);
+        if (newR == oldR && newX == oldX) return std::nullopt;
         PointPathUpdate update;
         update.kind = 1;
         // The sums take the unrounded R_T and X_T: the path keeps the loop totals exact to what it stores.
-        update.sumROhm = ParseNumber(jdpath::Field(fields, 4)) - ParseNumber(oldR) + t.resistanceOhm;
-        update.sumXOhm = ParseNumber(jdpath::Field(fields, 5)) - ParseNumber(oldX) + t.reactanceOhm;
-        const CString sumR = Fixed("%.4f", update.sumROhm);
-        const CString sumX = Fixed("%.4f", update.sumXOhm);
+        update.sumROhm = ParseNumber(fields[4]) - ParseNumber(oldR) + t.resistanceOhm;
+        update.sumXOhm = ParseNumber(fields[5]) - ParseNumber(oldX) + t.reactanceOhm;
         std::string newPath;
-        newPath.reserve(path.view().size() + t.name.view().size() + 48);
-        jdpath::AppendJoined(newPath, fields, 0, 3, ';');
+        newPath.reserve(text.size() + t.name.view().size() + 48);
+        newPath += fields.JoinedFromStart(text, 3);
         newPath += ';';
         newPath += t.name.view();
         newPath += ',';
-        newPath += newR.view();
+        newPath += newR;
         newPath += ',';
-        newPath += newX.view();
+        newPath += newX;
         newPath += ';';
-        newPath += sumR.view();
+        jdpath::AppendFourDecimals(newPath, update.sumROhm);
         newPath += ';';
-        newPath += sumX.view();
+        jdpath::AppendFourDecimals(newPath, update.sumXOhm);
         newPath += ';';
         update.newPath = CString(std::move(newPath));
         update.fieldText = "0";
@@ -155,12 +158,12 @@ int UpdateShortCircuitPointsOf(CMorvaObjects* map, const CString& nameAtOpen, CK
     for (int i = 0; i < points.GetSize() && i < pointIds.GetSize(); ++i) {
         const LONG point = points[i];
         const LONG pointId = pointIds[i];
-        const auto update = RewriteSupplyPath(
+        auto update = RewriteSupplyPath(
             records.ReadText(pointId, AttributeField::ShortCircuitPoint, kSupplyPathSub), transformer);
         if (!update) continue;
         RecalcShortCircuitPointAndPath(records, map, point, pointId, voltage, update->kind, update->prefix,
                                        update->capacityText, update->fieldText, update->sumROhm, update->sumXOhm,
-                                       update->newPath);
+                                       std::move(update->newPath));
     }
     return points.GetSize();
 }

@@ -1,4 +1,5 @@
 #include "platform/CString.h"
+#include "platform/FixedDecimal.h"
 
 #include <algorithm>
 #include <cctype>
@@ -211,8 +212,11 @@ size_t DecimalPrefixLength(std::string_view text) {
 }
 
 bool ParseDecimalText(std::string_view text, double& value) {
+    // A record's number is the whole text and short: read by digits at once.
+    if (jdfixed::ParseShortDecimal(text, value)) return true;
     const size_t length = DecimalPrefixLength(text);
     if (length == 0) return false;
+    if (jdfixed::ParseShortDecimal(text.substr(0, length), value)) return true;
     const char* first = text.data();
     const char* last = first + length;
     // from_chars takes no leading '+' and, unlike strtod, no locale: a host

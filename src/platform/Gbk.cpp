@@ -335,12 +335,39 @@ bool IsAscii(std::string_view text) {
 
 bool IsGbkLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
 
-std::string CutGbk(std::string_view gbk, size_t maxBytes) {
+size_t CutGbkLength(std::string_view gbk, size_t maxBytes) {
+    if (gbk.size() <= maxBytes) return gbk.size();  // every character ends within the text
     size_t i = 0;
     while (i < gbk.size()) {
         const size_t width = IsGbkLeadByte(static_cast<unsigned char>(gbk[i])) && i + 1 < gbk.size() ? 2 : 1;
         if (i + width > maxBytes) break;
         i += width;
     }
-    return std::string(gbk.substr(0, i));
+    return i;
+}
+
+std::string CutGbk(std::string_view gbk, size_t maxBytes) { return std::string(gbk.substr(0, CutGbkLength(gbk, maxBytes))); }
+
+bool IsValidGbkText(std::string_view gbk) {
+    if (IsAscii(gbk)) return true;
+    // The table's test of GbkToUtf8ByTable, without its output: a text it
+    // passes converts by table; one it fails goes to iconv as TryGbkToUtf8's does.
+    bool byTable = true;
+    for (size_t i = 0; i < gbk.size();) {
+        const unsigned char lead = static_cast<unsigned char>(gbk[i]);
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        const unsigned char trail = i + 1 < gbk.size() ? static_cast<unsigned char>(gbk[i + 1]) : 0;
+        if (lead < 0x81 || lead > 0xFE || i + 1 >= gbk.size() || trail < 0x40 || trail > 0xFE ||
+            CodePointOfPair(lead, trail) == kNoForm) {
+            byTable = false;
+            break;
+        }
+        i += 2;
+    }
+    if (byTable) return true;
+    std::string ignored;
+    return ToUtf8().Run(gbk, ignored, nullptr);
 }

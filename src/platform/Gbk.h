@@ -47,6 +47,12 @@ size_t GbkByteLength(std::string_view utf8);
 // The longest prefix of a GBK text that fits in maxBytes bytes without
 // splitting a two-byte character.
 std::string CutGbk(std::string_view gbk, size_t maxBytes);
+// The length of that prefix, for a caller that reads it where it lies.
+size_t CutGbkLength(std::string_view gbk, size_t maxBytes);
+
+// True when TryGbkToUtf8 would accept the text, found without converting it
+// where the characters are known (labels are checked on every write).
+bool IsValidGbkText(std::string_view gbk);
 
 // True when byte i of the GBK text starts a character (not a trail byte).
 bool IsGbkLeadByte(unsigned char byte);

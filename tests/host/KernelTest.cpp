@@ -123,6 +123,7 @@ TEST_F(KernelTest, WithoutAttachedMapEveryRoutineRefusesAndWritesNothing) {
     EXPECT_EQ(rect.x1, 0.0);
     EXPECT_STRNE(KernelLastError(), "");
     EXPECT_EQ(KernelMap(mapHandle), nullptr);
+    EXPECT_EQ(KernelCurrentDocument(), nullptr);
     EXPECT_FALSE(doc.modified());
 }
 
@@ -148,6 +149,7 @@ TEST_F(KernelTest, ObjectHandlesReferToTheMostRecentlyAttachedMap) {
     EXPECT_NE(otherHandle, mapHandle);
     EXPECT_EQ(KernelMap(otherHandle), &other);
     EXPECT_EQ(KernelCurrentMap(), otherHandle);
+    EXPECT_EQ(KernelCurrentDocument(), &other);
     KernelObjectRecord record;
     ASSERT_TRUE(GetObjectInfo(kTransformer, &record));
     EXPECT_STREQ(record.name, "OTHER");
@@ -155,6 +157,7 @@ TEST_F(KernelTest, ObjectHandlesReferToTheMostRecentlyAttachedMap) {
 
     KernelDetachMap(otherHandle);
     EXPECT_EQ(KernelCurrentMap(), mapHandle);
+    EXPECT_EQ(KernelCurrentDocument(), &doc);
     ASSERT_TRUE(GetObjectInfo(kMotor, &record));
     EXPECT_STREQ(record.name, "M1");
 }
@@ -293,6 +296,24 @@ TEST_F(KernelTest, LabelTextIsCutToTheByteLimitWithoutSplittingACharacter) {
     // 255 bytes hold 127 two-byte characters (254 bytes).
     EXPECT_EQ(Object(kTransformer).labels[1].text.GetLength(), 254);
     EXPECT_EQ(Object(kTransformer).labels[1].text, text.Left(254));
+}
+
+TEST_F(KernelTest, ALabelTextThatIsNotGbkIsRefusedAndTheLabelKept) {
+    const auto before = Object(kTransformer).labels;
+    // A byte that starts no character, a lead byte with nothing after it, a
+    // pair GBK leaves empty: each refused with where and why, nothing changed.
+    for (const char* bad : {"\xFF" "abc", "abc\xB1", "\xA2\xA0"}) {
+        std::string text = bad;
+        EXPECT_FALSE(QueryObject(kTransformer, KernelQuery::SetLabelText, text.data(), 0)) << text;
+        EXPECT_NE(std::string(KernelLastError()).find("the label text is not valid GBK"), std::string::npos) << text;
+    }
+    EXPECT_EQ(Object(kTransformer).labels, before);
+    EXPECT_FALSE(doc.modified());
+    // A pair that would end past the limit is cut off whole, and what is left is GBK.
+    std::string text(254, 'a');
+    text += "\xB1\xE4";
+    ASSERT_TRUE(QueryObject(kTransformer, KernelQuery::SetLabelText, text.data(), 0));
+    EXPECT_EQ(Object(kTransformer).labels[0].text, CString(std::string(254, 'a')));
 }
 
 TEST_F(KernelTest, LinePropertyOnlyForLines) {

@@ -286,6 +286,23 @@ TEST(PointUpdateDifferential, AFieldReadAloneIsTheFieldOfTheWholeSplit) {
     }
 }
 
+TEST(PointUpdateDifferential, TheLeadingFieldsAndTheirJoinAreThoseOfTheWholeSplit) {
+    std::vector<std::string_view> fields;
+    for (const CString& path : RandomPaths(78, 5000)) {
+        for (char separator : {';', ','}) {
+            jdpath::Split(path.view(), separator, fields);
+            const auto leading = jdpath::SplitLeading<4>(path.view(), separator);
+            for (size_t k = 0; k < 4; ++k) {
+                ASSERT_EQ(leading[k], jdpath::Field(fields, k)) << ToUtf8(path) << " field " << k;
+            }
+            for (size_t end = 0; end <= 4; ++end) {
+                ASSERT_EQ(leading.JoinedFromStart(path.view(), end), jdpath::Join(fields, 0, end, separator))
+                    << ToUtf8(path) << " fields 0.." << end;
+            }
+        }
+    }
+}
+
 TEST(PointUpdateDifferential, TheRewriteGivesThePlainRewritesUpdateForRandomPaths) {
     std::mt19937 rng(4242);
     for (const CString& text : RandomPaths(4242, 20000)) {

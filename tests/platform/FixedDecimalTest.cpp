@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -16,7 +18,8 @@
 
 namespace {
 
-const char* const kFormats[] = {"%.4f", "%0.2f", "%.0f", "%0.0f", "%.0fA", "%0.3f", "%.2f", "%0.4f", "%.1f"};
+const char* const kFormats[] = {"%.4f", "%0.2f", "%.0f", "%0.0f", "%.0fA", "%0.3f", "%.2f", "%0.4f", "%.1f",
+                                "%.6f", "%.9f", "%.10f"};
 
 std::string Printf(const char* format, double value) {
     char buffer[512];
@@ -85,6 +88,72 @@ TEST(FixedDecimal, TiesAndNeighboursOfRoundingBoundariesGivePrintfsText) {
         ExpectSameAsPrintf(k / 10000.0 + 0.00005);
         ExpectSameAsPrintf(k / 100.0 + 0.005);
         ExpectSameAsPrintf(-(k / 2.0));
+    }
+}
+
+TEST(FixedDecimal, NumbersAroundTheLargestIntegerFormattedByDigitsGivePrintfsText) {
+    // Up to a product of 2^51 the text is written from the rounded integer,
+    // beyond it by the general conversion: values either side of that edge
+    // at every precision, with halves just below, at and above it.
+    for (int precision = 0; precision <= 9; ++precision) {
+        const double edge = std::ldexp(1.0, 51) / std::pow(10.0, precision);
+        for (double value : {edge, -edge, edge * (1 - 1e-15), edge * (1 + 1e-15), std::floor(edge) + 0.5,
+                             std::floor(edge) - 0.5, edge / 3, edge / 7 + 0.5}) {
+            ExpectSameAsPrintf(value);
+            ExpectSameAsPrintf(std::nextafter(value, 1e300));
+            ExpectSameAsPrintf(std::nextafter(value, -1e300));
+        }
+    }
+}
+
+// from_chars, the correctly rounded reading, is the reference of the short
+// decimals read by integer division.
+double Reference(std::string_view text) {
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    double value = 0.0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
+TEST(FixedDecimal, ShortDecimalsReadAsTheCorrectlyRoundedReadingReadsThem) {
+    std::mt19937_64 rng(91);
+    int taken = 0;
+    for (int i = 0; i < 200000; ++i) {
+        std::string text;
+        const int sign = static_cast<int>(rng() % 4);
+        if (sign == 1) text += '-';
+        if (sign == 2) text += '+';
+        const int whole = static_cast<int>(rng() % 12);
+        const int fraction = static_cast<int>(rng() % 12);
+        for (int k = 0; k < whole; ++k) text += static_cast<char>('0' + rng() % 10);
+        if (whole == 0 || rng() % 3 != 0) {
+            if (whole == 0) text += '0';
+            if (fraction > 0) text += '.';
+            for (int k = 0; k < fraction; ++k) text += static_cast<char>('0' + rng() % 10);
+        }
+        double value = 12345.0;
+        if (!jdfixed::ParseShortDecimal(text, value)) {
+            EXPECT_EQ(value, 12345.0) << "a refused text leaves the value alone: " << text;
+            continue;
+        }
+        ++taken;
+        const double expected = Reference(text);
+        ASSERT_EQ(std::bit_cast<uint64_t>(value), std::bit_cast<uint64_t>(expected)) << text;
+    }
+    EXPECT_GT(taken, 100000);
+    // Halfway cases between doubles written with the fewest digits, and signed zeros.
+    for (const char* text : {"0.1", "0.3", "90071992547.4099", "-0", "-0.000", "+0.5", "123456789012345",
+                             "0.00000000000001", "4.35", "2.675"}) {
+        double value = 0.0;
+        ASSERT_TRUE(jdfixed::ParseShortDecimal(text, value)) << text;
+        EXPECT_EQ(std::bit_cast<uint64_t>(value), std::bit_cast<uint64_t>(Reference(text))) << text;
+    }
+    // Sixteen digits, an exponent, two points, a stray character, no digit
+    // before the point or nothing: left to the general reading.
+    for (const char* text : {"1234567890123456", "1e3", "1.5E-2", "1.2.3", "12a", "", "-", ".", "+", ".5", "-.5"}) {
+        double value = 7.0;
+        EXPECT_FALSE(jdfixed::ParseShortDecimal(text, value)) << text;
+        EXPECT_EQ(value, 7.0);
     }
 }
 

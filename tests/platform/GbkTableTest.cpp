@@ -148,3 +148,24 @@ TEST(GbkTables, AsciiIsSeenWhereverTheFirstHighByteIs) {
 }
 
 }  // namespace
+
+// The check without conversion against the conversion itself: random byte
+// texts of GBK pairs, ASCII, lone lead bytes, bytes that start no pair and
+// pairs GBK leaves empty.
+TEST(GbkTables, TheValidityCheckAcceptsWhatTheConversionAccepts) {
+    std::mt19937 random(29);
+    const std::string pieces[] = {"\xB1\xE4", "\xD1\xB9", "a", "1#", " Id(2)=", "\x80", "\xFF", "\x81", "\x81\x7F",
+                                  "\xA1\x40", "\xA2\xA1", "\xFE\xFE", "\xAA\xA1"};
+    int valid = 0, invalid = 0;
+    for (int round = 0; round < 6000; ++round) {
+        std::string gbk;
+        const int count = static_cast<int>(random() % 9);
+        for (int k = 0; k < count; ++k) gbk += pieces[random() % std::size(pieces)];
+        std::string converted;
+        const bool reference = TryGbkToUtf8(gbk, converted);
+        ASSERT_EQ(IsValidGbkText(gbk), reference) << round;
+        (reference ? valid : invalid) += 1;
+    }
+    EXPECT_GT(valid, 500);  // both answers are met often
+    EXPECT_GT(invalid, 500);
+}
