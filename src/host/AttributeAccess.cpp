@@ -94,8 +94,7 @@ OpenResult OpenField(CMorvaObjects* map, LONG access, FieldAccess& a, const Wher
 // The two-call read of one sub-index. Texts of ordinary length are read into
 // a buffer on the stack, longer ones into one of exactly the reported size.
 bool ReadOne(CMOAttributeTable& table, LONG column, LONG sub, CString& text, const Where& where) {
-    VARIANT value;
-    VariantInit(&value);
+    VARIANT value{};
     value.vt = VT_UI1 | VT_BYREF;
     value.pbVal = nullptr;
     const LONG size = table.GetFieldValue(column, sub, 0, 0, &value);
@@ -170,8 +169,7 @@ bool WriteAttributeValues(CMorvaObjects* map, LONG entityId, LONG field, Attribu
     if (!std::is_sorted(values.begin(), values.end(), bySub)) std::stable_sort(values.begin(), values.end(), bySub);
     std::string refused;
     for (const AttributeValue& v : values) {
-        VARIANT value;
-        VariantInit(&value);
+        VARIANT value{};
         value.vt = VT_UI1 | VT_BYREF;
         // The host only reads through the pointer; the variant type has no const form.
         value.pbVal = reinterpret_cast<BYTE*>(const_cast<char*>(v.text.GetString()));
@@ -189,6 +187,9 @@ bool WriteAttributeValues(CMorvaObjects* map, LONG entityId, LONG field, Attribu
 struct AttributeRun::Store {
     CMorvaObjects* map = nullptr;
     CMOEntityStore store;
+    // The openings of writers gone, their drivers released, for the next
+    // writer: a run makes one writer a point.
+    std::vector<std::unique_ptr<Opened>> spareOpenings;
 
     // The run's entity store; asked for again while the host gives none.
     CMOEntityStore* Get(const Where& where) {
@@ -201,6 +202,18 @@ struct AttributeRun::Opened {
     FieldAccess access;  // its store stays empty: the run's is used
     OpenResult result = OpenResult::Failed;
 };
+
+namespace {
+
+// Releases an opening's drivers in the order a FieldAccess going out of scope does.
+void ReleaseDrivers(FieldAccess& a) {
+    a.table.ReleaseDispatch();
+    a.entity.ReleaseDispatch();
+    a.store.ReleaseDispatch();
+    a.column = -1;
+}
+
+}  // namespace
 
 AttributeRun::AttributeRun(CMorvaObjects* map) : m_store(std::make_unique<Store>()) { m_store->map = map; }
 
@@ -215,8 +228,7 @@ CString AttributeRun::ReadText(LONG entityId, LONG field, LONG sub) {
     if (OpenInStore(*store, kAttributeRead, access, where) != OpenResult::Column) return CString();
 
     BYTE small[256] = {};
-    VARIANT value;
-    VariantInit(&value);
+    VARIANT value{};
     value.vt = VT_UI1 | VT_BYREF;
     value.pbVal = small;
     const LONG size = access.table.GetFieldValue(access.column, sub, 0, static_cast<LONG>(sizeof small), &value);
@@ -243,14 +255,26 @@ CString AttributeRun::ReadText(LONG entityId, LONG field, LONG sub) {
 AttributeFieldWriter::AttributeFieldWriter(AttributeRun& run, LONG entityId, LONG field)
     : m_run(run), m_entityId(entityId), m_field(field) {}
 
-AttributeFieldWriter::~AttributeFieldWriter() = default;
+AttributeFieldWriter::~AttributeFieldWriter() {
+    if (!m_opened) return;
+    ReleaseDrivers(m_opened->access);
+    m_run.store().spareOpenings.push_back(std::move(m_opened));
+}
 
 bool AttributeFieldWriter::Write(const AttributeValue& v) {
     LastError().clear();
     const Where where{"writing", m_entityId, m_field};
     if (!m_opened || m_opened->result == OpenResult::Failed) {
-        m_opened.reset();  // the drivers of a refused opening go before it is tried again
-        m_opened = std::make_unique<AttributeRun::Opened>();
+        std::vector<std::unique_ptr<AttributeRun::Opened>>& spares = m_run.store().spareOpenings;
+        if (m_opened) {
+            ReleaseDrivers(m_opened->access);  // the drivers of a refused opening go before it is tried again
+        } else if (!spares.empty()) {
+            m_opened = std::move(spares.back());
+            spares.pop_back();
+        } else {
+            m_opened = std::make_unique<AttributeRun::Opened>();
+        }
+        m_opened->result = OpenResult::Failed;
         CMOEntityStore* store = m_run.store().Get(where);
         m_opened->result = store ? OpenInStore(*store, kAttributeWrite, m_opened->access, where) : OpenResult::Failed;
     }
@@ -259,8 +283,7 @@ bool AttributeFieldWriter::Write(const AttributeValue& v) {
         case OpenResult::Missing: return false;
         case OpenResult::Failed: NoteRefusedWrite(); return false;
     }
-    VARIANT value;
-    VariantInit(&value);
+    VARIANT value{};
     value.vt = VT_UI1 | VT_BYREF;
     value.pbVal = reinterpret_cast<BYTE*>(const_cast<char*>(v.text.GetString()));
     CMOAttributeTable& table = m_opened->access.table;

@@ -74,7 +74,7 @@ private:
 // Writes to one entity's field within a run that share one opening of the
 // field: each Write is WriteAttributeValues(map, entityId, field, {value}).
 // The field is opened at the first Write (an opening the host refused is
-// tried again by the next).
+// tried again by the next). A writer does not outlive its run.
 class AttributeFieldWriter {
 public:
     AttributeFieldWriter(AttributeRun& run, LONG entityId, LONG field);

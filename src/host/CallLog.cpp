@@ -69,12 +69,11 @@ std::string CallLog::ToString() const {
     return text;
 }
 
-int CallLog::NextInstance(std::string_view object) {
+int& CallLog::InstanceCounter(std::string_view object) {
     for (auto& [name, count] : m_instances) {
-        if (name == object) return ++count;
+        if (name == object) return count;
     }
-    m_instances.emplace_back(std::string(object), 1);
-    return 1;
+    return m_instances.emplace_back(std::string(object), 0).second;
 }
 
 std::string LogText(const char* gbk, size_t length) {

@@ -90,7 +90,10 @@ public:
     std::string ToString() const;
 
     // Numbers host objects of one kind as they are created (1, 2, ...).
-    int NextInstance(std::string_view object);
+    int NextInstance(std::string_view object) { return ++InstanceCounter(object); }
+    // The number of the latest object of that kind. The reference stays valid
+    // as long as the log, so that a session can count without a search.
+    int& InstanceCounter(std::string_view object);
 
     static constexpr size_t npos = static_cast<size_t>(-1);
 
@@ -98,7 +101,7 @@ private:
     size_t m_capacity = kUnbounded;
     size_t m_dropped = 0;
     std::deque<CallEntry> m_entries;
-    std::vector<std::pair<std::string, int>> m_instances;
+    std::deque<std::pair<std::string, int>> m_instances;  // a deque: counters do not move
 };
 
 // Entries a session keeps of its calls when it was given no log.

@@ -1,39 +1,41 @@
 #include "host/HostDispids.h"
 
-#include <cstdint>
-#include <unordered_map>
+#include <array>
+#include <cstddef>
 
 namespace host {
 
 namespace {
 
-uint64_t Key(HostObjectKind object, DISPID dispid) {
-    return (static_cast<uint64_t>(object) << 32) | static_cast<uint32_t>(dispid);
+// Dispids below this are found by position; the others (only the standard
+// negative ones) by a walk of the table.
+constexpr DISPID kDirectDispids = 128;
+
+using DirectTable = std::array<std::array<const HostOperation*, kDirectDispids>, kHostObjectKinds>;
+
+constexpr DirectTable BuildDirectTable() {
+    DirectTable table{};
+    for (const HostOperation& op : kHostOperations) {
+        if (op.dispid < 0 || op.dispid >= kDirectDispids) continue;
+        const HostOperation*& slot = table[static_cast<size_t>(op.object)][static_cast<size_t>(op.dispid)];
+        if (!slot) slot = &op;  // the table's first entry for the pair
+    }
+    return table;
 }
+
+constexpr DirectTable kDirect = BuildDirectTable();
 
 }  // namespace
 
 const HostOperation* FindOperation(HostObjectKind object, DISPID dispid) {
-    // Every call a host object answers starts here: the table's first entry
-    // for the pair, looked up by a key rather than by walking the table.
-    static const std::unordered_map<uint64_t, const HostOperation*> byKey = [] {
-        std::unordered_map<uint64_t, const HostOperation*> map;
-        for (const HostOperation& op : kHostOperations) map.emplace(Key(op.object, op.dispid), &op);
-        return map;
-    }();
-    const auto found = byKey.find(Key(object, dispid));
-    return found == byKey.end() ? nullptr : found->second;
-}
-
-bool FlagsMatch(OperationKind kind, WORD flags) {
-    switch (kind) {
-        case OperationKind::PropertyPut: return (flags & DISPATCH_PROPERTYPUT) != 0;
-        case OperationKind::Method: return (flags & DISPATCH_METHOD) != 0;
-        // A get may be reached as a method too (both bits set is the usual form of a call).
-        case OperationKind::PropertyGet:
-        case OperationKind::ParameterizedPropertyGet: return (flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) != 0;
+    // Every call a host object answers starts here.
+    const auto kind = static_cast<size_t>(object);
+    if (kind < kHostObjectKinds && dispid >= 0 && dispid < kDirectDispids)
+        return kDirect[kind][static_cast<size_t>(dispid)];
+    for (const HostOperation& op : kHostOperations) {
+        if (op.object == object && op.dispid == dispid) return &op;
     }
-    return false;
+    return nullptr;
 }
 
 const char* ObjectKindName(HostObjectKind object) {

@@ -23,6 +23,8 @@ enum class HostObjectKind {
     IntArray,
 };
 
+inline constexpr size_t kHostObjectKinds = static_cast<size_t>(HostObjectKind::IntArray) + 1;
+
 enum class OperationKind {
     PropertyGet,
     PropertyPut,
@@ -112,7 +114,16 @@ constexpr WORD DispatchFlagsFor(OperationKind kind) {
 }
 
 // True when a call with these flags may reach an operation of that kind.
-bool FlagsMatch(OperationKind kind, WORD flags);
+constexpr bool FlagsMatch(OperationKind kind, WORD flags) {
+    switch (kind) {
+        case OperationKind::PropertyPut: return (flags & DISPATCH_PROPERTYPUT) != 0;
+        case OperationKind::Method: return (flags & DISPATCH_METHOD) != 0;
+        // A get may be reached as a method too (both bits set is the usual form of a call).
+        case OperationKind::PropertyGet:
+        case OperationKind::ParameterizedPropertyGet: return (flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) != 0;
+    }
+    return false;
+}
 
 const char* ObjectKindName(HostObjectKind object);    // "MapControl", "AttributeTable", ...
 const char* OperationKindName(OperationKind kind);    // "property get", "method", ...

@@ -1,6 +1,7 @@
 #include "host/HostObjects.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -19,6 +20,72 @@ struct HostContext {
     MapControlState state;
     CallLog ownLog{kSessionCallLogCapacity};
     CallLog* log = nullptr;  // ownLog or the one the session was given
+
+    // Released entities and attribute tables, kept for the next GetEntity or
+    // GetAttributeTable: a command reads and writes the records of tens of
+    // thousands of points, four such objects a point.
+    static constexpr size_t kMaxSpares = 16;
+    std::vector<HostObject*> spareEntities;
+    std::vector<HostObject*> spareTables;
+
+    HostContext() = default;
+    HostContext(const HostContext&) = delete;
+    HostContext& operator=(const HostContext&) = delete;
+    ~HostContext() {
+        for (auto* spares : {&spareEntities, &spareTables}) {
+            for (HostObject* spare : *spares) {
+                spare->Revive();  // counted alive again for the moment its destructor uncounts it
+                delete spare;
+            }
+        }
+    }
+
+    std::vector<HostObject*>* SparesFor(HostObjectKind kind) {
+        switch (kind) {
+            case HostObjectKind::Entity: return &spareEntities;
+            case HostObjectKind::AttributeTable: return &spareTables;
+            default: return nullptr;
+        }
+    }
+
+    // The entry of a call the log does not keep, used again by the next such
+    // call (while `quietBusy`, a nested call makes one of its own): building
+    // and freeing an entry for every call of a command costs more than the call.
+    CallEntry quiet;
+    bool quietBusy = false;
+
+    // The entity the latest attribute table looked up, and where the map's
+    // objects were then: a point's read and write tables ask for the same one.
+    MapObject* entity = nullptr;
+    const MapObject* entityObjectsData = nullptr;
+    size_t entityObjectsSize = 0;
+
+    // The object of an entity id, as document->FindByEntity finds it. The
+    // remembered one is taken while the objects have not moved and it still
+    // has the id (ids are unique in a map, so it is the one the index finds).
+    MapObject* FindEntity(LONG entityId) {
+        std::vector<MapObject>& objects = document->objects();
+        if (entity && objects.data() == entityObjectsData && objects.size() == entityObjectsSize &&
+            entity->entityId == entityId)
+            return entity;
+        MapObject* found = document->FindByEntity(entityId);
+        if (found) {
+            entity = found;
+            entityObjectsData = objects.data();
+            entityObjectsSize = objects.size();
+        }
+        return found;
+    }
+
+    // The log's numbering, without a search of its counters by name.
+    int NextInstance(HostObjectKind kind) {
+        int*& counter = instanceCounters[static_cast<size_t>(kind)];
+        if (!counter) counter = &log->InstanceCounter(ObjectKindName(kind));
+        return ++*counter;
+    }
+
+private:
+    std::array<int*, kHostObjectKinds> instanceCounters{};
 };
 
 // ---------------------------------------------------------------- arguments
@@ -109,7 +176,8 @@ private:
 
 namespace {
 
-constexpr DISPID Id(HostObjectKind object, std::string_view name) { return Operation(object, name).dispid; }
+// Evaluated while compiling, also where it is compared with at run time.
+consteval DISPID Id(HostObjectKind object, std::string_view name) { return Operation(object, name).dispid; }
 
 HRESULT Refuse(CallEntry& entry, HRESULT hr, std::string why) {
     entry.note = std::move(why);
@@ -177,17 +245,80 @@ AttributeRow* RowAt(MapObject& object, LONG column, LONG* fieldNumber) {
 // ---------------------------------------------------------------- base object
 
 HostObject::HostObject(HostObjectKind kind, const std::shared_ptr<HostContext>& context)
-    : m_kind(kind), m_context(context) {
-    m_instance = context ? context->log->NextInstance(ObjectKindName(kind)) : NextGlobalInstance(kind);
+    : m_kind(kind), m_context(context), m_session(context.get()) {
+    m_instance = context ? context->NextInstance(kind) : NextGlobalInstance(kind);
+}
+
+void HostObject::LastReleased() {
+    if (m_kind == HostObjectKind::Entity || m_kind == HostObjectKind::AttributeTable) {
+        std::vector<HostObject*>* spares = m_context.expired() ? nullptr : m_session->SparesFor(m_kind);
+        if (spares && spares->size() < HostContext::kMaxSpares) {
+            Retire();
+            spares->push_back(this);
+            return;
+        }
+    }
+    delete this;
+}
+
+HostObject* HostObject::TakeUpSpare(HostContext& context, HostObjectKind kind) {
+    std::vector<HostObject*>* spares = context.SparesFor(kind);
+    if (!spares || spares->empty()) return nullptr;
+    HostObject* object = spares->back();
+    spares->pop_back();
+    object->Revive();
+    object->m_instance = context.NextInstance(kind);
+    return object;
 }
 
 std::string HostObject::Describe() const { return std::string(ObjectKindName(m_kind)) + "#" + std::to_string(m_instance); }
 
 HRESULT HostObject::Invoke(DISPID dispid, WORD flags, VARIANT* args, UINT argCount, VARIANT* result) {
-    const std::shared_ptr<HostContext> context = m_context.lock();
+    HostContext* const context = m_context.expired() ? nullptr : m_session;
+    if (context && !context->log->recording() && !context->quietBusy) {
+        CallEntry& entry = context->quiet;
+        context->quietBusy = true;
+        entry.recorded = false;
+        const HRESULT hr = Answer(context, entry, dispid, flags, args, argCount, result);
+        // Left as a new entry for the next call: only what a call may have set.
+        entry.note.clear();
+        entry.result.clear();
+        entry.args.clear();
+        entry.hr = S_OK;
+        context->quietBusy = false;
+        return hr;
+    }
     CallEntry entry;
-    const HostOperation* op = FindOperation(m_kind, dispid);
     entry.recorded = context && context->log->recording();
+    return Answer(context, entry, dispid, flags, args, argCount, result);
+}
+
+// The checks of Answer that refuse a call, with the reason; kept apart so that
+// a call that passes them builds none of their texts.
+HRESULT HostObject::RefuseCall(const HostOperation* op, CallEntry& entry, DISPID dispid, WORD flags, VARIANT* args,
+                               UINT argCount) const {
+    if (!op) return Refuse(entry, DISP_E_MEMBERNOTFOUND, "no operation with dispid " + std::to_string(dispid));
+    if (!FlagsMatch(op->kind, flags))
+        return Refuse(entry, DISP_E_MEMBERNOTFOUND,
+                      std::string(op->name) + " is a " + OperationKindName(op->kind) + ", called with flags " +
+                          std::to_string(flags));
+    if (static_cast<int>(argCount) != op->argCount)
+        return Refuse(entry, DISP_E_BADPARAMCOUNT,
+                      std::string(op->name) + " takes " + std::to_string(op->argCount) + " arguments, got " +
+                          std::to_string(argCount));
+    if (argCount > 0 && !args) return Refuse(entry, E_POINTER, "arguments missing");
+    return Refuse(entry, E_FAIL, "the map this object belongs to is closed");
+}
+
+void HostObject::NoteRefusal(const HostOperation* op, const CallEntry& entry, DISPID dispid, VARIANT& answer) const {
+    VariantClear(&answer);
+    SetAutomationErrorInfo(Describe() + "." + (op ? std::string(op->name) : "dispid " + std::to_string(dispid)) +
+                           ": " + entry.note);
+}
+
+HRESULT HostObject::Answer(HostContext* context, CallEntry& entry, DISPID dispid, WORD flags, VARIANT* args,
+                           UINT argCount, VARIANT* result) {
+    const HostOperation* op = FindOperation(m_kind, dispid);
     // A log that keeps nothing gets no texts: names, arguments and the notes
     // of calls that succeed are built only for a log that keeps them (a
     // refusal's note is always built: it becomes the error text).
@@ -200,27 +331,15 @@ HRESULT HostObject::Invoke(DISPID dispid, WORD flags, VARIANT* args, UINT argCou
         }
     }
 
-    VARIANT answer;
-    VariantInit(&answer);
+    VARIANT answer{};  // VT_EMPTY
     HRESULT hr = S_OK;
-    if (!op) {
-        hr = Refuse(entry, DISP_E_MEMBERNOTFOUND, "no operation with dispid " + std::to_string(dispid));
-    } else if (!FlagsMatch(op->kind, flags)) {
-        hr = Refuse(entry, DISP_E_MEMBERNOTFOUND,
-                    std::string(op->name) + " is a " + OperationKindName(op->kind) + ", called with flags " +
-                        std::to_string(flags));
-    } else if (static_cast<int>(argCount) != op->argCount) {
-        hr = Refuse(entry, DISP_E_BADPARAMCOUNT,
-                    std::string(op->name) + " takes " + std::to_string(op->argCount) + " arguments, got " +
-                        std::to_string(argCount));
-    } else if (argCount > 0 && !args) {
-        hr = Refuse(entry, E_POINTER, "arguments missing");
-    } else if (NeedsMap() && !context) {
-        hr = Refuse(entry, E_FAIL, "the map this object belongs to is closed");
+    if (!op || !FlagsMatch(op->kind, flags) || static_cast<int>(argCount) != op->argCount || (argCount > 0 && !args) ||
+        (NeedsMap() && !context)) {
+        hr = RefuseCall(op, entry, dispid, flags, args, argCount);
     } else {
         ArgReader reader(args, argCount);
         try {
-            hr = Run(*op, reader, answer, entry, context.get());
+            hr = Run(*op, reader, answer, entry, context);
         } catch (const std::exception& e) {
             hr = Refuse(entry, DISP_E_EXCEPTION, std::string("host error: ") + e.what());
         }
@@ -228,15 +347,13 @@ HRESULT HostObject::Invoke(DISPID dispid, WORD flags, VARIANT* args, UINT argCou
 
     entry.hr = hr;
     if (FAILED(hr)) {
-        VariantClear(&answer);
-        SetAutomationErrorInfo(Describe() + "." + (op ? std::string(op->name) : "dispid " + std::to_string(dispid)) +
-                               ": " + entry.note);
+        NoteRefusal(op, entry, dispid, answer);
     } else if (entry.recorded && entry.result.empty() && answer.vt != VT_EMPTY) {
         entry.result = LogVariant(answer);
     }
     if (result) {
         *result = answer;
-    } else {
+    } else if (answer.vt != VT_EMPTY) {
         VariantClear(&answer);
     }
     if (context) {
@@ -445,11 +562,20 @@ public:
     HostAttributeTable(const std::shared_ptr<HostContext>& context, LONG entityId, LONG access)
         : HostObject(HostObjectKind::AttributeTable, context), m_entityId(entityId), m_access(access) {}
 
+    // A table handed out by an entity of the session `context`.
+    static HostAttributeTable* Make(const HostObject& asking, HostContext& context, LONG entityId, LONG access) {
+        auto* table = static_cast<HostAttributeTable*>(TakeUpSpare(context, HostObjectKind::AttributeTable));
+        if (!table) return new HostAttributeTable(asking.SharedContext(), entityId, access);
+        table->m_entityId = entityId;
+        table->m_access = access;
+        return table;
+    }
+
 protected:
     HRESULT Run(const HostOperation& op, ArgReader& args, VARIANT& result, CallEntry& entry,
                 HostContext* context) override {
         constexpr auto kTable = HostObjectKind::AttributeTable;
-        MapObject* object = context->document->FindByEntity(m_entityId);
+        MapObject* object = context->FindEntity(m_entityId);
         switch (op.dispid) {
             case Id(kTable, "FindField"): {
                 const LONG field = args.Long(0, "field number");
@@ -466,12 +592,13 @@ protected:
 
 private:
     // Common checks of a value access; the row, or null with the refusal in `hr`.
-    AttributeRow* Locate(MapObject* object, LONG column, LONG subIndex, CallEntry& entry, HRESULT& hr) const {
+    // `field` receives the row's field number.
+    AttributeRow* Locate(MapObject* object, LONG column, LONG subIndex, CallEntry& entry, HRESULT& hr,
+                         LONG& field) const {
         if (!object) {
             hr = Refuse(entry, E_INVALIDARG, "entity " + std::to_string(m_entityId) + " is not in the map");
             return nullptr;
         }
-        LONG field = 0;
         AttributeRow* row = RowAt(*object, column, &field);
         if (!row) {
             hr = Refuse(entry, DISP_E_BADINDEX,
@@ -496,7 +623,8 @@ private:
         if (!args.ok()) return Refuse(entry, DISP_E_TYPEMISMATCH, args.error());
         if (entry.recorded) entry.args[4] = buffer ? "buffer" : "no buffer";
         HRESULT hr = S_OK;
-        const AttributeRow* row = Locate(object, column, subIndex, entry, hr);
+        LONG field = 0;
+        const AttributeRow* row = Locate(object, column, subIndex, entry, hr, field);
         if (!row) return hr;
         if (size < 0) return Refuse(entry, E_INVALIDARG, "buffer size " + std::to_string(size) + " is negative");
 
@@ -530,14 +658,13 @@ private:
                           "the table of entity " + std::to_string(m_entityId) + " was opened with access " +
                               std::to_string(m_access) + " (read); writing needs access 1");
         HRESULT hr = S_OK;
-        AttributeRow* row = Locate(object, column, subIndex, entry, hr);
+        LONG field = 0;
+        AttributeRow* row = Locate(object, column, subIndex, entry, hr, field);
         if (!row) return hr;
         if (size < 1)
             return Refuse(entry, E_INVALIDARG,
                           "text size " + std::to_string(size) + " cannot count the terminator (at least 1)");
         if (!bytes && size > 1) return Refuse(entry, E_POINTER, "a text of " + std::to_string(size) + " bytes without an address");
-        LONG field = 0;
-        RowAt(*object, column, &field);
         if (context.state.refusedWriteFields.count(field) != 0)
             return Refuse(entry, E_ACCESSDENIED, "field " + std::to_string(field) + " is refused to writes");
 
@@ -557,14 +684,18 @@ public:
     HostEntity(const std::shared_ptr<HostContext>& context, LONG entityId)
         : HostObject(HostObjectKind::Entity, context), m_entityId(entityId) {}
 
+    // An entity handed out by `asking` (an object of the session `context`).
+    static HostEntity* Make(const HostObject& asking, HostContext& context, LONG entityId);
+
 protected:
-    HRESULT Run(const HostOperation& op, ArgReader& args, VARIANT& result, CallEntry& entry, HostContext*) override {
+    HRESULT Run(const HostOperation& op, ArgReader& args, VARIANT& result, CallEntry& entry,
+                HostContext* context) override {
         if (op.dispid != Id(HostObjectKind::Entity, "GetAttributeTable")) return Refuse(entry, E_NOTIMPL, "not implemented");
         const LONG access = args.Long(0, "access");
         if (!args.ok()) return Refuse(entry, DISP_E_TYPEMISMATCH, args.error());
         if (access != 0 && access != 1)
             return Refuse(entry, E_INVALIDARG, "access " + std::to_string(access) + ": 0 reads, 1 writes");
-        SetObject(result, new HostAttributeTable(SharedContext(), m_entityId, access));
+        SetObject(result, HostAttributeTable::Make(*this, *context, m_entityId, access));
         if (entry.recorded) entry.note = "entity " + std::to_string(m_entityId);
         return S_OK;
     }
@@ -572,6 +703,13 @@ protected:
 private:
     LONG m_entityId;
 };
+
+HostEntity* HostEntity::Make(const HostObject& asking, HostContext& context, LONG entityId) {
+    auto* entity = static_cast<HostEntity*>(TakeUpSpare(context, HostObjectKind::Entity));
+    if (!entity) return new HostEntity(asking.SharedContext(), entityId);
+    entity->m_entityId = entityId;
+    return entity;
+}
 
 class HostEntityStore final : public HostObject {
 public:
@@ -592,7 +730,7 @@ protected:
             case Id(kStore, "GetEntity"):
                 // An entity the map lacks still gets an object: its table has no
                 // fields, so a read yields its default and a write writes nothing.
-                SetObject(result, new HostEntity(SharedContext(), id));
+                SetObject(result, HostEntity::Make(*this, *context, id));
                 return S_OK;
             case Id(kStore, "GetEntityType"):
                 SetLong(result, object ? object->entityType : 0);

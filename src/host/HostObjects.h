@@ -8,9 +8,11 @@
 //
 // Host objects handed out by the control (entity store, entity, attribute
 // table, selection set, command manager, refresh object) are new objects for
-// every call, each carrying one reference for the caller. They hold only a weak
-// link to their session: once the session is gone they refuse calls instead of
-// touching a closed map.
+// every call, each carrying one reference for the caller and a number of its
+// own. They hold only a weak link to their session: once the session is gone
+// they refuse calls instead of touching a closed map. (Entities and attribute
+// tables the caller has released are taken up again by the session for the
+// next one asked for, numbered anew: to the caller they are new objects.)
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,6 +40,9 @@ public:
 
     HRESULT Invoke(DISPID dispid, WORD flags, VARIANT* args, UINT argCount, VARIANT* result) final;
 
+    // The session, for handing out further objects; null once it is closed.
+    std::shared_ptr<HostContext> SharedContext() const { return m_context.lock(); }
+
 protected:
     HostObject(HostObjectKind kind, const std::shared_ptr<HostContext>& context);
     // Runs one checked call. `context` is null when the session is gone (only
@@ -45,13 +50,29 @@ protected:
     virtual HRESULT Run(const HostOperation& op, ArgReader& args, VARIANT& result, CallEntry& entry,
                         HostContext* context) = 0;
     virtual bool NeedsMap() const { return true; }
-    // The session, for handing out further objects; null once it is closed.
-    std::shared_ptr<HostContext> SharedContext() const { return m_context.lock(); }
+
+    // Entities and attribute tables go back to their session when released.
+    void LastReleased() override;
+    // A released object of that kind of this session handed out again (one
+    // reference, a new number), or null when none is kept.
+    static HostObject* TakeUpSpare(HostContext& context, HostObjectKind kind);
 
 private:
+    friend struct HostContext;
+    // Invoke with the entry the call is logged in (or noted in, for a log that keeps nothing).
+    HRESULT Answer(HostContext* context, CallEntry& entry, DISPID dispid, WORD flags, VARIANT* args, UINT argCount,
+                   VARIANT* result);
+    [[gnu::noinline, gnu::cold]] HRESULT RefuseCall(const HostOperation* op, CallEntry& entry, DISPID dispid,
+                                                    WORD flags, VARIANT* args, UINT argCount) const;
+    [[gnu::noinline, gnu::cold]] void NoteRefusal(const HostOperation* op, const CallEntry& entry, DISPID dispid,
+                                                  VARIANT& answer) const;
+
     HostObjectKind m_kind;
     int m_instance = 0;
     std::weak_ptr<HostContext> m_context;
+    // The same session, for calls: valid while m_context has not expired (a
+    // call cannot close its session, so it holds no reference of its own).
+    HostContext* m_session = nullptr;
 };
 
 // The integer array of program id "MorvaObjects.MOIntArray".

@@ -296,21 +296,37 @@ ULONG IDispatch::Release() {
         return 0;
     }
     const ULONG left = --m_refs;
-    if (left == 0) delete this;
+    if (left == 0) LastReleased();
     return left;
+}
+
+void IDispatch::Retire() { --LiveDispatchCount(); }
+
+void IDispatch::Revive() {
+    m_refs = 1;
+    ++LiveDispatchCount();
 }
 
 std::string IDispatch::Describe() const { return "IDispatch"; }
 
 namespace {
 thread_local std::string t_errorInfo;
+// Whether t_errorInfo may hold text: a plain flag every call can test without
+// the text's per-thread set-up (the library is loaded with the program, so
+// its per-thread data sits at a fixed offset).
+[[gnu::tls_model("initial-exec")]] thread_local bool t_errorInfoSet = false;
+}  // namespace
+
+void SetAutomationErrorInfo(std::string description) {
+    t_errorInfo = std::move(description);
+    t_errorInfoSet = true;
 }
 
-void SetAutomationErrorInfo(std::string description) { t_errorInfo = std::move(description); }
-
 std::string TakeAutomationErrorInfo() {
+    if (!t_errorInfoSet) return std::string();
     std::string out = std::move(t_errorInfo);
     t_errorInfo.clear();
+    t_errorInfoSet = false;
     return out;
 }
 
@@ -450,15 +466,7 @@ int CoInitializeCount() { return t_coInitCount; }
 // ---------------------------------------------------------------- packing
 
 namespace automation_detail {
-void Pack(VARIANT& v, LONG value) { v.vt = VT_I4; v.lVal = value; }
-void Pack(VARIANT& v, double value) { v.vt = VT_R8; v.dblVal = value; }
-void Pack(VARIANT& v, VariantBool value) { v.vt = VT_BOOL; v.boolVal = value.value ? VARIANT_TRUE : VARIANT_FALSE; }
-void Pack(VARIANT& v, LONG* value) { v.vt = VT_I4 | VT_BYREF; v.plVal = value; }
-void Pack(VARIANT& v, double* value) { v.vt = VT_R8 | VT_BYREF; v.pdblVal = value; }
-void Pack(VARIANT& v, BYTE* value) { v.vt = VT_UI1 | VT_BYREF; v.pbVal = value; }
 void Pack(VARIANT& v, const char* text) { v.vt = VT_BSTR; v.bstrVal = SysAllocString(text ? text : ""); }
-void Pack(VARIANT& v, IDispatch* object) { v.vt = VT_DISPATCH; v.pdispVal = object; }
-void Pack(VARIANT& v, VARIANT* value) { v.vt = VT_VARIANT | VT_BYREF; v.pvarVal = value; }
 }  // namespace automation_detail
 
 // ---------------------------------------------------------------- dispatch driver
@@ -521,20 +529,38 @@ BOOL COleDispatchDriver::CreateDispatch(const char* progId) {
     return TRUE;
 }
 
+namespace {
+
+// The failure paths of a call, kept out of the call itself so that the call
+// (made tens of thousands of times by a command) sets up no failure record.
+[[gnu::noinline, gnu::cold]] void RecordNoObject(DISPID dispid, WORD flags) {
+    RecordFailure({dispid, flags, E_POINTER, "(no object)", "the driver has no object attached"});
+}
+
+[[gnu::noinline, gnu::cold]] void ClearErrorInfo() {
+    t_errorInfo.clear();
+    t_errorInfoSet = false;
+}
+
+[[gnu::noinline, gnu::cold]] void RecordRefusal(LPDISPATCH object, DISPID dispid, WORD flags, HRESULT hr,
+                                                VARIANT* result) {
+    if (result) VariantClear(result);
+    RecordFailure({dispid, flags, hr, object->Describe(), TakeAutomationErrorInfo()});
+}
+
+}  // namespace
+
 HRESULT COleDispatchDriver::InvokeVariants(DISPID dispid, WORD flags, VARIANT* args, UINT argCount, VARIANT* result) {
-    if (result) VariantInit(result);
+    if (result) *result = VARIANT{};
     if (!m_lpDispatch) {
         m_lastResult = E_POINTER;
-        RecordFailure({dispid, flags, E_POINTER, "(no object)", "the driver has no object attached"});
+        RecordNoObject(dispid, flags);
         return E_POINTER;
     }
-    t_errorInfo.clear();  // stale text from an earlier call must not be blamed on this one
+    if (t_errorInfoSet) ClearErrorInfo();  // stale text from an earlier call must not be blamed on this one
     const HRESULT hr = m_lpDispatch->Invoke(dispid, flags, args, argCount, result);
     m_lastResult = hr;
-    if (FAILED(hr)) {
-        if (result) VariantClear(result);
-        RecordFailure({dispid, flags, hr, m_lpDispatch->Describe(), TakeAutomationErrorInfo()});
-    }
+    if (FAILED(hr)) RecordRefusal(m_lpDispatch, dispid, flags, hr, result);
     return hr;
 }
 

@@ -194,6 +194,13 @@ protected:
     IDispatch();
     virtual ~IDispatch();
 
+    // Called when the last reference goes. An object kept for reuse instead
+    // of being deleted calls Retire here, and Revive when it is handed out
+    // again: a retired object neither counts as alive nor may be called.
+    virtual void LastReleased() { delete this; }
+    void Retire();
+    void Revive();
+
 private:
     ULONG m_refs = 1;
 };
@@ -268,15 +275,17 @@ struct VariantBool {
 };
 
 namespace automation_detail {
-void Pack(VARIANT& v, LONG value);
-void Pack(VARIANT& v, double value);
-void Pack(VARIANT& v, VariantBool value);
-void Pack(VARIANT& v, LONG* value);
-void Pack(VARIANT& v, double* value);
-void Pack(VARIANT& v, BYTE* value);
+// Scalars and references are packed in place: a call through a driver packs
+// its arguments every time, and the module makes tens of thousands of calls.
+inline void Pack(VARIANT& v, LONG value) { v.vt = VT_I4; v.lVal = value; }
+inline void Pack(VARIANT& v, double value) { v.vt = VT_R8; v.dblVal = value; }
+inline void Pack(VARIANT& v, VariantBool value) { v.vt = VT_BOOL; v.boolVal = value.value ? VARIANT_TRUE : VARIANT_FALSE; }
+inline void Pack(VARIANT& v, LONG* value) { v.vt = VT_I4 | VT_BYREF; v.plVal = value; }
+inline void Pack(VARIANT& v, double* value) { v.vt = VT_R8 | VT_BYREF; v.pdblVal = value; }
+inline void Pack(VARIANT& v, BYTE* value) { v.vt = VT_UI1 | VT_BYREF; v.pbVal = value; }
 void Pack(VARIANT& v, const char* text);  // copied into a VT_BSTR, freed after the call
-void Pack(VARIANT& v, IDispatch* object); // passed without a reference of its own
-void Pack(VARIANT& v, VARIANT* value);    // VT_VARIANT | VT_BYREF
+inline void Pack(VARIANT& v, IDispatch* object) { v.vt = VT_DISPATCH; v.pdispVal = object; }  // no reference of its own
+inline void Pack(VARIANT& v, VARIANT* value) { v.vt = VT_VARIANT | VT_BYREF; v.pvarVal = value; }
 }  // namespace automation_detail
 
 class COleDispatchDriver {
@@ -329,21 +338,25 @@ private:
 
 template <typename R, typename... A>
 R COleDispatchDriver::InvokeTyped(DISPID dispid, WORD flags, A... args) {
+    // Value-initialised variants are VT_EMPTY already (VT_EMPTY is 0).
     std::array<VARIANT, sizeof...(A) == 0 ? 1 : sizeof...(A)> argv{};
     [[maybe_unused]] size_t next = 0;
-    ((VariantInit(&argv[next]), automation_detail::Pack(argv[next], args), ++next), ...);
-    VARIANT result;
-    VariantInit(&result);
+    ((automation_detail::Pack(argv[next], args), ++next), ...);
+    VARIANT result{};
     const HRESULT hr = InvokeVariants(dispid, flags, sizeof...(A) == 0 ? nullptr : argv.data(),
                                       static_cast<UINT>(sizeof...(A)), std::is_void_v<R> ? nullptr : &result);
-    FreePacked(argv.data(), static_cast<UINT>(sizeof...(A)));
+    // Only text arguments own a copy that the call must free.
+    if constexpr ((std::is_same_v<A, const char*> || ...)) FreePacked(argv.data(), static_cast<UINT>(sizeof...(A)));
     if constexpr (std::is_void_v<R>) {
         (void)hr;
     } else if constexpr (std::is_same_v<R, LONG>) {
+        // The usual answer, a plain integer, owns nothing and needs no clearing.
+        if (SUCCEEDED(hr) && result.vt == VT_I4) return result.lVal;
         return ResultToLong(dispid, flags, hr, result);
     } else if constexpr (std::is_same_v<R, double>) {
         return ResultToDouble(dispid, flags, hr, result);
     } else if constexpr (std::is_same_v<R, LPDISPATCH>) {
+        if (SUCCEEDED(hr) && result.vt == VT_DISPATCH) return result.pdispVal;  // the reference passes to the caller
         return ResultToDispatch(dispid, flags, hr, result);
     } else if constexpr (std::is_same_v<R, CString>) {
         return ResultToText(dispid, flags, hr, result);
