@@ -61,8 +61,6 @@ void CopyName(char* field, size_t size, const CString& text) {
     std::memcpy(field, cut.data(), cut.size());
 }
 
-bool IsValidGbk(std::string_view text) { return IsValidGbkText(text); }
-
 std::string Where(LONG handle, LONG code) {
     return "QueryObject(handle " + std::to_string(handle) + ", code " + std::to_string(code) + ")";
 }
@@ -300,7 +298,7 @@ BOOL SetObjectInfo(LONG handle, const KernelObjectRecord* record) {
     const void* terminator = std::memchr(record->name, 0, sizeof record->name);
     if (!terminator) return Refuse(where + ": the name does not end within its 32 bytes");
     const std::string_view name(record->name, static_cast<size_t>(static_cast<const char*>(terminator) - record->name));
-    if (!IsValidGbk(name)) return Refuse(where + ": the name is not valid GBK");
+    if (!IsValidGbkText(name)) return Refuse(where + ": the name is not valid GBK");
     object->layer = record->layer;
     object->flags = record->flags;
     const bool renamed = object->name.view() != name;

@@ -45,9 +45,6 @@ std::string_view FixedOfTransformer(int slot, double value) {
 
 // ParseDouble of a field, read where it lies.
 double ParseNumber(std::string_view text) {
-    // A path's numbers are short decimals; a text that is not one (blanks
-    // before it, an exponent, text after it) takes ParseDouble's way.
-    if (double value = 0.0; jdfixed::ParseShortDecimal(text, value)) return value;
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
     double value = 0.0;
     return ParseDecimalText(text, value) ? value : 0.0;

@@ -178,6 +178,17 @@ bool Utf8ToGbkByTable(std::string_view in, char* out, size_t& written) {
     return true;
 }
 
+// The code point of the two-byte character at `i` (a byte of 0x80 or more)
+// by the table; kNoForm for what the table cannot convert: a byte outside the
+// lead range, a lead byte at the end, a trail out of range or a pair it lacks.
+std::uint32_t TableCodePointAt(std::string_view in, size_t i) {
+    const unsigned char lead = static_cast<unsigned char>(in[i]);
+    if (lead < 0x81 || lead > 0xFE || i + 1 >= in.size()) return kNoForm;
+    const unsigned char trail = static_cast<unsigned char>(in[i + 1]);
+    if (trail < 0x40 || trail > 0xFE) return kNoForm;
+    return CodePointOfPair(lead, trail);
+}
+
 bool GbkToUtf8ByTable(std::string_view in, std::string& out) {
     out.clear();
     out.reserve(in.size() + in.size() / 2);
@@ -188,10 +199,7 @@ bool GbkToUtf8ByTable(std::string_view in, std::string& out) {
             ++i;
             continue;
         }
-        if (lead < 0x81 || lead > 0xFE || i + 1 >= in.size()) return false;
-        const unsigned char trail = static_cast<unsigned char>(in[i + 1]);
-        if (trail < 0x40 || trail > 0xFE) return false;
-        const std::uint32_t codePoint = CodePointOfPair(lead, trail);
+        const std::uint32_t codePoint = TableCodePointAt(in, i);
         if (codePoint == kNoForm) return false;
         AppendUtf8(codePoint, out);
         i += 2;
@@ -354,14 +362,11 @@ bool IsValidGbkText(std::string_view gbk) {
     // passes converts by table; one it fails goes to iconv as TryGbkToUtf8's does.
     bool byTable = true;
     for (size_t i = 0; i < gbk.size();) {
-        const unsigned char lead = static_cast<unsigned char>(gbk[i]);
-        if (lead < 0x80) {
+        if (static_cast<unsigned char>(gbk[i]) < 0x80) {
             ++i;
             continue;
         }
-        const unsigned char trail = i + 1 < gbk.size() ? static_cast<unsigned char>(gbk[i + 1]) : 0;
-        if (lead < 0x81 || lead > 0xFE || i + 1 >= gbk.size() || trail < 0x40 || trail > 0xFE ||
-            CodePointOfPair(lead, trail) == kNoForm) {
+        if (TableCodePointAt(gbk, i) == kNoForm) {
             byTable = false;
             break;
         }
