@@ -203,7 +203,7 @@ void MapDocument::Reindex() const {
 }
 
 void MapDocument::EnsureIndex() const {
-    if (!m_indexBuilt || !(m_indexStamp == CurrentStamp())) Reindex();
+    if (!IndexIsFresh()) Reindex();
 }
 
 void MapDocument::NoteRenamed(const MapObject& object) {

@@ -237,7 +237,8 @@ private:
         friend bool operator==(const IndexStamp&, const IndexStamp&) = default;
     };
     IndexStamp CurrentStamp() const;
-    // CurrentStamp() == m_indexStamp with the index built, without building the stamp.
+    // The index is built and CurrentStamp() would equal m_indexStamp; found
+    // without building the stamp, as every look-up asks it.
     bool IndexIsFresh() const {
         if (!m_indexBuilt || m_objects.data() != m_indexStamp.data || m_objects.size() != m_indexStamp.size) return false;
         if (m_objects.empty()) return true;
